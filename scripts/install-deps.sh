@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, and nothing when they are all there.
+# Usage: scripts/install-deps.sh build|test|windows|fuzz|bench ...
+set -euo pipefail
+
+packages=()
+for task in "$@"; do
+  case "$task" in
+    build) packages+=(cmake make g++ pkg-config libgtk-3-dev perl libpalm-perl) ;;
+    test) packages+=(cmake make g++ pkg-config libgtk-3-dev libgtest-dev perl libpalm-perl
+                     xvfb xdotool xauth fonts-dejavu-core) ;;
+    windows) packages+=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool fonts-dejavu-core) ;;
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    bench) packages+=(time perl libpalm-perl) ;;
+    *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q >/dev/null
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
