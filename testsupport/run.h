@@ -13,8 +13,8 @@ struct RunResult {
 };
 
 struct RunOptions {
-  std::string cwd;                // empty: the caller's directory
-  std::vector<std::string> env;   // "NAME=value" set, or "NAME" unset, on top of ours
+  std::string cwd;               // empty: the caller's directory
+  std::vector<std::string> env;  // "NAME=value" set, or "NAME" unset, on top of ours
   int timeout_seconds = 120;
 };
 

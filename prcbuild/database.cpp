@@ -1,0 +1,120 @@
+#include "database.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "fail.h"
+#include "layout.h"
+#include "output.h"
+
+bool record_mode = false;
+DatabaseHeader header;
+EntryList entries;
+
+namespace {
+
+constexpr uint16_t kResourceDatabase = 0x0001;
+constexpr uint16_t kBackup = 0x0008;
+constexpr uint32_t kPalmEpochOffset = 2082844800u;
+
+void free_entries() {
+  for (size_t i = 0; i < entries.count; ++i) free(entries.blocks[i]);
+  entries.count = 0;
+}
+
+// Copies at most n bytes of text and zeroes the rest of the field.
+void copy_field(char* field, size_t n, const char* text) {
+  size_t len = strnlen(text, n);
+  memcpy(field, text, len);
+  memset(field + len, 0, n - len);
+}
+
+bool write_bytes(OutputFile* out, const void* data, size_t size) {
+  return fwrite(data, 1, size, out->stream) == size;
+}
+
+}  // namespace
+
+uint32_t palm_time(time_t unix_seconds) {
+  return static_cast<uint32_t>(unix_seconds) + kPalmEpochOffset;
+}
+
+void init_header(const char* name, const char* type, const char* creator) {
+  free_entries();
+  memset(&header, 0, sizeof header);
+  copy_field(header.name, sizeof header.name - 1, name);
+  header.attributes = record_mode ? kBackup : kResourceDatabase | kBackup;
+  header.version = 1;
+  header.creation_date = header.modification_date = palm_time(time(nullptr));
+  copy_field(header.type, sizeof header.type, type);
+  copy_field(header.creator, sizeof header.creator, creator);
+}
+
+void add_entry(const char* name, unsigned id, const void* data, size_t size) {
+  if (size == 0) fail("malloc(0) requested.");
+  if (entries.count == kMaxEntries)
+    fail("Too many entries: a database holds at most %zu.\n", kMaxEntries);
+  unsigned char* block = static_cast<unsigned char*>(malloc(size));
+  if (!block) fail("Out of memory: %zu bytes requested.", size);
+  memcpy(block, data, size);
+  size_t i = entries.count;
+  entries.blocks[i] = block;
+  entries.sizes[i] = size;
+  if (record_mode) {
+    entries.records[i] = RecordEntry{};
+  } else {
+    memcpy(entries.resources[i].type, name, sizeof entries.resources[i].type);
+    entries.resources[i].id = static_cast<uint16_t>(id);
+  }
+  entries.count = i + 1;
+}
+
+void write_database(const char* path) {
+  OutputFile out;
+  if (!output_open(&out, path)) fail("Error opening %s.\n", path);
+
+  size_t entry_size = record_mode ? sizeof(RecordEntry) : sizeof(ResourceEntry);
+  size_t directory_end = 78 + entries.count * entry_size;
+  size_t pad = (4 - directory_end % 4) % 4;
+
+  // Header, entry list and pad go out as one piece.
+  static unsigned char directory[78 + kMaxEntries * sizeof(ResourceEntry) + 3];
+  header.entry_count = static_cast<uint16_t>(entries.count);
+  size_t used = pack_fields(&header, kHeaderLayout);
+  memcpy(directory, &header, used);
+
+  uint32_t offset = static_cast<uint32_t>(directory_end + pad);
+  for (size_t i = 0; i < entries.count; ++i) {
+    if (record_mode) {
+      RecordEntry& r = entries.records[i];
+      r.offset = offset;
+      r.unique_id[0] = static_cast<uint8_t>(i >> 16);
+      r.unique_id[1] = static_cast<uint8_t>(i >> 8);
+      r.unique_id[2] = static_cast<uint8_t>(i);
+      size_t n = pack_fields(&r, kRecordLayout);
+      memcpy(directory + used, &r, n);
+      used += n;
+    } else {
+      ResourceEntry& r = entries.resources[i];
+      r.offset_high = static_cast<uint16_t>(offset >> 16);
+      r.offset_low = static_cast<uint16_t>(offset);
+      size_t n = pack_fields(&r, kResourceLayout);
+      memcpy(directory + used, &r, n);
+      used += n;
+    }
+    offset += static_cast<uint32_t>(entries.sizes[i]);
+  }
+  memset(directory + used, 0, pad);
+  used += pad;
+
+  bool ok = write_bytes(&out, directory, used);
+  for (size_t i = 0; ok && i < entries.count; ++i)
+    ok = write_bytes(&out, entries.blocks[i], entries.sizes[i]);
+  if (ok) ok = output_commit(&out);
+  if (!ok) {
+    output_discard(&out);
+    fail("Error writing %s.\n", path);
+  }
+  free_entries();
+}

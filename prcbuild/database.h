@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+// The database image in host byte order. Field order and widths follow the
+// file exactly, so each record can be converted in place by pack_fields and
+// written as it stands.
+struct DatabaseHeader {
+  char name[32];
+  uint16_t attributes;
+  uint16_t version;
+  uint32_t creation_date;
+  uint32_t modification_date;
+  uint32_t last_backup_date;
+  uint32_t modification_number;
+  uint32_t app_info_offset;
+  uint32_t sort_info_offset;
+  char type[4];
+  char creator[4];
+  uint32_t unique_id_seed;
+  uint32_t next_record_list;
+  uint16_t entry_count;
+};
+
+struct ResourceEntry {
+  char type[4];
+  uint16_t id;
+  // Two halves, high first, so that the 32-bit offset lands big-endian
+  // without the record needing 4-byte alignment.
+  uint16_t offset_high;
+  uint16_t offset_low;
+};
+
+struct RecordEntry {
+  uint32_t offset;
+  uint8_t attributes;
+  uint8_t unique_id[3];  // big-endian position in the list
+};
+
+static_assert(sizeof(ResourceEntry) == 10);
+static_assert(sizeof(RecordEntry) == 8);
+
+// The entry tables have room for this many entries; add_entry refuses more.
+constexpr size_t kMaxEntries = 6552;
+
+// The entries waiting to be written, in the order they were added.
+struct EntryList {
+  size_t count;
+  unsigned char* blocks[kMaxEntries];
+  size_t sizes[kMaxEntries];
+  ResourceEntry resources[kMaxEntries];
+  RecordEntry records[kMaxEntries];
+};
+
+extern bool record_mode;  // a record database (.pdb) instead of resources (.prc)
+extern DatabaseHeader header;
+extern EntryList entries;
+
+// Seconds since 1904-01-01, the Palm epoch, in 32-bit unsigned arithmetic.
+uint32_t palm_time(time_t unix_seconds);
+
+// Empties the entry list and fills the header; the mode must be set already.
+void init_header(const char* name, const char* type, const char* creator);
+
+// Appends a copy of size bytes at data. In resource mode the type is the first
+// four bytes at name and the ID the low 16 bits of id; both are ignored for records.
+void add_entry(const char* name, unsigned id, const void* data, size_t size);
+
+// Writes the database to path and empties the list.
+void write_database(const char* path);

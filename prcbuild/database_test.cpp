@@ -1,0 +1,156 @@
+#include "database.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "layout.h"
+#include "run.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+struct DatabaseTest : testing::Test {
+  void SetUp() override { swap_bytes = std::endian::native == std::endian::little; }
+  void TearDown() override { record_mode = false; }
+
+  // Builds a database from the given blocks and returns its bytes with the two
+  // clock fields checked for equality and then zeroed.
+  std::string build(bool records, const std::vector<std::string>& blocks, const char* name = "Test",
+                    const char* type = "data", const char* creator = "TEST") {
+    record_mode = records;
+    init_header(name, type, creator);
+    unsigned id = 1000;
+    for (const std::string& b : blocks) add_entry("tAIN", id++, b.data(), b.size());
+    write_database(dir.file("out").c_str());
+    std::string file = read_file(dir.file("out"));
+    EXPECT_GE(file.size(), 78u);
+    EXPECT_EQ(file.substr(36, 4), file.substr(40, 4)) << "creation and modification differ";
+    file.replace(36, 8, std::string(8, '\0'));
+    return file;
+  }
+
+  TempDir dir;
+};
+
+// The 78 header bytes with zeroed clock fields.
+std::string header_bytes(const std::string& name, uint16_t attributes, const std::string& type,
+                         const std::string& creator, uint16_t count) {
+  std::string h = name + std::string(32 - name.size(), '\0');
+  h += static_cast<char>(attributes >> 8);
+  h += static_cast<char>(attributes);
+  h += std::string("\x00\x01", 2) + std::string(24, '\0');
+  h += type + creator + std::string(8, '\0');
+  h += static_cast<char>(count >> 8);
+  h += static_cast<char>(count);
+  return h;
+}
+
+TEST_F(DatabaseTest, EmptyDatabasesAreEightyBytes) {
+  EXPECT_EQ(hex(header_bytes("Test", 0x0009, "data", "TEST", 0) + std::string(2, '\0')),
+            hex(build(false, {})));
+  EXPECT_EQ(hex(header_bytes("Test", 0x0008, "data", "TEST", 0) + std::string(2, '\0')),
+            hex(build(true, {})));
+}
+
+TEST_F(DatabaseTest, OneResourceHasNoPad) {
+  std::string expected = header_bytes("Test", 0x0009, "data", "TEST", 1) +
+                         std::string("tAIN\x03\xe8\x00\x00\x00\x58", 10) + "@\x00\x00\x01"s;
+  EXPECT_EQ(hex(expected), hex(build(false, {"@\x00\x00\x01"s})));
+}
+
+TEST_F(DatabaseTest, TwoResourcesArePaddedToFour) {
+  std::string expected = header_bytes("Test", 0x0009, "data", "TEST", 2) +
+                         std::string("tAIN\x03\xe8\x00\x00\x00\x64", 10) +
+                         std::string("tAIN\x03\xe9\x00\x00\x00\x67", 10) + std::string(2, '\0') +
+                         "abc" + "defg";
+  EXPECT_EQ(hex(expected), hex(build(false, {"abc", "defg"})));
+}
+
+TEST_F(DatabaseTest, ThreeRecords) {
+  std::string expected = header_bytes("Test", 0x0008, "data", "TEST", 3) +
+                         std::string("\x00\x00\x00\x68\x00\x00\x00\x00", 8) +
+                         std::string("\x00\x00\x00\x6d\x00\x00\x00\x01", 8) +
+                         std::string("\x00\x00\x00\x74\x00\x00\x00\x02", 8) + std::string(2, '\0') +
+                         "11111" + "2222222" + "3";
+  std::string file = build(true, {"11111", "2222222", "3"});
+  EXPECT_EQ(117u, file.size());
+  EXPECT_EQ(hex(expected), hex(file));
+}
+
+TEST_F(DatabaseTest, NameTypeAndCreatorFields) {
+  struct Case {
+    const char* name;
+    const char* type;
+    const char* creator;
+    std::string expected;
+  } cases[] = {
+      {"0123456789012345678901234567890123456789", "ab", "abcdef",
+       header_bytes("0123456789012345678901234567890", 0x0009, "ab\0\0"s, "abcd", 0)},
+      {"", "", "x", header_bytes("", 0x0009, std::string(4, '\0'), "x\0\0\0"s, 0)},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(hex(c.expected + std::string(2, '\0')),
+              hex(build(false, {}, c.name, c.type, c.creator)))
+        << c.name;
+}
+
+TEST_F(DatabaseTest, DatesCountFrom1904) {
+  EXPECT_EQ(2082844800u, palm_time(0));
+  EXPECT_EQ(2082844800u + 86400u, palm_time(86400));
+  uint32_t before = palm_time(time(nullptr));
+  init_header("Test", "data", "TEST");
+  uint32_t after = palm_time(time(nullptr));
+  EXPECT_LE(before, header.creation_date);
+  EXPECT_GE(after, header.creation_date);
+  EXPECT_EQ(header.creation_date, header.modification_date);
+}
+
+TEST_F(DatabaseTest, ListIsEmptiedByInitAndWrite) {
+  init_header("A", "data", "TEST");
+  add_entry("tAIN", 1, "x", 1);
+  init_header("A", "data", "TEST");
+  EXPECT_EQ(0u, entries.count);
+  add_entry("tAIN", 1, "x", 1);
+  write_database(dir.file("out").c_str());
+  EXPECT_EQ(0u, entries.count);
+}
+
+TEST_F(DatabaseTest, FullListStillWrites) {
+  record_mode = true;
+  init_header("Many", "data", "TEST");
+  for (size_t i = 0; i < kMaxEntries; ++i) add_entry("", 0, "r", 1);
+  write_database(dir.file("out").c_str());
+  std::string file = read_file(dir.file("out"));
+  size_t data_start = 78 + kMaxEntries * 8 + 2;
+  ASSERT_EQ(data_start + kMaxEntries, file.size());
+  EXPECT_EQ("19 98", hex(file.substr(76, 2)));  // 6552 entries
+  // The last record's entry: its offset, then attributes 0 and unique ID 6551.
+  std::string last = file.substr(78 + (kMaxEntries - 1) * 8, 8);
+  uint32_t offset = static_cast<uint32_t>(data_start + kMaxEntries - 1);
+  std::string expected = {static_cast<char>(offset >> 24),
+                          static_cast<char>(offset >> 16),
+                          static_cast<char>(offset >> 8),
+                          static_cast<char>(offset),
+                          0,
+                          0,
+                          0x19,
+                          static_cast<char>(0x97)};
+  EXPECT_EQ(hex(expected), hex(last));
+}
+
+TEST_F(DatabaseTest, AddEntryRefusals) {
+  init_header("Many", "data", "TEST");
+  EXPECT_EXIT(add_entry("tAIN", 1, "", 0), testing::ExitedWithCode(1),
+              "^malloc\\(0\\) requested\\.\n$");
+  for (size_t i = 0; i < kMaxEntries; ++i) add_entry("tAIN", 1, "r", 1);
+  EXPECT_EXIT(add_entry("tAIN", 1, "r", 1), testing::ExitedWithCode(1),
+              "^Too many entries: a database holds at most 6552\\.\n\n$");
+  init_header("Many", "data", "TEST");
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include "font_remap.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string swap_case(std::string s) {
+  for (char& c : s) c = islower(static_cast<unsigned char>(c)) ? toupper(c) : tolower(c);
+  return s;
+}
+
+TEST(FontRemap, EveryNameInEitherCase) {
+  // Names that share an ID must still resolve to it, so each row is checked
+  // by name, in its own case, upside-down case, all upper and all lower.
+  struct Row {
+    const char* name;
+    uint16_t id;
+  } rows[] = {
+      {"hrTinyFont", 0x00},
+      {"hrTinyBoldFont", 0x01},
+      {"hrSmallFont", 0x02},
+      {"hrSmallSymbolFont", 0x03},
+      {"hrSmallSymbol11Font", 0x04},
+      {"hrSmallSymbol7Font", 0x05},
+      {"hrSmallLedFont", 0x06},
+      {"hrSmallBoldFont", 0x07},
+      {"hrStdFont", 0x08},
+      {"hrBoldFont", 0x09},
+      {"hrLargeFont", 0x0A},
+      {"hrSymbolFont", 0x0B},
+      {"hrSymbol11Font", 0x0C},
+      {"hrSymbol7Font", 0x0D},
+      {"hrLedFont", 0x0E},
+      {"hrLargeBoldFont", 0x0F},
+      {"stdFont", 0x00},
+      {"boldFont", 0x01},
+      {"largeFont", 0x02},
+      {"symbolFont", 0x03},
+      {"symbol11Font", 0x04},
+      {"symbol7Font", 0x05},
+      {"ledFont", 0x06},
+      {"largeBoldFont", 0x07},
+      {"stdFixedFont_sony", 0x89},
+      {"stdFixedFont_palm", 0x90},
+      {"narrowFixedFont", 0x81},
+  };
+  ASSERT_EQ(std::size(rows), std::size(kFontIdTable));
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_STREQ(rows[i].name, kFontIdTable[i].name) << "row " << i + 1 << " out of order";
+    std::string name = rows[i].name;
+    std::string upper = name, lower = name;
+    for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    for (const std::string& spelling : {name, swap_case(name), upper, lower})
+      EXPECT_EQ(rows[i].id, lookup_font_id(spelling.c_str())) << spelling;
+  }
+}
+
+TEST(FontRemap, HexadecimalIds) {
+  struct Case {
+    const char* text;
+    uint16_t id;
+  } cases[] = {
+      {"0", 0x0000},
+      {"1a2", 0x01A2},
+      {"1A2", 0x01A2},
+      {"ffff", 0xFFFF},
+      {"12345", 0x2345},
+      {"00000000000000000000001", 0x0001},
+      {"fffffffffffffffffffff0", 0xFFF0},
+      {"beef", 0xBEEF},
+      // Looks like a name but is plain hexadecimal.
+      {"bad", 0x0BAD},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.id, lookup_font_id(c.text)) << c.text;
+}
+
+TEST(FontRemapDeathTest, RefusedFonts) {
+  for (const char* text : {"0x12", "bold", "", " 12", "12 ", "-1", "+1", "stdFont ", "g"}) {
+    std::string expected = "^Error in font specification `" + std::string(text) + "'\\.\n\n$";
+    // The texts hold no regex specials beyond those escaped here.
+    for (size_t at = expected.find('+'); at != std::string::npos; at = expected.find('+', at + 2))
+      expected.insert(at, "\\");
+    EXPECT_EXIT(lookup_font_id(text), testing::ExitedWithCode(1), expected) << text;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,467 @@
+// End-to-end runs of the built program: exact file bytes, messages and exit
+// statuses, and nothing left behind by a failed run. PRCBUILD may name another
+// build to run instead (a command prefix such as "wine .../prcbuild.exe").
+#include "prcbuild.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+std::vector<std::string> command_prefix() {
+  const char* env = getenv("PRCBUILD");
+  if (!env || !*env) return {PRCBUILD_PATH};
+  std::istringstream words(env);
+  std::vector<std::string> prefix;
+  for (std::string w; words >> w;) prefix.push_back(w);
+  return prefix;
+}
+
+bool windows_build() {
+  const std::string last = command_prefix().back();
+  return last.size() > 4 && last.substr(last.size() - 4) == ".exe";
+}
+
+// The program name as the program itself sees it, for the usage text.
+std::string program_name() {
+  const char* env = getenv("PRCBUILD_ARGV0");
+  return env && *env ? env : command_prefix().back();
+}
+
+std::string usage() {
+  std::string p = program_name();
+  return "Usage:\n  " + p +
+         " outname.prc dataBaseName TypeID CreatorID [ rsrcXXXX.bin | -f rsrcXXXX toFont ] ...\n"
+         "or:\n  " +
+         p +
+         " -d outname.pdb dataBaseName TypeID CreatorID record0.bin ...\n\n"
+         "Fonts may be specified either by name identifier or in hex.  This is only for\n"
+         "generating font remap packages for software using Pagewick font packages.\n\n";
+}
+
+struct Entry {
+  std::string type;  // empty for a record
+  unsigned id;
+  std::string data;
+};
+
+// The database the program should write, built field by field here so that it
+// does not share the program's own encoder. The clock fields are left zero.
+std::string database(const std::string& name, bool resources, const std::string& type,
+                     const std::string& creator, const std::vector<Entry>& list) {
+  auto be = [](uint32_t v, int n) {
+    std::string s;
+    for (int i = n - 1; i >= 0; --i) s += static_cast<char>(v >> (8 * i));
+    return s;
+  };
+  std::string out = name.substr(0, 31);
+  out.resize(32, '\0');
+  out += be(resources ? 9 : 8, 2) + be(1, 2) + std::string(24, '\0');
+  out += (type + "\0\0\0\0"s).substr(0, 4) + (creator + "\0\0\0\0"s).substr(0, 4);
+  out += std::string(8, '\0') + be(static_cast<uint32_t>(list.size()), 2);
+  size_t directory = 78 + list.size() * (resources ? 10 : 8);
+  uint32_t offset = static_cast<uint32_t>((directory + 3) / 4 * 4);
+  std::string data;
+  for (size_t i = 0; i < list.size(); ++i) {
+    out += resources ? list[i].type + be(list[i].id, 2) + be(offset, 4)
+                     : be(offset, 4) + '\0' + be(static_cast<uint32_t>(i), 3);
+    offset += static_cast<uint32_t>(list[i].data.size());
+    data += list[i].data;
+  }
+  out.resize((out.size() + 3) / 4 * 4, '\0');
+  return out + data;
+}
+
+std::string bytes(size_t n, char seed) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 7 + i / 256);
+  return s;
+}
+
+struct Prcbuild : testing::Test {
+  // Files named with '\' stand in folders on Windows and in one folder here.
+  void put(const std::string& name, const std::string& content) {
+    std::string path = dir.file(name);
+    if (windows_build())
+      for (char& c : path)
+        if (c == '\\') c = '/';
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    write_file(path, content);
+  }
+
+  RunResult run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
+    std::vector<std::string> argv = command_prefix();
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunResult r = run_command(argv, {dir.path, std::move(env), 300});
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ("", r.out) << "standard output is never written";
+    return r;
+  }
+
+  // The output file's bytes, with the two clock fields checked and zeroed.
+  std::string output(const std::string& name) {
+    std::string file = read_file(dir.file(name));
+    if (file.size() < 78) return file;
+    EXPECT_EQ(hex(file.substr(36, 4)), hex(file.substr(40, 4)));
+    file.replace(36, 8, std::string(8, '\0'));
+    return file;
+  }
+
+  std::set<std::string> listing() {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path))
+      names.insert(e.path().lexically_relative(dir.path).string());
+    return names;
+  }
+
+  TempDir dir;
+};
+
+TEST_F(Prcbuild, FailuresWriteNothing) {
+  struct Case {
+    const char* title;
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {"no arguments", {}, usage()},
+      {"no input without options", {"out.prc", "Name", "appl", "TEST"}, usage()},
+      {"unknown option", {"-q", "out.prc", "Name", "appl", "TEST", "tAIN03e8.bin"}, usage()},
+      {"-f group first", {"-f", "abcd0080", "boldFont", "out.prc", "Name", "appl"}, usage()},
+      {"options only", {"-d", "-s", "-i", "-x", "-d", "-s"}, usage()},
+      {"too few after options", {"-i", "-x", "out.prc", "Name", "appl"}, usage()},
+      {"lone dash", {"-", "out.prc", "Name", "appl", "TEST"}, usage()},
+      {"short name",
+       {"out.prc", "Name", "appl", "TEST", "abc.bin"},
+       "Filename abc.bin not in required rsrcXXXX format.\n\n"},
+      {"name under four",
+       {"out.prc", "Name", "appl", "TEST", "sub/abc"},
+       "Filename sub/abc not in required rsrcXXXX format.\n\n"},
+      {"no hex digit in ID",
+       {"out.prc", "Name", "appl", "TEST", "sub/tAIN.bin"},
+       "Filename sub/tAIN.bin not in required rsrcXXXX format.\n\n"},
+      {"no ID at all",
+       {"out.prc", "Name", "appl", "TEST", "sub/tAIN"},
+       "Filename sub/tAIN not in required rsrcXXXX format.\n\n"},
+      {"missing input",
+       {"out.prc", "Name", "appl", "TEST", "tAIN03e8.bin", "nope0001.bin"},
+       "Error opening nope0001.bin.\n\n"},
+      {"empty input",
+       {"out.prc", "Name", "appl", "TEST", "empt0001.bin"},
+       "malloc(0) requested.\n"},
+      {"empty input with -i",
+       {"-i", "out.prc", "Name", "appl", "TEST", "empt0001.bin"},
+       "malloc(0) requested.\n"},
+      {"empty record",
+       {"-d", "out.pdb", "Name", "data", "TEST", "empt0001.bin"},
+       "malloc(0) requested.\n"},
+      {"late option, resources",
+       {"out.prc", "Name", "appl", "TEST", "tAIN03e8.bin", "-s"},
+       "Filename -s not in required rsrcXXXX format.\n\n"},
+      {"late option, records",
+       {"-d", "out.pdb", "Name", "data", "TEST", "-s"},
+       "Error opening -s.\n\n"},
+      {"missing output folder",
+       {"-i", "nodir/out.prc", "Name", "appl", "TEST"},
+       "Error opening nodir/out.prc.\n\n"},
+      {"empty output name", {"-i", "", "Name", "appl", "TEST"}, "Error opening .\n\n"},
+      {"-f without toFont",
+       {"out.prc", "Name", "appl", "TEST", "-f", "abcd0080"},
+       "Need to specify both fromFont and toFont.\n\n"},
+      {"-f alone",
+       {"out.prc", "Name", "appl", "TEST", "tAIN03e8.bin", "-f"},
+       "Need to specify both fromFont and toFont.\n\n"},
+      {"0x font",
+       {"out.prc", "Name", "appl", "TEST", "-f", "abcd0080", "0x12"},
+       "Error in font specification `0x12'.\n\n"},
+      {"unknown font name",
+       {"out.prc", "Name", "appl", "TEST", "-f", "abcd0080", "bold"},
+       "Error in font specification `bold'.\n\n"},
+      {"empty font",
+       {"out.prc", "Name", "appl", "TEST", "-f", "abcd0080", ""},
+       "Error in font specification `'.\n\n"},
+      {"short remap name",
+       {"out.prc", "Name", "appl", "TEST", "-f", "abc", "boldFont"},
+       "Filename abc not in required rsrcXXXX format.\n\n"},
+      {"remap name without ID",
+       {"out.prc", "Name", "appl", "TEST", "-f", "abcd", "boldFont"},
+       "Filename abcd not in required rsrcXXXX format.\n\n"},
+      {"remap ID not hex",
+       {"out.prc", "Name", "appl", "TEST", "-f", "abcdzz12", "boldFont"},
+       "Filename abcdzz12 not in required rsrcXXXX format.\n\n"},
+  };
+  put("tAIN03e8.bin", "data");
+  put("empt0001.bin", "");
+  put("sub/abc", "data");
+  put("sub/tAIN.bin", "data");
+  put("sub/tAIN", "data");
+  std::set<std::string> before = listing();
+  for (const Case& c : cases) {
+    RunResult r = run(c.args);
+    EXPECT_EQ(1, r.status) << c.title;
+    EXPECT_EQ(c.err, r.err) << c.title;
+    EXPECT_EQ(before, listing()) << c.title << ": the run left files behind";
+  }
+}
+
+TEST_F(Prcbuild, ResourceNamesAndOptions) {
+  put("tAIN03e8.bin", "first");
+  put("dir\\sub/code0001.bin", "second!");
+  put("dir/abc.bin", "abc");
+  put("big_0002.bin", bytes(130001, 'b'));
+  put("neg_-001.bin", "n");
+  put("spc_ 7f0.bin", "s");
+  put("pfx_0x1f.bin", "p");
+  struct Case {
+    const char* title;
+    std::vector<std::string> args;
+    std::string expected;
+  } cases[] = {
+      {"empty resource database",
+       {"-i", "out.prc", "Name", "appl", "TEST"},
+       database("Name", true, "appl", "TEST", {})},
+      {"empty record database",
+       {"-d", "out.pdb", "Name", "data", "TEST"},
+       database("Name", false, "data", "TEST", {})},
+      {"types and IDs from names",
+       {"out.prc", "Fonts", "Font", "PGwk", "tAIN03e8.bin", "dir\\sub/code0001.bin", "dir/abc.bin"},
+       database("Fonts", true, "Font", "PGwk",
+                {{"tAIN", 1000, "first"}, {"code", 1, "second!"}, {"abc.", 0x000B, "abc"}})},
+      {"ID text read like %x",
+       {"out.prc", "N", "appl", "TEST", "neg_-001.bin", "spc_ 7f0.bin", "pfx_0x1f.bin"},
+       database("N", true, "appl", "TEST",
+                {{"neg_", 0xFFFF, "n"}, {"spc_", 0x07F0, "s"}, {"pfx_", 0x001F, "p"}})},
+      {"missing inputs skipped with -i, -x accepted",
+       {"-x", "-i", "-i", "out.prc", "N", "appl", "TEST", "gone0001.bin", "tAIN03e8.bin"},
+       database("N", true, "appl", "TEST", {{"tAIN", 1000, "first"}})},
+      {"long file cut to one buffer",
+       {"out.prc", "N", "appl", "TEST", "big_0002.bin"},
+       database("N", true, "appl", "TEST", {{"big_", 2, bytes(130000, 'b')}})},
+      {"records in order, any names",
+       {"-d", "out.pdb", "N", "data", "TEST", "dir/abc.bin", "tAIN03e8.bin", "-f"},
+       ""},  // filled below: "-f" is a file in record mode
+      {"-s has no effect on records",
+       {"-s", "-d", "out.pdb", "N", "data", "TEST", "big_0002.bin"},
+       database("N", false, "data", "TEST", {{"", 0, bytes(130000, 'b')}})},
+  };
+  put("-f", "dash f");
+  cases[6].expected =
+      database("N", false, "data", "TEST", {{"", 0, "abc"}, {"", 0, "first"}, {"", 0, "dash f"}});
+  for (const Case& c : cases) {
+    std::string out;  // the first argument that is no option
+    for (const std::string& a : c.args)
+      if (a[0] != '-') {
+        out = a;
+        break;
+      }
+    RunResult r = run(c.args);
+    EXPECT_EQ(0, r.status) << c.title << "\n" << r.err;
+    EXPECT_EQ("", r.err) << c.title;
+    EXPECT_EQ(hex(c.expected), hex(output(out))) << c.title;
+    std::filesystem::remove(dir.file(out));
+  }
+}
+
+TEST_F(Prcbuild, SplitMode) {
+  struct Case {
+    size_t size;
+    std::vector<Entry> expected;
+  } cases[] = {
+      {129999, {{"tAIN", 1000, bytes(129999, 's')}}},
+      {130000, {{"tAIN", 1000, bytes(130000, 's')}}},
+      {130001,
+       {{"tAIN", 1000, bytes(130000, 's')}, {"2AIN", 1000, bytes(130001, 's').substr(130000)}}},
+      {200000,
+       {{"tAIN", 1000, bytes(130000, 's')}, {"2AIN", 1000, bytes(200000, 's').substr(130000)}}},
+      {260001,
+       {{"tAIN", 1000, bytes(130000, 's')}, {"2AIN", 1000, bytes(260000, 's').substr(130000)}}},
+  };
+  for (const Case& c : cases) {
+    put("tAIN03e8.bin", bytes(c.size, 's'));
+    RunResult r = run({"-s", "out.prc", "Split", "appl", "TEST", "tAIN03e8.bin"});
+    EXPECT_EQ(0, r.status) << c.size << "\n" << r.err;
+    EXPECT_EQ(hex(database("Split", true, "appl", "TEST", c.expected)), hex(output("out.prc")))
+        << c.size;
+  }
+}
+
+TEST_F(Prcbuild, FontRemapGroupsMixWithFiles) {
+  put("tAIN03e8.bin", "file");
+  RunResult r = run({"out.prc",  "Remap",
+                     "Font",     "PGwk",
+                     "-f",       "abcd0080",
+                     "boldFont", "tAIN03e8.bin",
+                     "-fx",      "abcd0081",
+                     "LEDFONT",  "-f",
+                     "wxyz1234", "stdFixedFont_palm",
+                     "-f",       "abcd0080",
+                     "1a2",      "-fonts",
+                     "q__FFFF",  "hrlargeboldfont"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(hex(database("Remap", true, "Font", "PGwk",
+                         {{"abcd", 0x80, "@\x00\x00\x01"s},
+                          {"tAIN", 1000, "file"},
+                          {"abcd", 0x81, "@\x00\x00\x06"s},
+                          {"wxyz", 0x1234, "@\x00\x00\x90"s},
+                          {"abcd", 0x80, "@\x00\x01\xa2"s},
+                          {"q__F", 0xFFF, "@\x00\x00\x0f"s}})),
+            hex(output("out.prc")));
+}
+
+TEST_F(Prcbuild, MostEntriesAndOneTooMany) {
+  std::vector<std::string> args = {"out.prc", "Many", "Font", "PGwk"};
+  std::vector<Entry> expected;
+  for (unsigned i = 0; i < 6552; ++i) {
+    char name[9];
+    snprintf(name, sizeof name, "frmp%04x", i);
+    args.insert(args.end(), {"-f", name, "narrowFixedFont"});
+    expected.push_back({"frmp", i, "@\x00\x00\x81"s});
+  }
+  RunResult r = run(args);
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(hex(database("Many", true, "Font", "PGwk", expected)), hex(output("out.prc")));
+
+  std::filesystem::remove(dir.file("out.prc"));
+  args.insert(args.end(), {"-f", "frmpffff", "0"});
+  r = run(args);
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("Too many entries: a database holds at most 6552.\n\n", r.err);
+  EXPECT_FALSE(file_exists(dir.file("out.prc")));
+}
+
+TEST_F(Prcbuild, ExistingOutputKeptOnFailureReplacedOnSuccess) {
+  put("tAIN03e8.bin", "new data");
+  put("out.prc", "precious");
+  RunResult r = run({"out.prc", "N", "appl", "TEST", "tAIN03e8.bin", "gone0001.bin"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("precious", read_file(dir.file("out.prc")));
+
+  r = run({"out.prc", "N", "appl", "TEST", "tAIN03e8.bin"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(hex(database("N", true, "appl", "TEST", {{"tAIN", 1000, "new data"}})),
+            hex(output("out.prc")));
+  EXPECT_EQ((std::set<std::string>{"out.prc", "tAIN03e8.bin"}), listing());
+}
+
+// What only a POSIX system can show: devices, permissions, links, file size limits.
+struct PrcbuildPosix : Prcbuild {
+  void SetUp() override {
+    if (windows_build()) GTEST_SKIP() << "POSIX file system behaviour";
+  }
+  RunResult shell(const std::string& script, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"/bin/sh", "-c", script, "sh"};
+    std::vector<std::string> prefix = command_prefix();
+    argv.insert(argv.end(), prefix.begin(), prefix.end());
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_command(argv, {dir.path, {}, 120});
+  }
+};
+
+TEST_F(PrcbuildPosix, WriteAndReadErrors) {
+  put("tAIN03e8.bin", bytes(100000, 'w'));
+  put("out.prc", "precious");
+  std::filesystem::create_directory(dir.file("dir_0001.bin"));
+  std::set<std::string> before = listing();
+
+  RunResult r = run({"out.prc", "N", "appl", "TEST", "dir_0001.bin"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("Error reading dir_0001.bin.\n\n", r.err);
+
+  r = run({"/dev/full", "N", "appl", "TEST", "tAIN03e8.bin"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("Error writing /dev/full.\n\n", r.err);
+
+  // A file size limit makes the write fall short, as a full disk would.
+  r = shell("trap '' XFSZ; ulimit -f 64; exec \"$@\"",
+            {"out.prc", "N", "appl", "TEST", "tAIN03e8.bin"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("Error writing out.prc.\n\n", r.err);
+  EXPECT_EQ("precious", read_file(dir.file("out.prc")));
+  EXPECT_EQ(before, listing());
+}
+
+TEST_F(PrcbuildPosix, PermissionsAndLinks) {
+  put("tAIN03e8.bin", "x");
+  std::string expected = hex(database("N", true, "appl", "TEST", {{"tAIN", 1000, "x"}}));
+  auto mode = [&](const std::string& name) {
+    struct stat st;
+    EXPECT_EQ(0, stat(dir.file(name).c_str(), &st));
+    return st.st_mode & 07777;
+  };
+
+  RunResult r = shell("umask 027; exec \"$@\"", {"new.prc", "N", "appl", "TEST", "tAIN03e8.bin"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(0640u, mode("new.prc"));
+
+  put("old.prc", "old");
+  chmod(dir.file("old.prc").c_str(), 0604);
+  r = run({"old.prc", "N", "appl", "TEST", "tAIN03e8.bin"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(0604u, mode("old.prc"));
+  EXPECT_EQ(expected, hex(output("old.prc")));
+
+  std::filesystem::create_directory(dir.file("real"));
+  put("real/target.prc", "old");
+  std::filesystem::create_symlink("real/target.prc", dir.file("link.prc"));
+  r = run({"link.prc", "N", "appl", "TEST", "tAIN03e8.bin"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.prc")));
+  EXPECT_EQ(expected, hex(output("real/target.prc")));
+}
+
+// The Palm::PDB modules read back what was written, as a peer tool would.
+TEST_F(Prcbuild, IndependentReaderAgrees) {
+  put("tAIN03e8.bin", "hello");
+  put("code0001.bin", "\x01\x02\x03"s);
+  RunResult r = run({"out.prc", "Example Fonts", "Font", "PGwk", "tAIN03e8.bin", "-f", "abcd0080",
+                     "boldFont", "code0001.bin"});
+  ASSERT_EQ(0, r.status) << r.err;
+  r = run({"-d", "out.pdb", "Records", "data", "TEST", "tAIN03e8.bin", "code0001.bin"});
+  ASSERT_EQ(0, r.status) << r.err;
+
+  auto dump = [&](const std::string& file) {
+    RunResult d = run_command({"perl", PALM_DUMP_PATH, "--data", dir.file(file)});
+    EXPECT_EQ(0, d.status) << d.err;
+    // Drop the two clock lines, which change from run to run.
+    std::string kept, line;
+    std::istringstream in(d.out);
+    while (std::getline(in, line))
+      if (line.rfind("created:", 0) != 0 && line.rfind("modified:", 0) != 0) kept += line + "\n";
+    return kept;
+  };
+  EXPECT_EQ(
+      "name:       Example Fonts\n"
+      "kind:       resource database (.prc)\n"
+      "attributes: resource backup\n"
+      "version:    1\n"
+      "type:       Font\n"
+      "creator:    PGwk\n"
+      "entries:    3\n"
+      "  tAIN  1000 (0x03e8)       5 bytes: 68 65 6c 6c 6f\n"
+      "  abcd   128 (0x0080)       4 bytes: 40 00 00 01\n"
+      "  code     1 (0x0001)       3 bytes: 01 02 03\n",
+      dump("out.prc"));
+  EXPECT_EQ(
+      "name:       Records\n"
+      "kind:       record database (.pdb)\n"
+      "attributes: backup\n"
+      "version:    1\n"
+      "type:       data\n"
+      "creator:    TEST\n"
+      "entries:    2\n"
+      "  record 0: uid 0, 5 bytes: 68 65 6c 6c 6f\n"
+      "  record 1: uid 1, 3 bytes: 01 02 03\n",
+      dump("out.pdb"));
+}
+
+}  // namespace
