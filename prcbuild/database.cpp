@@ -54,9 +54,9 @@ void init_header(const char* name, const char* type, const char* creator) {
 void add_entry(const char* name, unsigned id, const void* data, size_t size) {
   if (size == 0) fail("malloc(0) requested.");
   if (entries.count == kMaxEntries)
-    fail("Too many entries: a database holds at most %zu.\n", kMaxEntries);
+    fail("Too many entries: a database holds at most %u.\n", static_cast<unsigned>(kMaxEntries));
   unsigned char* block = static_cast<unsigned char*>(malloc(size));
-  if (!block) fail("Out of memory: %zu bytes requested.", size);
+  if (!block) fail("Out of memory: %u bytes requested.", static_cast<unsigned>(size));
   memcpy(block, data, size);
   size_t i = entries.count;
   entries.blocks[i] = block;
