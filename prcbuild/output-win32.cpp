@@ -1,0 +1,105 @@
+#include "output.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+enum class Target { missing, disk_file, directory, read_only, device, unknown };
+
+// What the path names now, looked at without opening it for writing.
+Target probe(const char* path) {
+  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? Target::missing : Target::unknown;
+  }
+  Target target = Target::device;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info)) {
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      target = Target::directory;
+    else if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+      target = Target::read_only;
+    else
+      target = Target::disk_file;
+  }
+  CloseHandle(h);
+  return target;
+}
+
+// The folder part of path, for a temporary file beside it.
+std::string folder_of(const std::string& path) {
+  size_t end = path.find_last_of("\\/:");
+  if (end == std::string::npos) return ".";
+  // "C:name" lives in drive C's current folder, "\name" in the root.
+  return path.substr(0, end + 1);
+}
+
+bool open_directly(OutputFile* out) {
+  out->stream = fopen(out->path.c_str(), "wb");
+  return out->stream != nullptr;
+}
+
+}  // namespace
+
+bool output_open(OutputFile* out, const char* path) {
+  out->path = path;
+  out->temp_path.clear();
+  if (!*path) return false;
+  switch (probe(path)) {
+    case Target::directory:
+    case Target::read_only:
+      // A plain open for writing refuses these too.
+      return false;
+    case Target::device:
+    case Target::unknown:
+      // NUL, CON, pipes, or a file we may not look at: no file to replace.
+      return open_directly(out);
+    case Target::missing:
+    case Target::disk_file:
+      break;
+  }
+  char temp[MAX_PATH];
+  if (!GetTempFileNameA(folder_of(out->path).c_str(), "prc", 0, temp)) {
+    // A file we may write in a folder we may not: rewrite it in place, as a
+    // plain open would.
+    return open_directly(out);
+  }
+  out->temp_path = temp;
+  out->stream = fopen(temp, "wb");
+  if (!out->stream) {
+    output_discard(out);
+    return false;
+  }
+  return true;
+}
+
+bool output_commit(OutputFile* out) {
+  FILE* stream = out->stream;
+  out->stream = nullptr;
+  bool ok = fflush(stream) == 0 && !ferror(stream);
+  ok = fclose(stream) == 0 && ok;
+  if (ok && !out->temp_path.empty()) {
+    // The replacement keeps the attributes (hidden, archive, ...) of the file
+    // it replaces; they are set only now, as a hidden file can't be opened
+    // for writing by fopen.
+    DWORD attributes = GetFileAttributesA(out->path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(out->temp_path.c_str(), attributes);
+    // rename() won't replace an existing file on Windows.
+    ok = MoveFileExA(out->temp_path.c_str(), out->path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (ok) out->temp_path.clear();
+  }
+  return ok;
+}
+
+void output_discard(OutputFile* out) {
+  if (out->stream) fclose(out->stream);
+  out->stream = nullptr;
+  if (!out->temp_path.empty()) DeleteFileA(out->temp_path.c_str());
+  out->temp_path.clear();
+}

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Cross-builds prcbuild.exe and fontpick.exe for 64-bit Windows with mingw-w64
+# into build/windows/ (prcbuild/prcbuild.exe, fontpick/fontpick.exe). Both are
+# linked statically and need nothing beside them on a Windows machine.
+# Extra arguments go to the CMake configure step (e.g. -DWERROR=ON).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh windows
+cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+cmake --build build/windows -j "$(nproc 2>/dev/null || echo 2)"
