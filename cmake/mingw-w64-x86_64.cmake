@@ -1,12 +1,13 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64).
-# The win32 thread model needs no winpthread DLL, so -static leaves the
-# programs importing only system DLLs.
+# The posix thread model, which the test framework needs for std::mutex; with
+# -static, winpthread is linked in like the C and C++ runtimes, so the
+# programs import only system DLLs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-win32)
+set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})

@@ -12,12 +12,13 @@ const char* const generator_path = "bin\\_glyphsmith";
 // caret. A double quote must reach the C runtime as a literal one: a
 // backslash before it, the backslashes in front of that doubled, and a caret
 // so that cmd.exe doesn't take it as the start of a quoted part.
-// A percent sign can't be escaped with a caret everywhere (some versions of
-// cmd.exe expand variables before they look at carets), but %NAME% only
-// expands when NAME is defined: with every run of percent signs put between
-// double quotes, each name cmd.exe could try begins with a quote or is empty,
-// and no variable is called that.
+// Carets don't protect a percent sign reliably (command interpreters differ
+// in whether variables are expanded before or after carets are looked at),
+// but %NAME% only expands when NAME is defined: with every run of percent
+// signs put between double quotes, each name that could be tried begins with
+// a quote or is empty, and no variable is called that.
 std::string quote_word(const std::string& word) {
+  if (word.empty()) return "\"\"";
   std::string quoted;
   size_t backslashes = 0;  // directly before the current character
   for (size_t i = 0; i < word.size(); ++i) {
@@ -28,6 +29,7 @@ std::string quote_word(const std::string& word) {
       case '<':
       case '>':
       case '^':
+      case '\n':  // would end the command; escaped, only the break is lost
         quoted += '^';
         quoted += c;
         break;
