@@ -14,6 +14,10 @@ struct CommandCase {
   const char* command;
 };
 
+std::ostream& operator<<(std::ostream& out, const CommandCase& c) {
+  return out << c.point_size << " " << c.charset << " " << testing::PrintToString(std::string(c.face));
+}
+
 class GeneratorCommand : public testing::TestWithParam<CommandCase> {};
 
 TEST_P(GeneratorCommand, FormatsTheFourArguments) {

@@ -32,7 +32,49 @@ size_t utf8_prefix(const char* text, size_t limit) {
   return cut;
 }
 
-// The description the dialog starts from: the installed font closest to the
+// How far a listed face is from the wanted one: slant first, then width,
+// then weight.
+int face_distance(const PangoFontDescription* face, const PangoFontDescription* wanted) {
+  bool face_slanted = pango_font_description_get_style(face) != PANGO_STYLE_NORMAL;
+  bool wanted_slanted = pango_font_description_get_style(wanted) != PANGO_STYLE_NORMAL;
+  int stretch = std::abs(pango_font_description_get_stretch(face) - PANGO_STRETCH_NORMAL);
+  int weight =
+      std::abs(pango_font_description_get_weight(face) - pango_font_description_get_weight(wanted));
+  return (face_slanted != wanted_slanted ? 100000 : 0) + stretch * 1000 + weight;
+}
+
+// The description of the listed face of family that is closest to wanted, or
+// null. The dialog can only start on a face it lists, described as it lists it.
+PangoFontDescription* closest_listed_face(PangoFontMap* map, const char* family,
+                                          const PangoFontDescription* wanted) {
+  PangoFontFamily** families = nullptr;
+  int family_count = 0;
+  pango_font_map_list_families(map, &families, &family_count);
+  PangoFontDescription* best = nullptr;
+  int best_distance = 0;
+  for (int i = 0; i < family_count; ++i) {
+    if (g_ascii_strcasecmp(pango_font_family_get_name(families[i]), family) != 0) continue;
+    PangoFontFace** faces = nullptr;
+    int face_count = 0;
+    pango_font_family_list_faces(families[i], &faces, &face_count);
+    for (int j = 0; j < face_count; ++j) {
+      if (!is_scalable(families[i], faces[j], nullptr)) continue;
+      PangoFontDescription* face = pango_font_face_describe(faces[j]);
+      int distance = face_distance(face, wanted);
+      if (best == nullptr || distance < best_distance) {
+        std::swap(best, face);
+        best_distance = distance;
+      }
+      if (face != nullptr) pango_font_description_free(face);
+    }
+    g_free(faces);
+    break;
+  }
+  g_free(families);
+  return best;
+}
+
+// The description the dialog starts from: the installed face closest to the
 // requested one, at the size the logical height gives on this screen.
 PangoFontDescription* starting_description(const LOGFONTA& start) {
   // The face name may be cut mid-character or not be UTF-8 at all.
@@ -47,16 +89,24 @@ PangoFontDescription* starting_description(const LOGFONTA& start) {
   pango_font_description_set_style(wanted, start.lfItalic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
   pango_font_description_set_size(wanted, 10 * PANGO_SCALE);
 
+  // Fontconfig knows which installed family stands in for a missing one.
   PangoFontMap* map = pango_cairo_font_map_get_default();
   PangoContext* context = pango_font_map_create_context(map);
   PangoFont* font = pango_font_map_load_font(map, context, wanted);
-  PangoFontDescription* result = wanted;
+  PangoFontDescription* result = nullptr;
   if (font != nullptr) {
-    result = pango_font_describe(font);
-    pango_font_description_free(wanted);
+    PangoFontDescription* loaded = pango_font_describe(font);
+    const char* loaded_family = pango_font_description_get_family(loaded);
+    if (loaded_family != nullptr) result = closest_listed_face(map, loaded_family, wanted);
+    pango_font_description_free(loaded);
     g_object_unref(font);
   }
   g_object_unref(context);
+  if (result == nullptr) {
+    result = wanted;
+  } else {
+    pango_font_description_free(wanted);
+  }
 
   // Height 0 names no size: the dialog keeps its own default.
   pango_font_description_unset_fields(result, PANGO_FONT_MASK_SIZE);
@@ -99,7 +149,8 @@ ScreenInfo open_screen() {
 
 FontChoice choose_font(const LOGFONTA& start) {
   FontChoice choice;
-  GtkWidget* dialog = gtk_font_chooser_dialog_new(nullptr, nullptr);
+  // No owner window: fontpick has none of its own.
+  GtkWidget* dialog = gtk_font_chooser_dialog_new("Font", nullptr);
   if (dialog == nullptr) {
     choice.outcome = ChoiceOutcome::failed;
     choice.error = "cannot create the font dialog";

@@ -16,7 +16,8 @@ struct ParseCase {
 };
 
 std::ostream& operator<<(std::ostream& out, const ParseCase& c) {
-  return out << '"' << c.font_spec << "\" \"" << c.size_spec << "\" at " << c.dpi_y;
+  return out << testing::PrintToString(std::string(c.font_spec)) << " "
+             << testing::PrintToString(std::string(c.size_spec)) << " at " << c.dpi_y;
 }
 
 class FontSpecParse : public testing::TestWithParam<ParseCase> {};
@@ -136,6 +137,10 @@ struct CodeCase {
   const char* token;
   int code;
 };
+
+std::ostream& operator<<(std::ostream& out, const CodeCase& c) {
+  return out << testing::PrintToString(std::string(c.token));
+}
 
 class CharsetCode : public testing::TestWithParam<CodeCase> {};
 

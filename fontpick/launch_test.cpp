@@ -44,6 +44,10 @@ struct OddName {
   const char* arguments;  // as the generator saw them after the two sizes and the set
 };
 
+std::ostream& operator<<(std::ostream& out, const OddName& c) {
+  return out << testing::PrintToString(std::string(c.face));
+}
+
 class LaunchOddNames : public Launch, public testing::WithParamInterface<OddName> {};
 
 TEST_P(LaunchOddNames, ReachTheGeneratorAsTheSameWords) {
@@ -79,6 +83,10 @@ struct StatusCase {
   const char* generator;  // replaces the fake one; empty: remove it
   int status;
 };
+
+std::ostream& operator<<(std::ostream& out, const StatusCase& c) {
+  return out << testing::PrintToString(std::string(c.generator));
+}
 
 class LaunchStatus : public Launch, public testing::WithParamInterface<StatusCase> {};
 

@@ -20,6 +20,10 @@ struct MulDivCase {
   int number, numerator, denominator, result;
 };
 
+std::ostream& operator<<(std::ostream& out, const MulDivCase& c) {
+  return out << c.number << " * " << c.numerator << " / " << c.denominator;
+}
+
 class MulDivTest : public testing::TestWithParam<MulDivCase> {};
 
 TEST_P(MulDivTest, RoundsHalvesAwayFromZero) {

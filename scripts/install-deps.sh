@@ -8,7 +8,7 @@ for task in "$@"; do
   case "$task" in
     build) packages+=(cmake make g++ pkg-config libgtk-3-dev perl libpalm-perl) ;;
     test) packages+=(cmake make g++ pkg-config libgtk-3-dev libgtest-dev perl libpalm-perl
-                     xvfb xdotool xauth fonts-dejavu-core) ;;
+                     xvfb xdotool xauth fonts-dejavu-core fontconfig) ;;
     windows) packages+=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool fonts-dejavu-core) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(time perl libpalm-perl) ;;
