@@ -9,7 +9,8 @@ for task in "$@"; do
     build) packages+=(cmake make g++ pkg-config libgtk-3-dev perl libpalm-perl) ;;
     test) packages+=(cmake make g++ pkg-config libgtk-3-dev libgtest-dev perl libpalm-perl
                      xvfb xdotool xauth fonts-dejavu-core fontconfig) ;;
-    windows) packages+=(g++-mingw-w64-x86-64 wine wine64 xvfb xdotool fonts-dejavu-core) ;;
+    windows) packages+=(cmake make g++-mingw-w64-x86-64 googletest wine wine64 libxrender1 xvfb xdotool
+                        fonts-dejavu-core fontconfig) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(time perl libpalm-perl) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;

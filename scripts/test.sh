@@ -14,3 +14,7 @@ ctest --test-dir build/test --output-on-failure -j "$jobs"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DWERROR=ON -DSANITIZE=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+# Windows: both programs cross-built with mingw-w64 and tested under wine,
+# prcbuild's end-to-end tests taken from the plain build above.
+HOST_BUILD=build/test scripts/test-windows.sh

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# Builds prcbuild.exe, fontpick.exe and their Windows test programs in
+# build/windows and tests them under wine, with a virtual X display for the
+# font dialog:
+#   - the Windows test programs (output file, launch through cmd.exe);
+#   - prcbuild's end-to-end tests from the host build ($HOST_BUILD, default
+#     build/test; configured and built when missing) run against prcbuild.exe;
+#   - fontpick.exe's real dialog, confirmed and cancelled with xdotool.
+# Ends with the line "N passed, N failed, N skipped".
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/install-deps.sh windows
+scripts/build-windows.sh -DWERROR=ON -DBUILD_TESTING=ON
+
+host_build=${HOST_BUILD:-build/test}
+if [ ! -x "$host_build/prcbuild/prcbuild_tests" ]; then
+  scripts/install-deps.sh test
+  cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON >/dev/null
+  cmake --build "$host_build" -j "$(nproc 2>/dev/null || echo 2)" --target prcbuild_tests
+fi
+prcbuild_tests=$(realpath "$host_build/prcbuild/prcbuild_tests")
+
+windows=$root/build/windows
+export WINEPREFIX=$windows/wineprefix WINEDEBUG=-all
+# No prompts to install Mono or Gecko, which nothing here needs.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/windows-test-XXXXXX")
+
+xvfb_pid=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# A display of our own: Xvfb picks a free number and tells it.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$scratch/display")
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the wine prefix (first start)..."
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+
+passed=0 failed=0 skipped=0
+pass() { passed=$((passed + 1)); echo "ok: $1"; }
+fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
+
+# A GoogleTest program run in folder $2; its counts go into ours.
+run_gtest() {
+  local title=$1 dir=$2 log=$scratch/gtest.log status=0
+  shift 2
+  (cd "$dir" && "$@") >"$log" 2>&1 || status=$?
+  tr -d '\r' <"$log" >"$log.txt"
+  local p f s
+  p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log.txt")
+  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log.txt")
+  s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log.txt")
+  if [ -z "$p" ] && [ -z "$f" ]; then
+    fail "$title did not run (status $status)"
+    tail -20 "$log.txt"
+    return
+  fi
+  passed=$((passed + ${p:-0})) failed=$((failed + ${f:-0})) skipped=$((skipped + ${s:-0}))
+  if [ -n "$f" ]; then
+    cat "$log.txt"
+  elif [ "$status" -ne 0 ]; then
+    fail "$title ended with status $status"
+  fi
+  grep '^\[  SKIPPED \] [^0-9]' "$log.txt" || true
+  echo "$title: ${p:-0} passed, ${f:-0} failed, ${s:-0} skipped"
+}
+
+echo "== Windows test programs"
+# In a folder of their own, as they make and remove temporary folders.
+run_gtest prcbuild_win32_tests "$scratch" wine "$windows/prcbuild/prcbuild_win32_tests.exe"
+run_gtest fontpick_win32_tests "$scratch" wine "$windows/fontpick/fontpick_win32_tests.exe"
+
+echo "== prcbuild.exe end to end"
+prcbuild_exe=$windows/prcbuild/prcbuild.exe
+# The program's own name as wine hands it over is its full Windows path.
+run_gtest "prcbuild end-to-end tests" "$root" \
+  env PRCBUILD="wine $prcbuild_exe" PRCBUILD_ARGV0="$(winepath -w "$prcbuild_exe" 2>/dev/null)" \
+  "$prcbuild_tests" --gtest_filter='Prcbuild*'
+
+echo "== fontpick.exe and the font dialog"
+fontpick_exe=$windows/fontpick/fontpick.exe
+
+# Starts fontpick.exe in folder $1 with the arguments after it, waits for the
+# dialog, presses key $2 in it and waits for the program to end. Sets
+# $status; the program's standard error goes to $1/stderr.
+run_dialog() {
+  local dir=$1 key=$2
+  shift 2
+  (cd "$dir" && exec timeout 120 wine "$fontpick_exe" "$@" >"$dir/stdout" 2>"$dir/stderr") &
+  local pid=$! window
+  # With no window manager, windowactivate fails; focusing the window works.
+  window=$(timeout 120 xdotool search --sync --onlyvisible --name '^Font$' | head -1) || true
+  if [ -z "$window" ]; then
+    echo "no window called Font appeared"
+  else
+    # A key that comes before the dialog listens is lost: press it again
+    # while the dialog stays.
+    for _ in 1 2 3; do
+      xdotool windowfocus --sync "$window" 2>/dev/null && xdotool key "$key" || break
+      for _ in $(seq 50); do
+        kill -0 "$pid" 2>/dev/null || break 2
+        sleep 0.2
+      done
+    done
+  fi
+  status=0
+  wait "$pid" || status=$?
+}
+
+# A fake generator that writes its arguments one a line and exits with 7.
+make_generator() {
+  mkdir -p "$1/bin"
+  # The redirection stands first, so that a digit before it isn't taken for a
+  # handle number.
+  printf '@echo off\r\nfor %%%%a in (%%*) do >>generator-args.txt echo %%%%a\r\nexit /b 7\r\n' \
+    >"$1/bin/_glyphsmith.bat"
+}
+
+check_equal() {  # title expected actual
+  if [ "$2" = "$3" ]; then
+    pass "$1"
+  else
+    fail "$1"
+    printf '  expected: %q\n  actual:   %q\n' "$2" "$3"
+  fi
+}
+
+dir=$scratch/confirm
+mkdir -p "$dir" && make_generator "$dir"
+run_dialog "$dir" Return "DejaVu Sans:0:400:Western"
+check_equal "confirming DejaVu Sans at 12pt runs the generator with 12 15.6 Western DejaVu Sans" \
+  "$(printf '12\n15.6\nWestern\nDejaVu\nSans')" \
+  "$(tr -d '\r' <"$dir/generator-args.txt" 2>/dev/null)"
+check_equal "the generator's status 7 becomes fontpick's" 7 "$status"
+check_equal "nothing on standard output or error when confirmed" "" \
+  "$(cat "$dir/stdout" "$dir/stderr")"
+
+dir=$scratch/cancel
+mkdir -p "$dir" && make_generator "$dir"
+run_dialog "$dir" Escape "DejaVu Sans:0:400:Western" 10.5pt
+check_equal "Escape gives status 0" 0 "$status"
+check_equal "Escape runs no generator" "bin stderr stdout" "$(cd "$dir" && echo *)"
+check_equal "nothing on standard output or error when cancelled" "" \
+  "$(cat "$dir/stdout" "$dir/stderr")"
+
+echo "$passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]
