@@ -8,6 +8,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh windows
-cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF "$@" >/dev/null
+# The toolchain is only taken when the build folder is first configured.
+toolchain=()
+[ -f build/windows/CMakeCache.txt ] ||
+  toolchain=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake")
+cmake -S . -B build/windows "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  "$@" >/dev/null
 cmake --build build/windows -j "$(nproc 2>/dev/null || echo 2)"

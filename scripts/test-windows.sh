@@ -51,6 +51,14 @@ fi
 passed=0 failed=0 skipped=0
 pass() { passed=$((passed + 1)); echo "ok: $1"; }
 fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
+check_equal() {  # title expected actual
+  if [ "$2" = "$3" ]; then
+    pass "$1"
+  else
+    fail "$1"
+    printf '  expected: %q\n  actual:   %q\n' "$2" "$3"
+  fi
+}
 
 # A GoogleTest program run in folder $2; its counts go into ours.
 run_gtest() {
@@ -76,6 +84,16 @@ run_gtest() {
   grep '^\[  SKIPPED \] [^0-9]' "$log.txt" || true
   echo "$title: ${p:-0} passed, ${f:-0} failed, ${s:-0} skipped"
 }
+
+echo "== What the programs need beside them"
+# Nothing but DLLs that come with Windows: the runtimes are linked in.
+check_equal "prcbuild.exe imports only system DLLs" "kernel32.dll msvcrt.dll" \
+  "$(x86_64-w64-mingw32-objdump -p "$windows/prcbuild/prcbuild.exe" |
+     sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
+check_equal "fontpick.exe imports only system DLLs" \
+  "comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll" \
+  "$(x86_64-w64-mingw32-objdump -p "$windows/fontpick/fontpick.exe" |
+     sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 
 echo "== Windows test programs"
 # In a folder of their own, as they make and remove temporary folders.
@@ -128,14 +146,6 @@ make_generator() {
     >"$1/bin/_glyphsmith.bat"
 }
 
-check_equal() {  # title expected actual
-  if [ "$2" = "$3" ]; then
-    pass "$1"
-  else
-    fail "$1"
-    printf '  expected: %q\n  actual:   %q\n' "$2" "$3"
-  fi
-}
 
 dir=$scratch/confirm
 mkdir -p "$dir" && make_generator "$dir"
