@@ -1,7 +1,5 @@
 // The generator's command through the real command interpreter: what the
 // generator receives, what else runs, and the status that comes back.
-#include "launch.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,6 +11,7 @@
 #include <string>
 
 #include "command.h"
+#include "launch.h"
 
 namespace fs = std::filesystem;
 
@@ -45,9 +44,8 @@ class Launch : public testing::Test {
  protected:
   void SetUp() override {
     saved_cwd_ = fs::current_path();
-    dir_ = fs::temp_directory_path() /
-           ("fontpick-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++count_));
+    dir_ = fs::temp_directory_path() / ("fontpick-test-" + std::to_string(GetCurrentProcessId()) +
+                                        "-" + std::to_string(++count_));
     fs::create_directories(dir_ / "bin");
     fs::copy_file(fake_generator(), dir_ / "bin" / "_glyphsmith.exe");
     fs::current_path(dir_);
@@ -76,7 +74,9 @@ struct OddName {
   const char* arguments;  // one a line, as the generator saw them after the set
 };
 
-void PrintTo(const OddName& name, std::ostream* out) { *out << name.face; }
+void PrintTo(const OddName& name, std::ostream* out) {
+  *out << name.face;
+}
 
 class LaunchOddNames : public Launch, public testing::WithParamInterface<OddName> {};
 
@@ -85,29 +85,25 @@ TEST_P(LaunchOddNames, ReachTheGeneratorAsTheSameWords) {
   EXPECT_EQ(read_text(dir_ / "generator-args.txt"),
             std::string("10.5\n13.7\nGreek\n") + GetParam().arguments);
   // Nothing but the generator ran: no folder made, no file written.
-  EXPECT_EQ(listing(),
-            (std::set<std::string>{"bin", "bin/_glyphsmith.exe", "generator-args.txt"}));
+  EXPECT_EQ(listing(), (std::set<std::string>{"bin", "bin/_glyphsmith.exe", "generator-args.txt"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, LaunchOddNames,
-    testing::Values(OddName{"DejaVu Sans", "DejaVu\nSans\n"},
-                    OddName{"A&mkdir made", "A&mkdir\nmade\n"},
-                    OddName{"A&&mkdir made", "A&&mkdir\nmade\n"},
-                    OddName{"A|mkdir made", "A|mkdir\nmade\n"},
-                    OddName{"A||mkdir made", "A||mkdir\nmade\n"},
-                    OddName{"A>made B>>made", "A>made\nB>>made\n"},
-                    OddName{"A<made", "A<made\n"},
-                    OddName{"A^B ^ ^^&mkdir made", "A^B\n^\n^^&mkdir\nmade\n"},
-                    OddName{"%PATH% %CD% 100% %% %a%b%", "%PATH%\n%CD%\n100%\n%%\n%a%b%\n"},
-                    OddName{"It's \"Bold\"", "It's\n\"Bold\"\n"},
-                    OddName{"A\"&mkdir made\"", "A\"&mkdir\nmade\"\n"},
-                    OddName{"\"&mkdir made", "\"&mkdir\nmade\n"},
-                    OddName{"a\\\" b\\\\\"&mkdir made", "a\\\"\nb\\\\\"&mkdir\nmade\n"},
-                    OddName{"50%\"&mkdir made", "50%\"&mkdir\nmade\n"},
-                    OddName{"back\\ \\%x% (TT) a=b,c;d !e @f",
-                            "back\\\n\\%x%\n(TT)\na=b,c;d\n!e\n@f\n"},
-                    OddName{"Caf\xe9 Sans", "Caf\xe9\nSans\n"}));
+    testing::Values(
+        OddName{"DejaVu Sans", "DejaVu\nSans\n"}, OddName{"A&mkdir made", "A&mkdir\nmade\n"},
+        OddName{"A&&mkdir made", "A&&mkdir\nmade\n"}, OddName{"A|mkdir made", "A|mkdir\nmade\n"},
+        OddName{"A||mkdir made", "A||mkdir\nmade\n"},
+        OddName{"A>made B>>made", "A>made\nB>>made\n"}, OddName{"A<made", "A<made\n"},
+        OddName{"A^B ^ ^^&mkdir made", "A^B\n^\n^^&mkdir\nmade\n"},
+        OddName{"%PATH% %CD% 100% %% %a%b%", "%PATH%\n%CD%\n100%\n%%\n%a%b%\n"},
+        OddName{"It's \"Bold\"", "It's\n\"Bold\"\n"},
+        OddName{"A\"&mkdir made\"", "A\"&mkdir\nmade\"\n"},
+        OddName{"\"&mkdir made", "\"&mkdir\nmade\n"},
+        OddName{"a\\\" b\\\\\"&mkdir made", "a\\\"\nb\\\\\"&mkdir\nmade\n"},
+        OddName{"50%\"&mkdir made", "50%\"&mkdir\nmade\n"},
+        OddName{"back\\ \\%x% (TT) a=b,c;d !e @f", "back\\\n\\%x%\n(TT)\na=b,c;d\n!e\n@f\n"},
+        OddName{"Caf\xe9 Sans", "Caf\xe9\nSans\n"}));
 
 TEST_F(Launch, LineBreakInANameRunsNothingElse) {
   EXPECT_EQ(run_command_line(generator_command(font_named("A\nmkdir made", 0), 90)), 0);
@@ -116,8 +112,7 @@ TEST_F(Launch, LineBreakInANameRunsNothingElse) {
   EXPECT_TRUE(arguments == "9\n11.7\nWestern\nAmkdir\nmade\n" ||
               arguments == "9\n11.7\nWestern\nA\nmkdir\nmade\n")
       << arguments;
-  EXPECT_EQ(listing(),
-            (std::set<std::string>{"bin", "bin/_glyphsmith.exe", "generator-args.txt"}));
+  EXPECT_EQ(listing(), (std::set<std::string>{"bin", "bin/_glyphsmith.exe", "generator-args.txt"}));
 }
 
 class LaunchStatus : public Launch, public testing::WithParamInterface<int> {};

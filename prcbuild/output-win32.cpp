@@ -88,7 +88,8 @@ bool output_commit(OutputFile* out) {
     // it replaces; they are set only now, as a hidden file can't be opened
     // for writing by fopen.
     DWORD attributes = GetFileAttributesA(out->path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(out->temp_path.c_str(), attributes);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+      SetFileAttributesA(out->temp_path.c_str(), attributes);
     // rename() won't replace an existing file on Windows.
     ok = MoveFileExA(out->temp_path.c_str(), out->path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;

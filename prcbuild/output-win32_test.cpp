@@ -20,9 +20,8 @@ namespace {
 class Output : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("prcbuild-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++count_));
+    dir_ = fs::temp_directory_path() / ("prcbuild-test-" + std::to_string(GetCurrentProcessId()) +
+                                        "-" + std::to_string(++count_));
     fs::create_directories(dir_);
   }
   void TearDown() override {
