@@ -15,7 +15,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# GCC 12 warns falsely about overlapping copies inside std::string assignment
-# (GCC bug 105329), which -Werror would turn into a failed build.
-set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
