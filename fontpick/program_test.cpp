@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <future>
 #include <string>
@@ -75,19 +77,45 @@ class Dialog : public testing::Test {
     start_server();
   }
 
-  void TearDown() override {
+  void TearDown() override { stop_server(); }
+
+  void stop_server() {
     if (server_ > 0) {
       kill(server_, SIGTERM);
       waitpid(server_, nullptr, 0);
+      server_ = -1;
     }
   }
 
-  // Xvfb picks a free display itself and tells us its number.
+  // Xvfb picks a free display itself and tells us its number. Two servers
+  // starting at once can both claim a number, and the loser removes the
+  // winner's socket as it moves on: so the test processes start their servers
+  // one at a time (a lock on this test program), and a display that does not
+  // answer, taken by some other server, is tried again.
   void start_server() {
+    int lock = open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    while (flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      launch_server();
+      if (!display_.empty() &&
+          run_command({"xdotool", "getdisplaygeometry"}, RunOptions{"", environment(), 30})
+                  .status == 0)
+        break;
+      stop_server();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100 + 100 * attempt));
+    }
+    close(lock);
+    ASSERT_GT(server_, 0) << "Xvfb did not start";
+  }
+
+  void launch_server() {
+    display_.clear();
     int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
+    if (pipe(fds) != 0) return;
     server_ = fork();
-    ASSERT_GE(server_, 0);
+    if (server_ < 0) return;
     if (server_ == 0) {
       int devnull = open("/dev/null", O_RDWR);
       dup2(devnull, 0);
@@ -105,8 +133,7 @@ class Dialog : public testing::Test {
     char c;
     while (poll(&p, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    display_ = ":" + number;
+    if (!number.empty()) display_ = ":" + number;
   }
 
   std::vector<std::string> environment() const {
@@ -129,22 +156,30 @@ class Dialog : public testing::Test {
     return run_command(argv, RunOptions{dir_.path, environment(), 60});
   }
 
-  // Waits for the dialog, lets it fill its font list, then presses key in it.
-  void press_in_dialog(const std::string& key) {
-    RunResult found = xdotool({"search", "--sync", "--onlyvisible", "--class", "fontpick"});
-    ASSERT_EQ(found.status, 0) << found.err;
-    std::string window = found.out.substr(0, found.out.find('\n'));
-    EXPECT_EQ(xdotool({"getwindowname", window}).out, "Font\n");
-    ASSERT_EQ(xdotool({"windowfocus", "--sync", window}).status, 0);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    ASSERT_EQ(xdotool({"key", key}).status, 0);
-  }
-
-  // Runs fontpick with arguments, answers the dialog with key and returns the run.
+  // Runs fontpick with arguments and answers its dialog with key. Under load
+  // the dialog may map late, refuse the focus for a moment or miss a key while
+  // it fills its font list, so focus and press again until fontpick ends.
   RunResult answer(const std::vector<std::string>& arguments, const std::string& key) {
+    using namespace std::chrono_literals;
     std::future<RunResult> run = start_fontpick(arguments);
-    press_in_dialog(key);
+    bool seen = false;
+    auto deadline = std::chrono::steady_clock::now() + 50s;
+    while (run.wait_for(200ms) != std::future_status::ready &&
+           std::chrono::steady_clock::now() < deadline) {
+      RunResult found = xdotool({"search", "--onlyvisible", "--class", "fontpick"});
+      if (found.status != 0 || found.out.empty()) continue;
+      std::string window = found.out.substr(0, found.out.find('\n'));
+      if (!seen) {
+        EXPECT_EQ(xdotool({"getwindowname", window}).out, "Font\n");
+        seen = true;
+        std::this_thread::sleep_for(1s);
+      }
+      if (xdotool({"windowfocus", "--sync", window}).status != 0) continue;
+      xdotool({"key", key});
+      run.wait_for(3s);
+    }
     RunResult result = run.get();
+    EXPECT_TRUE(seen) << "no dialog appeared: " << result.err;
     EXPECT_FALSE(result.timed_out) << "the dialog did not end on " << key;
     return result;
   }
@@ -156,7 +191,7 @@ class Dialog : public testing::Test {
 
 TEST_F(Dialog, ConfirmRunsGeneratorWithChosenFont) {
   RunResult run = answer({"DejaVu Sans:0:400:Greek", "10.5pt"}, "Return");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(read_file(dir_.file("arguments")), "[10.5][13.7][Greek][DejaVu][Sans]");
@@ -165,14 +200,14 @@ TEST_F(Dialog, ConfirmRunsGeneratorWithChosenFont) {
 TEST_F(Dialog, GeneratorExitCodeIsTheExitCode) {
   write_file(dir_.file("status"), "3\n");
   RunResult run = answer({"winfont://DejaVu Serif:1:700:Cyrillic"}, "Return");
-  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.status, 3) << run.err;
   EXPECT_EQ(read_file(dir_.file("arguments")), "[12][15.6][Cyrillic][DejaVu][Serif]");
 }
 
 TEST_F(Dialog, HeightStartsTheSizeAndDefaultSetComesBackWestern) {
   // -16 at the server's 96 dots per inch is 12 points; no token is the default set.
   RunResult run = answer({"DejaVu Sans Mono:", "-16"}, "Return");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(read_file(dir_.file("arguments")), "[12][15.6][Western][DejaVu][Sans][Mono]");
 }
 
@@ -188,14 +223,14 @@ TEST_F(Dialog, MissingFaceStartsFromClosestInstalledOne) {
     words += "[" + match.out.substr(start, end - start) + "]";
   }
   RunResult run = answer({"three", "or more", "arguments"}, "Return");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(read_file(dir_.file("arguments")), "[9][11.7][Western]" + words);
 }
 
 TEST_F(Dialog, EscapeCancelsAndStartsNothing) {
   write_file(dir_.file("status"), "3\n");
   RunResult run = answer({"DejaVu Sans:0:400:Greek", "10.5pt"}, "Escape");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
   EXPECT_FALSE(file_exists(dir_.file("arguments")));
@@ -211,7 +246,7 @@ TEST(DialogWithoutDisplay, FailsWithOneLineAndStartsNothing) {
                                          {"DISPLAY", "WAYLAND_DISPLAY", "GDK_BACKEND",
                                           "ASAN_OPTIONS=detect_leaks=0"},
                                          60});
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "fontpick: cannot open a display to show the font dialog on\n");
   EXPECT_FALSE(file_exists(dir.file("arguments")));
