@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer), runs their unit tests, fuzzes each target for a
+# bounded time and has scripts/palm-dump.pl read a sample of the databases
+# prcbuild wrote. Exit status 1 when anything was found.
+# Usage: fuzz/run.sh [seconds per target, default 30]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+
+scripts/install-deps.sh test fuzz
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S fuzz -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/fuzz -j "$jobs"
+ctest --test-dir build/fuzz --output-on-failure -j "$jobs"
+
+work=build/fuzz/run
+rm -rf "$work/samples"
+mkdir -p "$work/samples"
+status=0
+for target in font_spec prcbuild; do
+  corpus=$work/corpus/$target
+  findings=$work/findings/$target
+  log=$work/$target.log
+  mkdir -p "$corpus" "$findings"
+  echo "Fuzzing $target for $seconds s"
+  if ! PRCBUILD_FUZZ_SAMPLES="$work/samples" "build/fuzz/${target}_fuzz" "$corpus" "fuzz/corpus/$target" \
+      -max_total_time="$seconds" -timeout=60 -max_len=512 -len_control=0 \
+      -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
+    grep -v '^    #' "$log" | tail -n 30
+    echo "$target: finding above; replay with build/fuzz/${target}_fuzz FILE, FILE from $findings/"
+    status=1
+  fi
+  grep -E '^stat::number_of_executed_units' "$log" | sed "s/^stat::number_of_executed_units:/$target: runs:/"
+done
+
+# The same databases read by Palm::PDB must show what the model expects.
+checked=0
+for db in "$work"/samples/*.db; do
+  [ -e "$db" ] || continue
+  if ! perl scripts/palm-dump.pl --data "$db" | grep -av -e '^created: ' -e '^modified: ' |
+      cmp -s - "${db%.db}.expected"; then
+    echo "palm-dump.pl reads $db differently from the expected ${db%.db}.expected"
+    status=1
+  fi
+  checked=$((checked + 1))
+done
+echo "palm-dump.pl read $checked sampled databases"
+exit $status
