@@ -18,3 +18,6 @@ ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 # Windows: both programs cross-built with mingw-w64 and tested under wine,
 # prcbuild's end-to-end tests taken from the plain build above.
 HOST_BUILD=build/test scripts/test-windows.sh
+
+# Fuzzing: both programs' parsers and whole prcbuild runs, 30 s per target.
+fuzz/run.sh 30
