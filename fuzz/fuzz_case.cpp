@@ -6,12 +6,13 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
 
 // Sizes around the 130000-byte pieces and the 260000-byte split limit.
-constexpr size_t kSizes[] = {0,      1,      2,      3,      4,      5,      7,      8,
+constexpr size_t kSizes[] = {5,      1,      2,      3,      4,      0,      7,      8,
                              129999, 130000, 130001, 200000, 259999, 260000, 260001, 300000};
 
 const char* const kFonts[] = {"hrTinyFont",  "HRSTDFONT",   "stdfixedfont_palm", "narrowFixedFont",
@@ -30,19 +31,33 @@ const char* const kIds[] = {"03e8", "0001", "0x1f", "-001", " 1a ", "+7ff", "zzz
 const char* const kOutputs[] = {"out.prc", "out.pdb", "sub/out.prc", "existing.prc", "",
                                 "missing/out.prc", "sub", "sub/", "out.prc/"};
 
-const char* const kOptions[] = {"-d", "-s", "-i", "-x", "-q", "-", "--", "-dd", "-f", "-D"};
+const char* const kOptions[] = {"-s", "-i", "-d", "-x"};
+const char* const kNotOptions[] = {"-q", "-", "--", "-dd", "-f", "-D", "-s "};
 
-// Deterministic filler, so that large files cost no fuzz input.
-std::string pattern(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
+// Rare choices: once the input runs out, the provider gives the lowest
+// values, and those must lead to the common case.
+bool one_in(FuzzedDataProvider& in, int n) { return in.ConsumeIntegralInRange(1, n) == n; }
+
+// Writes size bytes of filler from seed to fd; false when a write fails.
+bool write_filler(int fd, size_t size, uint32_t seed) {
+  static char chunk[65536];
   uint32_t x = seed * 2654435761u + 1;
-  for (char& c : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x);
+  while (size > 0) {
+    size_t n = std::min(size, sizeof chunk);
+    for (size_t i = 0; i < n; ++i) {
+      x ^= x << 13;
+      x ^= x >> 17;
+      x ^= x << 5;
+      chunk[i] = static_cast<char>(x);
+    }
+    for (size_t done = 0; done < n;) {
+      ssize_t w = write(fd, chunk + done, n - done);
+      if (w <= 0) return false;
+      done += static_cast<size_t>(w);
+    }
+    size -= n;
   }
-  return bytes;
+  return true;
 }
 
 // Arguments can't hold NUL, and nothing may lead outside the run's folder.
@@ -55,10 +70,6 @@ std::string clean(std::string text) {
   return text;
 }
 
-// Rare choices: once the input runs out, the provider gives the lowest
-// values, and those must lead to the common case.
-bool one_in(FuzzedDataProvider& in, int n) { return in.ConsumeIntegralInRange(1, n) == n; }
-
 template <typename T, size_t N>
 const T& pick(FuzzedDataProvider& in, const T (&table)[N]) {
   return table[in.ConsumeIntegralInRange<size_t>(0, N - 1)];
@@ -70,17 +81,22 @@ std::string short_text(FuzzedDataProvider& in, size_t longest) {
 
 // A file name in the rsrcXXXX.bin pattern, or something close to it.
 std::string input_name(FuzzedDataProvider& in) {
-  std::string name = pick(in, kPrefixes);
-  name += in.ConsumeBool() ? std::string(pick(in, kTypes)) : short_text(in, 5);
-  name += in.ConsumeBool() ? std::string(pick(in, kIds)) : short_text(in, 5);
-  name += in.ConsumeBool() ? std::string(".bin") : short_text(in, 4);
+  std::string name = one_in(in, 3) ? pick(in, kPrefixes) : "";
+  name += one_in(in, 4) ? short_text(in, 5) : std::string(pick(in, kTypes));
+  name += one_in(in, 4) ? short_text(in, 5) : std::string(pick(in, kIds));
+  name += one_in(in, 4) ? short_text(in, 4) : std::string(".bin");
   return clean(name);
 }
 
-std::string contents(FuzzedDataProvider& in, uint32_t seed) {
-  if (in.ConsumeBool()) return in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, 64));
-  size_t size = pick(in, kSizes);
-  return pattern(size, seed);
+CaseFile input_file(FuzzedDataProvider& in, const std::string& name, uint32_t seed) {
+  CaseFile file;
+  file.path = name;
+  if (one_in(in, 3))
+    file.bytes = in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, 64));
+  else
+    file.filler = pick(in, kSizes);
+  file.seed = seed;
+  return file;
 }
 
 }  // namespace
@@ -94,7 +110,8 @@ FuzzCase decode_case(const uint8_t* data, size_t size) {
   c.files.push_back({"sub", "", true});
   c.files.push_back({"existing.prc", "an older file", false});
 
-  for (int n = in.ConsumeIntegralInRange(0, 3); n > 0; --n) c.argv.push_back(pick(in, kOptions));
+  for (int n = in.ConsumeIntegralInRange(0, 3); n > 0; --n)
+    c.argv.push_back(one_in(in, 8) ? pick(in, kNotOptions) : pick(in, kOptions));
   std::vector<std::string> inputs;
   int head = one_in(in, 8) ? in.ConsumeIntegralInRange(0, 3) : 4;
   std::string head_args[4] = {pick(in, kOutputs), short_text(in, 40), short_text(in, 6),
@@ -102,7 +119,7 @@ FuzzCase decode_case(const uint8_t* data, size_t size) {
   if (one_in(in, 8)) head_args[0] = input_name(in);
   for (int i = 0; i < head; ++i) c.argv.push_back(head_args[i]);
 
-  int count = in.ConsumeIntegralInRange(0, 10);
+  int count = in.ConsumeIntegralInRange(0, 8);
   for (int i = 0; i < count && in.remaining_bytes() > 0; ++i) {
     switch (in.ConsumeIntegralInRange(0, 9)) {
       case 0:
@@ -110,9 +127,8 @@ FuzzCase decode_case(const uint8_t* data, size_t size) {
         c.argv.push_back(one_in(in, 6) ? "-fx" : "-f");
         int parts = one_in(in, 8) ? in.ConsumeIntegralInRange(0, 1) : 2;
         if (parts > 0)
-          c.argv.push_back(in.ConsumeBool() ? std::string(pick(in, kTypes)) + pick(in, kIds)
-                                            : short_text(in, 9));
-        if (parts > 1) c.argv.push_back(in.ConsumeBool() ? std::string(pick(in, kFonts)) : short_text(in, 20));
+          c.argv.push_back(one_in(in, 4) ? short_text(in, 9) : std::string(pick(in, kTypes)) + pick(in, kIds));
+        if (parts > 1) c.argv.push_back(one_in(in, 4) ? short_text(in, 20) : std::string(pick(in, kFonts)));
         break;
       }
       case 2:  // a folder or a missing file where a file is expected
@@ -127,7 +143,7 @@ FuzzCase decode_case(const uint8_t* data, size_t size) {
         [[fallthrough]];
       default: {
         std::string name = input_name(in);
-        c.files.push_back({name, contents(in, static_cast<uint32_t>(c.files.size())), false});
+        c.files.push_back(input_file(in, name, static_cast<uint32_t>(c.files.size())));
         c.argv.push_back(name);
         inputs.push_back(name);
         break;
@@ -164,11 +180,13 @@ void make_case_files(const FuzzCase& fuzz_case, const std::string& dir) {
     }
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) continue;
-    for (size_t done = 0; done < file.bytes.size();) {
+    size_t done = 0;
+    while (done < file.bytes.size()) {
       ssize_t n = write(fd, file.bytes.data() + done, file.bytes.size() - done);
       if (n <= 0) break;
       done += static_cast<size_t>(n);
     }
+    if (done == file.bytes.size()) write_filler(fd, file.filler, file.seed);
     close(fd);
   }
 }

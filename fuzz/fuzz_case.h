@@ -11,6 +11,10 @@ struct CaseFile {
   std::string path;  // relative to the run's folder
   std::string bytes;
   bool folder = false;
+  // Then this many bytes of deterministic filler from seed: large files cost
+  // neither fuzz input nor memory.
+  size_t filler = 0;
+  uint32_t seed = 0;
 };
 
 struct FuzzCase {

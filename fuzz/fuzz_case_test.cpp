@@ -39,7 +39,11 @@ TEST(FuzzCase, SameInputSameCase) {
   FuzzCase b = decode_case(input, sizeof input);
   EXPECT_EQ(a.argv, b.argv);
   ASSERT_EQ(a.files.size(), b.files.size());
-  for (size_t i = 0; i < a.files.size(); ++i) EXPECT_EQ(a.files[i].bytes, b.files[i].bytes);
+  for (size_t i = 0; i < a.files.size(); ++i) {
+    EXPECT_EQ(a.files[i].bytes, b.files[i].bytes);
+    EXPECT_EQ(a.files[i].filler, b.files[i].filler);
+    EXPECT_EQ(a.files[i].seed, b.files[i].seed);
+  }
 }
 
 TEST(FuzzCase, MakesFilesAndFoldersOnTheirPaths) {
@@ -48,6 +52,8 @@ TEST(FuzzCase, MakesFilesAndFoldersOnTheirPaths) {
   c.files = {{"sub", "", true},
              {"sub/deeper/tAIN0001.bin", "abc", false},
              {"C:x\\y0002.bin", std::string(5, '\0'), false},
+             {"big00003.bin", "head", false, 200000, 3},
+             {"big00004.bin", "head", false, 200000, 4},
              {"plain", "file", false},
              {"plain/inside0001.bin", "blocked", false},
              {"folder0001.bin", "", true}};
@@ -55,6 +61,13 @@ TEST(FuzzCase, MakesFilesAndFoldersOnTheirPaths) {
   EXPECT_EQ(read_file(dir.file("sub/deeper/tAIN0001.bin")), "abc");
   EXPECT_EQ(read_file(dir.file("C:x\\y0002.bin")), std::string(5, '\0'));
   EXPECT_EQ(read_file(dir.file("plain")), "file");
+  // Filler follows the bytes, differs by seed and is the same for the same seed.
+  std::string big = read_file(dir.file("big00003.bin"));
+  ASSERT_EQ(big.size(), 200004u);
+  EXPECT_EQ(big.substr(0, 4), "head");
+  EXPECT_NE(big, read_file(dir.file("big00004.bin")));
+  make_case_files(c, dir.path);
+  EXPECT_EQ(read_file(dir.file("big00003.bin")), big);
   EXPECT_FALSE(file_exists(dir.file("plain/inside0001.bin")));
   struct stat st;
   ASSERT_EQ(stat(dir.file("folder0001.bin").c_str(), &st), 0);
