@@ -92,9 +92,13 @@ bool leading_double(const std::string& text, double& value) {
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   const char* first = text.data() + i;
   const char* last = text.data() + text.size();
+  // from_chars takes a sign of its own, which "%lf" would not after ours.
+  auto signed_at = [last](const char* p) { return p < last && (*p == '+' || *p == '-'); };
+  if (signed_at(first)) return false;
   std::from_chars_result read{};
   if (last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X')) {
-    read = std::from_chars(first + 2, last, value, std::chars_format::hex);
+    read = signed_at(first + 2) ? std::from_chars_result{first + 2, std::errc::invalid_argument}
+                                : std::from_chars(first + 2, last, value, std::chars_format::hex);
     if (read.ec != std::errc()) value = 0;  // "0x" alone still reads the 0
   } else {
     read = std::from_chars(first, last, value, std::chars_format::general);

@@ -94,6 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"Arial", "10.5pt", 96, "Arial", 0, 400, 0, 0, -14},
         ParseCase{"Arial", "10.45pt", 120, "Arial", 0, 400, 0, 0, -18},
         ParseCase{"Arial", "9.9pt", 120, "Arial", 0, 400, 0, 0, -17},
+        // A second sign is no number to "%lf", nor is a sign after 0x more than the 0.
+        ParseCase{"Arial", "--9pt", 96, "Arial", 0, 400, 0, 0, 0},
+        ParseCase{"Arial", "+-9pt", 96, "Arial", 0, 400, 0, 0, 0},
+        ParseCase{"Arial", "0x-1pt", 96, "Arial", 0, 400, 0, 0, 0},
+        ParseCase{"Arial", "-0x18p", 96, "Arial", 0, 400, 0, 0, 32},
         ParseCase{"Arial", "9pt", 96, "Arial", 0, 400, 0, 0, -12},
         ParseCase{"Arial", "  8p", 96, "Arial", 0, 400, 0, 0, -11},
         ParseCase{"Arial", "p12", 96, "Arial", 0, 400, 0, 0, 0},

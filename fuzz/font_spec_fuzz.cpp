@@ -78,18 +78,6 @@ bool model_height(const std::string& size_spec, int dpi_y, int32_t* height) {
   return true;
 }
 
-// A sign where "%lf" has already taken its one sign: "--9pt", "+-9pt" and
-// "0x-1pt" hold no number for "%lf" (nor for strtod), but fontpick reads one
-// (its number reader lets std::from_chars take a second '-'). Such sizes are
-// left out of the height check until fontpick refuses them too.
-bool second_sign(const std::string& size_spec) {
-  size_t i = size_spec.find_first_not_of(" \t\n\v\f\r");
-  if (i == std::string::npos) return false;
-  if (size_spec[i] == '+' || size_spec[i] == '-') ++i;
-  if (size_spec.compare(i, 2, "0x") == 0 || size_spec.compare(i, 2, "0X") == 0) i += 2;
-  return i < size_spec.size() && (size_spec[i] == '+' || size_spec[i] == '-');
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -134,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   int32_t height;
-  if (!has_nul(size_spec) && !second_sign(size_spec) && model_height(size_spec, dpi_y, &height) &&
+  if (!has_nul(size_spec) && model_height(size_spec, dpi_y, &height) &&
       font.lfHeight != height)
     finding("height " + std::to_string(font.lfHeight) + ", expected " + std::to_string(height),
             font_spec, size_spec, dpi_y);
