@@ -195,10 +195,8 @@ std::string compare_database(const PalmFile& want, const PalmFile& got, uint32_t
 void keep_sample(const std::string& bytes, const PalmFile& expected) {
   size_t data = 0;
   for (const PalmEntry& e : expected.entries) data += e.data.size();
-  // palm-dump.pl can't show a database without entries (Palm::PDB then
-  // leaves out the entry list it reads), and Palm::PDB refuses a name whose
-  // only NUL follows a newline.
-  bool readable = !expected.entries.empty() && !(expected.name.size() == 31 && expected.name.back() == '\n');
+  // Palm::PDB refuses a name whose only NUL follows a newline.
+  bool readable = !(expected.name.size() == 31 && expected.name.back() == '\n');
   if (sample_dir.empty() || !readable || data > 65536 || ++successes % 10 != 0 || samples >= 200) return;
   std::string base = sample_dir + "/sample-" + std::to_string(fuzzer_pid) + "-" + std::to_string(samples++);
   std::ofstream(base + ".db", std::ios::binary) << bytes;

@@ -495,6 +495,18 @@ TEST_F(Prcbuild, IndependentReaderAgrees) {
       "  record 0: uid 0, 5 bytes: 68 65 6c 6c 6f\n"
       "  record 1: uid 1, 3 bytes: 01 02 03\n",
       dump("out.pdb"));
+
+  r = run({"-d", "empty.pdb", "Nothing", "data", "TEST"});
+  ASSERT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(
+      "name:       Nothing\n"
+      "kind:       record database (.pdb)\n"
+      "attributes: backup\n"
+      "version:    1\n"
+      "type:       data\n"
+      "creator:    TEST\n"
+      "entries:    0\n",
+      dump("empty.pdb"));
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ printf "type:       %s\n", $db->{type};
 printf "creator:    %s\n", $db->{creator};
 printf "created:    %s\n", $time->($db->{ctime});
 printf "modified:   %s\n", $time->($db->{mtime});
-my @entries = $resource ? @{$db->{resources}} : @{$db->{records}};
+# Palm::PDB makes no list at all for a database without entries.
+my @entries = $resource ? @{$db->{resources} // []} : @{$db->{records} // []};
 printf "entries:    %d\n", scalar @entries;
 for my $i (0 .. $#entries) {
   my $e = $entries[$i];
