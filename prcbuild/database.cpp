@@ -19,8 +19,30 @@ constexpr uint16_t kBackup = 0x0008;
 constexpr uint32_t kPalmEpochOffset = 2082844800u;
 
 void free_entries() {
-  for (size_t i = 0; i < entries.count; ++i) free(entries.blocks[i]);
+  for (size_t i = 0; i < entries.count; ++i) {
+    free(entries.blocks[i]);
+    if (entries.owns_source[i]) fclose(entries.sources[i]);
+  }
   entries.count = 0;
+}
+
+// Makes room for one more entry of size bytes and fills its directory record.
+size_t append_entry(const char* name, unsigned id, size_t size) {
+  if (size == 0) fail("malloc(0) requested.");
+  if (entries.count == kMaxEntries)
+    fail("Too many entries: a database holds at most %u.\n", static_cast<unsigned>(kMaxEntries));
+  size_t i = entries.count;
+  entries.blocks[i] = nullptr;
+  entries.sizes[i] = size;
+  entries.sources[i] = nullptr;
+  entries.owns_source[i] = false;
+  if (record_mode) {
+    entries.records[i] = RecordEntry{};
+  } else {
+    memcpy(entries.resources[i].type, name, sizeof entries.resources[i].type);
+    entries.resources[i].id = static_cast<uint16_t>(id);
+  }
+  return i;
 }
 
 // Copies at most n bytes of text and zeroes the rest of the field.
@@ -52,21 +74,21 @@ void init_header(const char* name, const char* type, const char* creator) {
 }
 
 void add_entry(const char* name, unsigned id, const void* data, size_t size) {
-  if (size == 0) fail("malloc(0) requested.");
-  if (entries.count == kMaxEntries)
-    fail("Too many entries: a database holds at most %u.\n", static_cast<unsigned>(kMaxEntries));
+  size_t i = append_entry(name, id, size);
   unsigned char* block = static_cast<unsigned char*>(malloc(size));
   if (!block) fail("Out of memory: %u bytes requested.", static_cast<unsigned>(size));
   memcpy(block, data, size);
-  size_t i = entries.count;
   entries.blocks[i] = block;
-  entries.sizes[i] = size;
-  if (record_mode) {
-    entries.records[i] = RecordEntry{};
-  } else {
-    memcpy(entries.resources[i].type, name, sizeof entries.resources[i].type);
-    entries.resources[i].id = static_cast<uint16_t>(id);
-  }
+  entries.count = i + 1;
+}
+
+void add_file_entry(const char* name, unsigned id, FILE* source, uint64_t offset, size_t size,
+                    const char* source_name, bool owns) {
+  size_t i = append_entry(name, id, size);
+  entries.sources[i] = source;
+  entries.source_offsets[i] = offset;
+  entries.source_names[i] = source_name;
+  entries.owns_source[i] = owns;
   entries.count = i + 1;
 }
 
@@ -108,12 +130,18 @@ void write_database(const char* path) {
   memset(directory + used, 0, pad);
   used += pad;
 
-  bool ok = write_bytes(&out, directory, used);
-  for (size_t i = 0; ok && i < entries.count; ++i)
-    ok = write_bytes(&out, entries.blocks[i], entries.sizes[i]);
-  if (ok) ok = output_commit(&out);
-  if (!ok) {
+  CopyResult result = write_bytes(&out, directory, used) ? CopyResult::ok : CopyResult::write_error;
+  size_t i = 0;
+  for (; result == CopyResult::ok && i < entries.count; ++i) {
+    if (entries.sources[i])
+      result = output_copy(&out, entries.sources[i], entries.source_offsets[i], entries.sizes[i]);
+    else if (!write_bytes(&out, entries.blocks[i], entries.sizes[i]))
+      result = CopyResult::write_error;
+  }
+  if (result == CopyResult::ok && !output_commit(&out)) result = CopyResult::write_error;
+  if (result != CopyResult::ok) {
     output_discard(&out);
+    if (result == CopyResult::read_error) fail("Error reading %s.\n", entries.source_names[i - 1]);
     fail("Error writing %s.\n", path);
   }
   free_entries();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 
 // The database image in host byte order. Field order and widths follow the
@@ -45,11 +46,17 @@ static_assert(sizeof(RecordEntry) == 8);
 // The entry tables have room for this many entries; add_entry refuses more.
 constexpr size_t kMaxEntries = 6552;
 
-// The entries waiting to be written, in the order they were added.
+// The entries waiting to be written, in the order they were added. An
+// entry's bytes are either a heap block of its own or a stretch of an input
+// file held open until the database is written.
 struct EntryList {
   size_t count;
   unsigned char* blocks[kMaxEntries];
   size_t sizes[kMaxEntries];
+  FILE* sources[kMaxEntries];
+  uint64_t source_offsets[kMaxEntries];
+  const char* source_names[kMaxEntries];  // for the message when a read fails
+  bool owns_source[kMaxEntries];          // a file split in two is closed once
   ResourceEntry resources[kMaxEntries];
   RecordEntry records[kMaxEntries];
 };
@@ -67,6 +74,13 @@ void init_header(const char* name, const char* type, const char* creator);
 // Appends a copy of size bytes at data. In resource mode the type is the first
 // four bytes at name and the ID the low 16 bits of id; both are ignored for records.
 void add_entry(const char* name, unsigned id, const void* data, size_t size);
+
+// Appends size bytes of the open file source from offset on, which stay in
+// the file until the database is written: big inputs are never held in
+// memory. With owns set the list closes the file when it is emptied; the
+// file's name is kept for the message should the read fail then.
+void add_file_entry(const char* name, unsigned id, FILE* source, uint64_t offset, size_t size,
+                    const char* source_name, bool owns);
 
 // Writes the database to path and empties the list.
 void write_database(const char* path);

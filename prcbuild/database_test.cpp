@@ -143,6 +143,36 @@ TEST_F(DatabaseTest, FullListStillWrites) {
   EXPECT_EQ(hex(expected), hex(last));
 }
 
+TEST_F(DatabaseTest, EntriesFromFilesAndBlocksMix) {
+  write_file(dir.file("input"), "0123456789");
+  FILE* input = fopen(dir.file("input").c_str(), "rb");
+  ASSERT_NE(nullptr, input);
+  init_header("Test", "data", "TEST");
+  add_file_entry("tAIN", 1000, input, 2, 3, "input", true);
+  add_entry("tAIN", 1001, "ab", 2);
+  add_file_entry("2AIN", 1002, input, 7, 3, "input", false);
+  write_database(dir.file("out").c_str());
+  std::string file = read_file(dir.file("out"));
+  ASSERT_EQ(78u + 30 + 0 + 8, file.size());
+  EXPECT_EQ("234ab789", file.substr(108));
+  EXPECT_EQ(hex("tAIN\x03\xe8\x00\x00\x00\x6c"s), hex(file.substr(78, 10)));
+  EXPECT_EQ(hex("2AIN\x03\xea\x00\x00\x00\x71"s), hex(file.substr(98, 10)));
+}
+
+TEST_F(DatabaseTest, InputShortenedBeforeWriting) {
+  write_file(dir.file("input"), "0123456789");
+  write_file(dir.file("out"), "precious");
+  FILE* input = fopen(dir.file("input").c_str(), "rb");
+  ASSERT_NE(nullptr, input);
+  init_header("Test", "data", "TEST");
+  add_file_entry("tAIN", 1000, input, 0, 10, "in/tAIN03e8.bin", true);
+  write_file(dir.file("input"), "01234");
+  EXPECT_EXIT(write_database(dir.file("out").c_str()), testing::ExitedWithCode(1),
+              "^Error reading in/tAIN03e8\\.bin\\.\n\n$");
+  EXPECT_EQ("precious", read_file(dir.file("out")));
+  init_header("Test", "data", "TEST");
+}
+
 TEST_F(DatabaseTest, AddEntryRefusals) {
   init_header("Many", "data", "TEST");
   EXPECT_EXIT(add_entry("tAIN", 1, "", 0), testing::ExitedWithCode(1),

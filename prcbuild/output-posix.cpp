@@ -1,8 +1,10 @@
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "output.h"
@@ -79,4 +81,50 @@ void output_discard(OutputFile* out) {
   out->stream = nullptr;
   if (!out->temp_path.empty()) unlink(out->temp_path.c_str());
   out->temp_path.clear();
+}
+
+CopyResult output_copy(OutputFile* out, FILE* from, uint64_t offset, size_t size) {
+  if (fflush(out->stream) != 0) return CopyResult::write_error;
+  int in_fd = fileno(from), out_fd = fileno(out->stream);
+  off_t position = static_cast<off_t>(offset);
+  // The kernel copies between files without the bytes passing through here.
+  while (size > 0) {
+    ssize_t n = copy_file_range(in_fd, &position, out_fd, nullptr, size, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;  // not between these two: copy by hand below
+    if (n == 0) return CopyResult::read_error;
+    size -= static_cast<size_t>(n);
+  }
+  static unsigned char buffer[1 << 16];
+  while (size > 0) {
+    ssize_t n = pread(in_fd, buffer, size < sizeof buffer ? size : sizeof buffer, position);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return CopyResult::read_error;
+    if (fwrite(buffer, 1, static_cast<size_t>(n), out->stream) != static_cast<size_t>(n))
+      return CopyResult::write_error;
+    position += n;
+    size -= static_cast<size_t>(n);
+  }
+  return CopyResult::ok;
+}
+
+bool regular_file_size(FILE* file, uint64_t* size) {
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+size_t input_file_budget() {
+  // Room for every entry's file, and some to spare for the output and stdio.
+  constexpr rlim_t wanted = 8192;
+  constexpr rlim_t spare = 64;
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+  if (limit.rlim_cur < wanted && limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max < wanted ? limit.rlim_max : wanted;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  return limit.rlim_cur > spare ? static_cast<size_t>(limit.rlim_cur - spare) : 0;
 }

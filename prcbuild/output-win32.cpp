@@ -1,6 +1,7 @@
 #include "output.h"
 
 #define WIN32_LEAN_AND_MEAN
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -103,4 +104,30 @@ void output_discard(OutputFile* out) {
   out->stream = nullptr;
   if (!out->temp_path.empty()) DeleteFileA(out->temp_path.c_str());
   out->temp_path.clear();
+}
+
+CopyResult output_copy(OutputFile* out, FILE* from, uint64_t offset, size_t size) {
+  if (_fseeki64(from, static_cast<__int64>(offset), SEEK_SET) != 0) return CopyResult::read_error;
+  static unsigned char buffer[1 << 16];
+  while (size > 0) {
+    size_t got = fread(buffer, 1, size < sizeof buffer ? size : sizeof buffer, from);
+    if (got == 0) return CopyResult::read_error;
+    if (fwrite(buffer, 1, got, out->stream) != got) return CopyResult::write_error;
+    size -= got;
+  }
+  return CopyResult::ok;
+}
+
+bool regular_file_size(FILE* file, uint64_t* size) {
+  struct _stati64 st;
+  if (_fstati64(_fileno(file), &st) != 0 || !(st.st_mode & _S_IFREG)) return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+size_t input_file_budget() {
+  // The C runtime holds 512 streams unless asked for more.
+  int most = _setmaxstdio(2048);
+  if (most < 0) most = _getmaxstdio();
+  return most > 64 ? static_cast<size_t>(most - 64) : 0;
 }

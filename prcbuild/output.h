@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -23,3 +24,17 @@ bool output_commit(OutputFile* out);
 
 // Closes the stream if open and removes the temporary file.
 void output_discard(OutputFile* out);
+
+enum class CopyResult { ok, read_error, write_error };
+
+// Appends size bytes of from, starting at offset, to the output; a read
+// error also covers a file that has become shorter than that.
+CopyResult output_copy(OutputFile* out, FILE* from, uint64_t offset, size_t size);
+
+// The size of an open regular file; false for anything else (a device, a
+// pipe, a folder) or when it can't be told.
+bool regular_file_size(FILE* file, uint64_t* size);
+
+// How many input files may stay open until the database is written, after
+// raising the process's limit where that is allowed.
+size_t input_file_budget();

@@ -10,6 +10,7 @@
 #include "fail.h"
 #include "font_remap.h"
 #include "layout.h"
+#include "output.h"
 
 unsigned char read_buffer[kReadBufferSize];
 
@@ -18,6 +19,10 @@ namespace {
 bool split_mode = false;
 bool ignore_missing = false;
 bool x_option = false;  // accepted for compatibility; changes nothing
+
+// Inputs held open until the database is written, and how many may be.
+size_t open_inputs = 0;
+size_t input_budget = 0;
 
 const char kUsage[] =
     "Usage:\n"
@@ -60,6 +65,27 @@ void add_file(const char* argument) {
     if (ignore_missing) return;
     fail("Error opening %s.\n", argument);
   }
+  // A regular file's bytes stay in the file until the database is written,
+  // and go from there to the output with no copy in memory. A size of 0 may
+  // be a file that reports none (as under /proc), so that one is read.
+  uint64_t size;
+  if (open_inputs < input_budget && regular_file_size(file, &size) && size > 0) {
+    unsigned id = record_mode ? 0 : resource_id_of(name, argument);
+    size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
+    char type[4];
+    memcpy(type, name, sizeof type);
+    add_file_entry(split_mode ? type : name, id, file, 0, first, argument, true);
+    if (split_mode && size > kReadBufferSize) {
+      uint64_t rest = size - kReadBufferSize;
+      type[0] = '2';
+      add_file_entry(type, id, file, kReadBufferSize,
+                     rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize, argument,
+                     false);
+    }
+    ++open_inputs;
+    return;
+  }
+
   size_t got = read_piece(file, argument);
   unsigned id = record_mode ? 0 : resource_id_of(name, argument);
   if (!split_mode) {
@@ -131,6 +157,7 @@ int run_prcbuild(int argc, char** argv) {
   if (record_mode) split_mode = false;
 
   const char* output = argv[i];
+  input_budget = input_file_budget();
   init_header(argv[i + 1], argv[i + 2], argv[i + 3]);
   for (i += 4; i < argc; ++i) {
     const char* argument = argv[i];

@@ -423,6 +423,27 @@ TEST_F(PrcbuildPosix, WriteAndReadErrors) {
   EXPECT_EQ(before, listing());
 }
 
+// Inputs past the open-file limit are read into memory instead of being held
+// open; the database is the same either way.
+TEST_F(PrcbuildPosix, FewOpenFilesAllowed) {
+  std::vector<std::string> args = {"-s", "out.prc", "Many", "appl", "TEST"};
+  std::vector<Entry> expected;
+  for (unsigned i = 0; i < 40; ++i) {
+    char name[16];
+    snprintf(name, sizeof name, "f%03x%04x.bin", i, i);
+    size_t size = i % 3 == 0 ? 130000 + i * 1000 : 1 + i;
+    std::string data = bytes(size, static_cast<char>(i));
+    put(name, data);
+    args.push_back(name);
+    std::string type = std::string(name, 4);
+    expected.push_back({type, i, data.substr(0, 130000)});
+    if (size > 130000) expected.push_back({"2" + type.substr(1), i, data.substr(130000)});
+  }
+  RunResult r = shell("ulimit -n 80; exec \"$@\"", args);
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(hex(database("Many", true, "appl", "TEST", expected)), hex(output("out.prc")));
+}
+
 TEST_F(PrcbuildPosix, PermissionsAndLinks) {
   put("tAIN03e8.bin", "x");
   std::string expected = hex(database("N", true, "appl", "TEST", {{"tAIN", 1000, "x"}}));
