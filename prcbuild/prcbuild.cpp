@@ -23,6 +23,7 @@ bool x_option = false;  // accepted for compatibility; changes nothing
 // Inputs held open until the database is written, and how many may be.
 size_t open_inputs = 0;
 size_t input_budget = 0;
+constexpr uint64_t kMinReferencedSize = 32768;
 
 const char kUsage[] =
     "Usage:\n"
@@ -65,11 +66,11 @@ void add_file(const char* argument) {
     if (ignore_missing) return;
     fail("Error opening %s.\n", argument);
   }
-  // A regular file's bytes stay in the file until the database is written,
-  // and go from there to the output with no copy in memory. A size of 0 may
-  // be a file that reports none (as under /proc), so that one is read.
+  // A large regular file's bytes stay in the file until the database is
+  // written, and go from there to the output with no copy in memory. Small
+  // ones cost less read at once than copied one by one later.
   uint64_t size;
-  if (open_inputs < input_budget && regular_file_size(file, &size) && size > 0) {
+  if (open_inputs < input_budget && regular_file_size(file, &size) && size >= kMinReferencedSize) {
     unsigned id = record_mode ? 0 : resource_id_of(name, argument);
     size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
     char type[4];

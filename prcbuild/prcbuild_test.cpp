@@ -431,7 +431,7 @@ TEST_F(PrcbuildPosix, FewOpenFilesAllowed) {
   for (unsigned i = 0; i < 40; ++i) {
     char name[16];
     snprintf(name, sizeof name, "f%03x%04x.bin", i, i);
-    size_t size = i % 3 == 0 ? 130000 + i * 1000 : 1 + i;
+    size_t size = i % 3 == 0 ? 130000 + i * 1000 : i % 3 == 1 ? 40000 + i : 1 + i;
     std::string data = bytes(size, static_cast<char>(i));
     put(name, data);
     args.push_back(name);
