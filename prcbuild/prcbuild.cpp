@@ -73,11 +73,12 @@ void add_file(const char* argument) {
   if (open_inputs < input_budget && regular_file_size(file, &size) && size >= kMinReferencedSize) {
     unsigned id = record_mode ? 0 : resource_id_of(name, argument);
     size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
-    char type[4];
-    memcpy(type, name, sizeof type);
-    add_file_entry(split_mode ? type : name, id, file, 0, first, argument, true);
+    add_file_entry(name, id, file, 0, first, argument, true);
     if (split_mode && size > kReadBufferSize) {
+      // Split mode is resource mode, where the name has its four type bytes.
       uint64_t rest = size - kReadBufferSize;
+      char type[4];
+      memcpy(type, name, sizeof type);
       type[0] = '2';
       add_file_entry(type, id, file, kReadBufferSize,
                      rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize, argument,

@@ -257,15 +257,17 @@ TEST_F(Prcbuild, ResourceNamesAndOptions) {
        {"out.prc", "N", "appl", "TEST", "big_0002.bin"},
        database("N", true, "appl", "TEST", {{"big_", 2, bytes(130000, 'b')}})},
       {"records in order, any names",
-       {"-d", "out.pdb", "N", "data", "TEST", "dir/abc.bin", "tAIN03e8.bin", "-f"},
+       {"-d", "out.pdb", "N", "data", "TEST", "dir/abc.bin", "tAIN03e8.bin", "-f", "r"},
        ""},  // filled below: "-f" is a file in record mode
       {"-s has no effect on records",
        {"-s", "-d", "out.pdb", "N", "data", "TEST", "big_0002.bin"},
        database("N", false, "data", "TEST", {{"", 0, bytes(130000, 'b')}})},
   };
   put("-f", "dash f");
+  put("r", bytes(40000, 'r'));  // large enough to be copied from the file
   cases[6].expected =
-      database("N", false, "data", "TEST", {{"", 0, "abc"}, {"", 0, "first"}, {"", 0, "dash f"}});
+      database("N", false, "data", "TEST",
+               {{"", 0, "abc"}, {"", 0, "first"}, {"", 0, "dash f"}, {"", 0, bytes(40000, 'r')}});
   for (const Case& c : cases) {
     std::string out;  // the first argument that is no option
     for (const std::string& a : c.args)
