@@ -19,7 +19,9 @@ constexpr uint16_t kBackup = 0x0008;
 constexpr uint32_t kPalmEpochOffset = 2082844800u;
 
 void free_entries() {
-  for (size_t i = 0; i < entries.count; ++i) {
+  // Newest first: the C library finds a stream to close by walking its list
+  // of open streams from the newest, so thousands close in linear time.
+  for (size_t i = entries.count; i-- > 0;) {
     free(entries.blocks[i]);
     if (entries.owns_source[i]) fclose(entries.sources[i]);
   }
