@@ -1,7 +1,5 @@
 #include "font_remap.h"
 
-#include <cctype>
-
 #include "database.h"
 #include "fail.h"
 #include "prcbuild.h"
@@ -47,10 +45,6 @@ bool same_name(const char* a, const char* b) {
   return *a == *b;
 }
 
-bool is_hex_digit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 }  // namespace
 
 uint16_t lookup_font_id(const char* text) {
@@ -60,8 +54,8 @@ uint16_t lookup_font_id(const char* text) {
   if (!*text) fail("Error in font specification `%s'.\n", text);
   unsigned value = 0;
   for (const char* p = text; *p; ++p) {
-    if (!is_hex_digit(*p)) fail("Error in font specification `%s'.\n", text);
-    int digit = *p <= '9' ? *p - '0' : (*p | 0x20) - 'a' + 10;
+    int digit = hex_digit_value(*p);
+    if (digit < 0) fail("Error in font specification `%s'.\n", text);
     value = ((value << 4) | static_cast<unsigned>(digit)) & 0xFFFFu;
   }
   return static_cast<uint16_t>(value);

@@ -109,6 +109,13 @@ void add_file(const char* argument) {
 
 }  // namespace
 
+int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 bool read_resource_id(const char* text, unsigned* id) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   while (isspace(*p)) ++p;
@@ -120,8 +127,8 @@ bool read_resource_id(const char* text, unsigned* id) {
     p += 2;
   }
   unsigned value = 0;
-  for (; isxdigit(*p); ++p) {
-    value = value * 16 + static_cast<unsigned>(isdigit(*p) ? *p - '0' : (tolower(*p) - 'a' + 10));
+  for (int digit; (digit = hex_digit_value(static_cast<char>(*p))) >= 0; ++p) {
+    value = value * 16 + static_cast<unsigned>(digit);
     digits = true;
   }
   if (!digits) return false;

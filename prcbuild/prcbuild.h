@@ -7,6 +7,9 @@
 constexpr size_t kReadBufferSize = 130000;
 extern unsigned char read_buffer[kReadBufferSize];
 
+// The value of an ASCII hexadecimal digit, or -1 for any other character.
+int hex_digit_value(char c);
+
 // Reads an ID from the text after a resource type the way "%x" would
 // (leading white space, a sign and a 0x prefix allowed) and stores its low 16
 // bits; false when the text holds no hexadecimal digit.
