@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, and nothing when they are all there.
-# Usage: scripts/install-deps.sh build|test|windows|fuzz|bench ...
+# Usage: scripts/install-deps.sh build|test|windows|fuzz|bench|package ...
 set -euo pipefail
 
 packages=()
 for task in "$@"; do
   case "$task" in
-    build) packages+=(cmake make g++ pkg-config libgtk-3-dev perl libpalm-perl) ;;
+    build) packages+=(cmake make g++ pkg-config libgtk-3-dev perl libpalm-perl
+                     libfreetype-dev libfontconfig-dev libpng-dev fonts-dejavu-core fontconfig) ;;
     test) packages+=(cmake make g++ pkg-config libgtk-3-dev libgtest-dev perl libpalm-perl
-                     xvfb xdotool xauth fonts-dejavu-core fontconfig) ;;
+                     xvfb xdotool xauth fonts-dejavu-core fontconfig
+                     libfreetype-dev libfontconfig-dev libpng-dev fonts-liberation2
+                     fontforge-nox txt2pdbdoc) ;;
     windows) packages+=(cmake make g++-mingw-w64-x86-64 googletest wine wine64 libxrender1 xvfb xdotool
-                        fonts-dejavu-core fontconfig) ;;
+                        fonts-dejavu-core fonts-liberation2 fontconfig fontforge-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(time perl libpalm-perl) ;;
+    package) packages+=(scdoc man-db groff-base dpkg-dev file zip unzip) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
   esac
 done

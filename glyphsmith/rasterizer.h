@@ -1,0 +1,51 @@
+// The platform's part of the generator: open an installed face at a pixel
+// size and turn characters into 1-bit images. One implementation per platform
+// (rasterizer-freetype.cpp with fontconfig, rasterizer-gdi.cpp), chosen by
+// the build; code pages, metrics, the font files and the preview are shared.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What the user asked for, as fontpick passes it on.
+struct FaceRequest {
+  std::string family;  // matched exactly, in any letter case
+  int weight = 400;    // 100 thin .. 400 normal .. 700 bold .. 900 black
+  bool italic = false;
+  bool symbol = false;  // the Symbol set: characters come from the face's symbol map
+};
+
+// One character's ink, relative to the pen on the baseline.
+struct GlyphBitmap {
+  bool present = false;  // false: the face has no such character
+  int advance = 0;       // pen advance in pixels
+  int left = 0;          // ink's left edge, pixels right of the pen
+  int top = 0;           // ink's top edge, pixels above the baseline
+  int width = 0;         // ink box
+  int height = 0;
+  std::vector<uint8_t> ink;  // width * height bytes, row by row, 1 = ink
+};
+
+struct Rasterizer;  // the platform's open face at one pixel size
+struct RasterizerDeleter {
+  void operator()(Rasterizer* r) const;
+};
+using RasterizerPtr = std::unique_ptr<Rasterizer, RasterizerDeleter>;
+
+// Opens the face with its em square `pixels` high, monochrome and hinted. On
+// failure returns null and sets *error to the whole message without the
+// program's name, e.g. "no installed font family 'Foo' (closest: 'Foot')".
+RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error);
+
+// The family name the platform actually opened, for the summary line.
+std::string rasterizer_family(const Rasterizer& r);
+
+// Renders one character: a Unicode code point, or for the Symbol set the code
+// in the face's symbol map (the byte code, 0x20..0xFF).
+GlyphBitmap render_glyph(Rasterizer& r, uint32_t code);
+
+// A byte of a single-byte code page (1250..1258, 874, 437, 10000 for Mac
+// Roman) as Unicode; false where the page leaves the byte undefined.
+bool code_page_to_unicode(int code_page, uint8_t byte, uint32_t* unicode);

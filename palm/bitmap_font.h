@@ -1,0 +1,84 @@
+// Palm OS bitmap fonts: the 'NFNT' version 1 resource (one 72-dpi image) and
+// the 'nfnt' version 2 resource (the same metrics and tables, and one image
+// per screen density). Plain data and two conversions; no I/O, no globals.
+// Every integer in a resource is big-endian.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int16_t kFontTypeV1 = static_cast<int16_t>(0x9000);
+constexpr int16_t kFontTypeV2 = static_cast<int16_t>(0x9200);
+
+// One (offset, width) pair of the offset/width table; a character the font
+// lacks is (-1, -1).
+struct FontCharWidth {
+  int8_t offset = 0;
+  int8_t width = 0;
+};
+
+// One density's bit image: `rows` rows of `row_words` 16-bit words, glyphs
+// side by side, leftmost pixel in the top bit of the first byte.
+struct FontImage {
+  int16_t density = 72;  // 72 standard, 144 double, ...
+  int row_words = 0;
+  int rows = 0;
+  std::vector<uint8_t> bits;  // rows * row_words * 2 bytes, as in the file
+};
+
+struct BitmapFont {
+  // The 13 header fields, as in the file.
+  int16_t font_type = kFontTypeV1;
+  int16_t first_char = 0;
+  int16_t last_char = 0;
+  int16_t max_width = 0;
+  int16_t kern_max = 0;
+  int16_t n_descent = 0;
+  int16_t rect_width = 0;   // fRectWidth
+  int16_t rect_height = 0;  // fRectHeight, at 72 dpi
+  int16_t ow_t_loc = 0;     // words from this field to the offset/width table
+  int16_t ascent = 0;
+  int16_t descent = 0;
+  int16_t leading = 0;
+  int16_t row_words = 0;  // of the 72-dpi image
+  // Version 2 only.
+  uint16_t version = 0;
+  // last_char - first_char + 3 column starts in 72-dpi units: each character,
+  // the missing symbol, the end.
+  std::vector<uint16_t> locations;
+  // last_char - first_char + 2 pairs: each character, then the missing symbol.
+  std::vector<FontCharWidth> widths;
+  // Version 1: one image at 72 dpi. Version 2: one per density record, in
+  // the order of the records.
+  std::vector<FontImage> images;
+};
+
+// True for a version 2 ('nfnt') font: density records and several images.
+bool is_font_v2(const BitmapFont& font);
+
+// The resource's bytes. The font is written as it stands: header fields,
+// tables and images are not recomputed (the caller fills them consistently);
+// only a version 2 font's glyph-bits offsets are computed here.
+std::vector<uint8_t> encode_font(const BitmapFont& font);
+
+// Reads a resource written by anyone. Every count, offset and size is checked
+// against the bytes before it is used. Returns "" on success, else what is
+// wrong in a few words ("header shorter than 26 bytes", ...), for the caller
+// to put after the file's name.
+std::string decode_font(const uint8_t* data, size_t size, BitmapFont* font);
+
+// Whether pixel (x, y) of an image is set; false outside the image.
+bool font_pixel(const FontImage& image, int x, int y);
+
+// Where character c is drawn at an image's density: first column and width
+// in that image's pixels (the 72-dpi columns scaled by density / 72). A
+// character outside first..last, or one the font lacks, gives the missing
+// symbol's columns.
+struct GlyphColumns {
+  int x = 0;
+  int width = 0;
+  bool missing = false;  // drawn with the missing symbol
+};
+GlyphColumns glyph_columns(const BitmapFont& font, const FontImage& image, int c);
