@@ -32,9 +32,10 @@ set(CPACK_PACKAGE_VENDOR "Palm font tools")
 set(CPACK_PACKAGE_CONTACT "Palm font tools maintainers <maintainers@palm-font-tools.invalid>"
     CACHE STRING "The packages' maintainer")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Make Palm OS font packages from desktop fonts")
-set(CPACK_PACKAGE_DESCRIPTION "fontpick picks a desktop font and runs glyphsmith on it, which \
-renders it as Palm OS bitmap fonts; prcbuild packs them into a font package or writes font \
-remap packages, and prcdump lists, extracts and pictures any .prc or .pdb file.")
+set(CPACK_PACKAGE_DESCRIPTION "fontpick picks a desktop font and runs glyphsmith on it, which
+renders it as Palm OS bitmap fonts; prcbuild packs them into a font package
+or writes font remap packages, and prcdump lists, extracts and pictures any
+.prc or .pdb file.")
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
