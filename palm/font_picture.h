@@ -51,7 +51,8 @@ int text_width(const BitmapFont& font, const FontImage& image, std::string_view 
 // scale × scale square of `ink`. As on a Palm, each character's image starts
 // at the pen, the pen then advances by the character's width (at the
 // image's density), and a character the font lacks is drawn with the
-// missing symbol. Returns the pen's x after the text.
+// missing symbol. The offset/width table's offsets are not applied (Palm
+// fonts write 0). Returns the pen's x after the text.
 int draw_text(Canvas* canvas, int x, int y, const BitmapFont& font, const FontImage& image,
               std::string_view text, int scale, uint32_t ink);
 

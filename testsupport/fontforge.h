@@ -33,7 +33,9 @@ struct FontForgeExport {
 };
 
 // Runs `fontforge -lang=ff -c 'Open($1); Generate($2, "bdf")' font.pdb out.`
-// in a temporary folder on the resource's bytes.
+// in a temporary folder on the resource's bytes and reads every out-N.bdf it
+// writes (N the pixel size: one for a version 1 font, one per density for
+// version 2). A font FontForge can't read gives its own words in `error`.
 FontForgeExport fontforge_export(const std::string& font_resource);
 
 // A glyph of our own in the exported form: `ink(x, y)` for the `width` ×
