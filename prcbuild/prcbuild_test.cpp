@@ -3,8 +3,8 @@
 // build to run instead (a command prefix such as "wine .../prcbuild.exe").
 #include "prcbuild.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -543,7 +543,8 @@ struct PrcbuildSafety : PrcbuildPosix {
       std::filesystem::create_directory(folder);
       chmod(folder.c_str(), 0755);
       for (const auto& [name, bytes] : c.files) {
-        std::filesystem::create_directories(std::filesystem::path(folder + "/" + name).parent_path());
+        std::filesystem::create_directories(
+            std::filesystem::path(folder + "/" + name).parent_path());
         write_file(folder + "/" + name, bytes);
       }
       RunResult s = run_command({"/bin/sh", "-ec", c.setup}, {folder, {"OWNER=" + owner}});
