@@ -396,6 +396,30 @@ TEST_F(Prcbuild, ExistingOutputKeptOnFailureReplacedOnSuccess) {
   EXPECT_EQ((std::set<std::string>{"out.prc", "tAIN03e8.bin"}), listing());
 }
 
+// The database replaces its own input: every input is read from the old file.
+TEST_F(Prcbuild, OutputIsAlsoAnInput) {
+  std::string big = bytes(50000, 'o');  // large enough to be copied from the file
+  struct Case {
+    std::vector<std::string> args;
+    std::string expected;
+  } cases[] = {
+      {{"tAIN0001.bin", "N", "appl", "TEST", "tAIN0002.bin", "tAIN0001.bin"},
+       database("N", true, "appl", "TEST", {{"tAIN", 2, "small"}, {"tAIN", 1, big}})},
+      {{"-d", "tAIN0001.bin", "N", "data", "TEST", "tAIN0001.bin", "tAIN0002.bin", "tAIN0001.bin"},
+       database("N", false, "data", "TEST", {{"", 0, big}, {"", 0, "small"}, {"", 0, big}})},
+  };
+  for (const Case& c : cases) {
+    put("tAIN0001.bin", big);
+    put("tAIN0002.bin", "small");
+    RunResult r = run(c.args);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(hex(c.expected), hex(output("tAIN0001.bin")));
+    EXPECT_EQ("small", read_file(dir.file("tAIN0002.bin")));
+    EXPECT_EQ((std::set<std::string>{"tAIN0001.bin", "tAIN0002.bin"}), listing());
+  }
+}
+
 // What only a POSIX system can show: devices, permissions, links, file size limits.
 struct PrcbuildPosix : Prcbuild {
   void SetUp() override {
