@@ -7,13 +7,6 @@
 
 #include "files.h"
 
-bool regular_file_size(FILE* file, uint64_t* size) {
-  struct stat st;
-  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  *size = static_cast<uint64_t>(st.st_size);
-  return true;
-}
-
 bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
   char* p = static_cast<char*>(buffer);
   while (size > 0) {

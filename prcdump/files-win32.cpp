@@ -9,13 +9,6 @@
 
 #include "files.h"
 
-bool regular_file_size(FILE* file, uint64_t* size) {
-  struct _stat64 st;
-  if (_fstat64(_fileno(file), &st) != 0 || !(st.st_mode & _S_IFREG)) return false;
-  *size = static_cast<uint64_t>(st.st_size);
-  return true;
-}
-
 bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
   if (_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) != 0) return false;
   if (fread(buffer, 1, size, file) == size) return true;

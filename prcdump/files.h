@@ -5,10 +5,6 @@
 #include <cstdio>
 #include <string>
 
-// The size of an open regular file; false for anything else (a folder, a
-// pipe, a device) or when it can't be told.
-bool regular_file_size(FILE* file, uint64_t* size);
-
 // Reads exactly size bytes at offset; false on an error or a short file.
 bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size);
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "files.h"
+#include "font_remap.h"
+#include "output.h"
 #include "reader.h"
 
 namespace {
@@ -300,7 +302,9 @@ std::string entry_detail(FILE* file, const PalmDatabase& db, const PalmEntry& e)
     std::string bytes = peek(file, e.offset, 4);
     if (bytes.size() == 4 && bytes[0] == '@' && bytes[1] == 0) {
       unsigned font = static_cast<uint8_t>(bytes[2]) << 8 | static_cast<uint8_t>(bytes[3]);
-      return format("remap to font 0x%04x", font);
+      const char* name = font_id_name(static_cast<uint16_t>(font));
+      return name ? format("remap to %s (0x%04x)", name, font)
+                  : format("remap to font 0x%04x", font);
     }
   }
   return "";

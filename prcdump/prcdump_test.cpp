@@ -184,7 +184,7 @@ TEST_F(Prcdump, Listing) {
                       be(2, 3) + "\0\0"s + app + sort + "abcxy";
   put("notes.pdb", bytes);
   put("remap.prc", header(1, 2, "Rmap\\\x7f\xff ") + res("Rmap", 0x89, 98) + res("a\nb ", 2, 102) +
-                       "@\0\0\x90"s + "@\0\0\x90"s);
+                       "@\0\0\x90"s + "@\0\x12\x34"s);
   const std::string notes_listing =
       "file:         notes.pdb\n"
       "name:         Notes \\x01\n"
@@ -207,24 +207,25 @@ TEST_F(Prcdump, Listing) {
   RunResult r = run({"notes.pdb", "remap.prc"});
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("", r.err);
-  EXPECT_EQ(notes_listing +
-                "\n"
-                "file:         remap.prc\n"
-                "name:         Test\n"
-                "kind:         resource database\n"
-                "type:         Rmap\n"
-                "creator:      \\x5c\\x7f\\xff \n"
-                "attributes:   0x0001 resource\n"
-                "version:      1\n"
-                "created:      2014-07-31 14:15:28 UTC\n"
-                "modified:     never\n"
-                "backed up:    never\n"
-                "modification: 0\n"
-                "entries:      2\n"
-                "  index  type  id          offset        size\n"
-                "      0  Rmap  0x0089          98           4  remap to font 0x0090\n"
-                "      1  a\\x0ab   0x0002         102           4  remap to font 0x0090\n",
-            r.out);
+  EXPECT_EQ(
+      notes_listing +
+          "\n"
+          "file:         remap.prc\n"
+          "name:         Test\n"
+          "kind:         resource database\n"
+          "type:         Rmap\n"
+          "creator:      \\x5c\\x7f\\xff \n"
+          "attributes:   0x0001 resource\n"
+          "version:      1\n"
+          "created:      2014-07-31 14:15:28 UTC\n"
+          "modified:     never\n"
+          "backed up:    never\n"
+          "modification: 0\n"
+          "entries:      2\n"
+          "  index  type  id          offset        size\n"
+          "      0  Rmap  0x0089          98           4  remap to stdFixedFont_palm (0x0090)\n"
+          "      1  a\\x0ab   0x0002         102           4  remap to font 0x1234\n",
+      r.out);
 
   // The zone is told as an offset from UTC.
   if (!windows_build()) {
@@ -413,7 +414,7 @@ $pdb->Write($ARGV[0]) or die;
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("", r.err);
   EXPECT_NE(std::string::npos, r.out.find("      1  Rmap  0x0000         400           4  "
-                                          "remap to font 0x0008\n"));
+                                          "remap to hrStdFont (0x0008)\n"));
   std::string command = command_of(r.out);
   EXPECT_EQ("prcbuild perl.prc 'Perl Font' Font PGwk x/NFNT0080.bin x/Rmap0000.bin\n", command);
   std::filesystem::remove(dir.file("perl.prc"));
