@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "bitmap_font.h"
 #include "files.h"
+#include "font_picture.h"
 #include "font_remap.h"
 #include "output.h"
 #include "reader.h"
@@ -17,11 +19,12 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: prcdump [-x DIR] FILE...\n"
+    "Usage: prcdump [-x DIR] [--png DIR] FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
+    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
@@ -201,16 +204,30 @@ struct Part {
   std::string name;  // file name in DIR
   uint32_t offset = 0;
   uint32_t size = 0;
-  bool command = true;  // given to prcbuild
-  std::string temp;     // written, not yet in place
+  bool command = true;         // given to prcbuild
+  std::string temp;            // written, not yet in place
+  std::vector<uint8_t> bytes;  // written from here instead of the file when set
+};
+
+// A font found in an entry, for --png.
+struct FoundFont {
+  size_t entry;
+  BitmapFont font;
+};
+
+// A folder that files go to, made when missing and taken away again when
+// nothing went in.
+struct Folder {
+  std::string path;
+  bool created = false;
+  bool used = false;
 };
 
 struct Run {
   FILE* out;
   FILE* err;
-  std::string extract_dir;
-  bool dir_created = false;
-  bool wrote_any = false;
+  Folder extract;
+  Folder png;
   bool listed_any = false;           // listings are separated by an empty line
   std::set<std::string> used_names;  // lower case: some file systems ignore case
   std::vector<char> buffer;
@@ -219,10 +236,10 @@ struct Run {
 // A name not yet used in this run: base.bin, then base-2.bin, base-3.bin...
 // prcbuild reads a type and ID from the first eight characters, so the
 // suffix changes neither.
-std::string unique_name(Run* run, const std::string& base) {
-  std::string name = base + ".bin";
+std::string unique_name(Run* run, const std::string& base, const char* extension = ".bin") {
+  std::string name = base + extension;
   for (int n = 2; !run->used_names.insert(lower_ascii(name)).second; ++n)
-    name = base + "-" + std::to_string(n) + ".bin";
+    name = base + "-" + std::to_string(n) + extension;
   return name;
 }
 
@@ -240,19 +257,23 @@ void discard(std::vector<Part>* parts) {
 
 // Copies each part into a temporary file beside its final name, then puts
 // them all in place; on any failure none is, and the temporary files go.
-std::string write_parts(Run* run, FILE* from, std::vector<Part>* parts) {
+std::string write_parts(Run* run, Folder* folder, FILE* from, std::vector<Part>* parts) {
   if (run->buffer.empty()) run->buffer.resize(1 << 18);
   for (Part& p : *parts) {
-    std::string target = join_path(run->extract_dir, p.name);
-    FILE* to = create_temp_file(run->extract_dir, &p.temp);
+    std::string target = join_path(folder->path, p.name);
+    FILE* to = create_temp_file(folder->path, &p.temp);
     if (!to) {
-      std::string message = "can't write in " + run->extract_dir + ": " + error_text(errno);
+      std::string message = "can't write in " + folder->path + ": " + error_text(errno);
       discard(parts);
       return message;
     }
     uint64_t offset = p.offset;
     uint32_t left = p.size;
     bool read_ok = true, write_ok = true;
+    if (!p.bytes.empty()) {
+      write_ok = fwrite(p.bytes.data(), 1, p.bytes.size(), to) == p.bytes.size();
+      left = 0;
+    }
     while (left > 0 && read_ok && write_ok) {
       size_t n = left < run->buffer.size() ? left : run->buffer.size();
       read_ok = read_at(from, offset, run->buffer.data(), n);
@@ -277,14 +298,14 @@ std::string write_parts(Run* run, FILE* from, std::vector<Part>* parts) {
     }
   }
   for (Part& p : *parts) {
-    std::string target = join_path(run->extract_dir, p.name);
+    std::string target = join_path(folder->path, p.name);
     if (!replace_file(p.temp, target)) {
       std::string message = "can't write " + target + ": " + error_text(errno);
       discard(parts);
       return message;
     }
     p.temp.clear();
-    run->wrote_any = true;
+    folder->used = true;
   }
   return "";
 }
@@ -296,8 +317,26 @@ std::string peek(FILE* file, uint32_t offset, uint32_t size) {
   return bytes;
 }
 
-// What the listing says about an entry's contents, if anything.
-std::string entry_detail(FILE* file, const PalmDatabase& db, const PalmEntry& e) {
+bool is_font_resource(const PalmDatabase& db, const PalmEntry& e) {
+  return db.resources && (memcmp(e.type, "NFNT", 4) == 0 || memcmp(e.type, "nfnt", 4) == 0);
+}
+
+std::string font_detail(const BitmapFont& font) {
+  int present = 0;
+  for (int c = font.first_char; c <= font.last_char; ++c) present += font_has_char(font, c);
+  std::string s = format("font v%d: characters %d-%d (%d present), height %d, ascent %d, dpi",
+                         is_font_v2(font) ? 2 : 1, font.first_char, font.last_char, present,
+                         font.rect_height, font.ascent);
+  for (const FontImage& image : font.images) s += format(" %d", image.density);
+  return s;
+}
+
+// What the listing says about an entry's contents, if anything: a remap
+// resource's font, a font's metrics. A font's bytes are read whole only when
+// its header says it is one.
+std::string entry_detail(FILE* file, const PalmDatabase& db, size_t index,
+                         std::vector<FoundFont>* fonts) {
+  const PalmEntry& e = db.entries[index];
   if (db.resources && e.size == 4) {
     std::string bytes = peek(file, e.offset, 4);
     if (bytes.size() == 4 && bytes[0] == '@' && bytes[1] == 0) {
@@ -307,7 +346,23 @@ std::string entry_detail(FILE* file, const PalmDatabase& db, const PalmEntry& e)
                   : format("remap to font 0x%04x", font);
     }
   }
-  return "";
+  bool resource_font = is_font_resource(db, e);
+  if (!resource_font && (db.resources || e.size < 26)) return "";
+  std::string head = peek(file, e.offset, std::min<uint32_t>(e.size, 26));
+  if (head.size() != std::min<uint32_t>(e.size, 26)) return "";
+  std::string bytes = head;
+  if (e.size >= 26 && (palm_u16(reinterpret_cast<const uint8_t*>(head.data())) & 0xF000) == 0x9000)
+    bytes = peek(file, e.offset, e.size);
+  BitmapFont font;
+  std::string problem =
+      decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font);
+  if (!problem.empty()) {
+    if (!resource_font) return "";
+    return problem.rfind("not a font", 0) == 0 ? problem : "not a font: " + problem;
+  }
+  std::string detail = font_detail(font);
+  if (fonts) fonts->push_back({index, std::move(font)});
+  return detail;
 }
 
 void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
@@ -376,6 +431,40 @@ bool trailing_nonzero(const uint8_t* p, size_t n) {
   return false;
 }
 
+// Records' files are numbered with as many digits as the last one needs, at
+// least four, so that their sorted order is the records' order.
+std::string record_base(const PalmDatabase& db, size_t i) {
+  size_t digits = 4;
+  for (size_t n = db.entries.size(); n > 10000; n /= 10) ++digits;
+  std::string number = std::to_string(i);
+  number.insert(0, digits - std::min(digits, number.size()), '0');
+  return "record" + number;
+}
+
+// An upper bound of the bytes of a font's glyph sheet, so that a font whose
+// metrics promise a vast picture is refused before anything is drawn.
+uint64_t sheet_bytes(const BitmapFont& font, const PictureOptions& options) {
+  uint64_t code_rows = 0;
+  int last_row = -1;
+  for (int c = font.first_char; c <= font.last_char; ++c)
+    if (font_has_char(font, c) && c / options.columns != last_row) {
+      last_row = c / options.columns;
+      ++code_rows;
+    }
+  uint64_t total = 0;
+  for (const FontImage& image : font.images) {
+    uint64_t scale = static_cast<uint64_t>(picture_scale(image, options.scale72));
+    uint64_t widest = std::max<uint64_t>(static_cast<uint64_t>(image.row_words) * 16,
+                                         128 * static_cast<uint64_t>(image.density) / 72) +
+                      1;
+    uint64_t width = options.columns * (widest * scale + 3) + 1;
+    uint64_t height = code_rows * (static_cast<uint64_t>(image.rows) * scale + 3) + 1 +
+                      static_cast<uint64_t>(options.gap);
+    total += width * height * static_cast<uint64_t>(options.channels);
+  }
+  return total;
+}
+
 // Plans the files of -x and what prcbuild can't redo.
 void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>* parts,
                 std::vector<std::string>* notes) {
@@ -398,10 +487,10 @@ void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>*
     notes->push_back(
         format("%zu entries; prcbuild takes at most %zu", db.entries.size(), kPrcbuildMaxEntries));
 
-  std::string dir = run->extract_dir;
+  std::string dir = run->extract.path;
   auto add_block = [&](const char* label, const char* base, const PalmBlock& block) {
     if (!block.offset) return;
-    Part p{unique_name(run, base), block.offset, block.size, false, ""};
+    Part p{unique_name(run, base), block.offset, block.size, false, "", {}};
     notes->push_back(format("%s (%u bytes) is in %s; prcbuild writes none", label, block.size,
                             join_path(dir, p.name).c_str()));
     parts->push_back(p);
@@ -423,8 +512,6 @@ void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>*
                  first, first - db.directory_end, zeros ? "zero " : "", aligned));
   }
 
-  size_t digits = 4;
-  for (size_t n = db.entries.size(); n > 10000; n /= 10) ++digits;
   for (size_t i = 0; i < db.entries.size(); ++i) {
     const PalmEntry& e = db.entries[i];
     Part p;
@@ -442,9 +529,7 @@ void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>*
                    i, printable(e.type, 4).c_str(), join_path(dir, p.name).c_str()));
       }
     } else {
-      std::string number = std::to_string(i);
-      number.insert(0, digits - std::min<size_t>(digits, number.size()), '0');
-      p.name = unique_name(run, "record" + number);
+      p.name = unique_name(run, record_base(db, i));
       if (e.attributes != 0 || e.unique_id != i)
         notes->push_back(
             format("record %zu has attributes 0x%02x and unique ID %u; prcbuild "
@@ -487,26 +572,51 @@ std::string dump_file(Run* run, const std::string& path) {
   if (!problem.empty()) return problem;
 
   std::vector<std::string> details(db.entries.size());
-  for (size_t i = 0; i < db.entries.size(); ++i) details[i] = entry_detail(file, db, db.entries[i]);
+  std::vector<FoundFont> fonts;
+  bool pictures = !run->png.path.empty();
+  for (size_t i = 0; i < db.entries.size(); ++i)
+    details[i] = entry_detail(file, db, i, pictures ? &fonts : nullptr);
 
   std::vector<Part> parts;
   std::vector<std::string> notes;
-  if (!run->extract_dir.empty()) plan_parts(run, file, db, &parts, &notes);
+  if (!run->extract.path.empty()) plan_parts(run, file, db, &parts, &notes);
+
+  // Every font as a glyph sheet, named after its entry.
+  std::vector<Part> sheets;
+  PictureOptions options;
+  for (const FoundFont& f : fonts) {
+    const PalmEntry& e = db.entries[f.entry];
+    bool escaped;
+    std::string base = db.resources ? type_file_name(e.type, &escaped) + format("%04x", e.id)
+                                    : record_base(db, f.entry);
+    if (sheet_bytes(f.font, options) > (uint64_t{256} << 20))
+      return format("entry %zu: the font's picture would be too large", f.entry);
+    Part sheet;
+    sheet.name = unique_name(run, base, ".png");
+    sheet.bytes = encode_png(draw_glyph_sheet(f.font, options));
+    if (sheet.bytes.empty()) return format("entry %zu: the font can't be drawn", f.entry);
+    sheets.push_back(std::move(sheet));
+  }
+  fonts.clear();
 
   if (run->listed_any) fputc('\n', run->out);
   run->listed_any = true;
   print_listing(run->out, path, db, details);
-  if (run->extract_dir.empty()) return "";
-  problem = write_parts(run, file, &parts);
+  if (!sheets.empty()) {
+    problem = write_parts(run, &run->png, file, &sheets);
+    if (!problem.empty()) return problem;
+  }
+  if (run->extract.path.empty()) return "";
+  problem = write_parts(run, &run->extract, file, &parts);
   if (!problem.empty()) return problem;
-  print_command(run->out, path, run->extract_dir, db, parts, notes);
+  print_command(run->out, path, run->extract.path, db, parts, notes);
   return "";
 }
 
 }  // namespace
 
 int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
-  Run run{out, err, "", false, false, false, {}, {}};
+  Run run{out, err, {}, {}, false, {}, {}};
   std::vector<std::string> files;
   auto usage_error = [&](const std::string& message) {
     fprintf(err, "prcdump: %s\n%s", message.c_str(), kUsage);
@@ -525,32 +635,42 @@ int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
     } else if (arg == "--version") {
       fprintf(out, "prcdump %s\n", PRCDUMP_VERSION);
       return 0;
-    } else if (arg == "-x" || arg.rfind("-x", 0) == 0) {
-      std::string dir = arg.size() > 2 ? arg.substr(2) : i + 1 < argc ? argv[++i] : "";
-      if (dir.empty()) return usage_error("-x needs a folder");
-      if (!run.extract_dir.empty()) return usage_error("-x given twice");
-      run.extract_dir = dir;
+    } else if (arg.rfind("-x", 0) == 0 || arg == "--png" || arg.rfind("--png=", 0) == 0) {
+      bool png = arg.rfind("--png", 0) == 0;
+      std::string name = png ? "--png" : "-x";
+      std::string dir = arg.size() > name.size() ? arg.substr(name.size() + png)
+                        : i + 1 < argc           ? argv[++i]
+                                                 : "";
+      Folder& folder = png ? run.png : run.extract;
+      if (dir.empty()) return usage_error(name + " needs a folder");
+      if (!folder.path.empty()) return usage_error(name + " given twice");
+      folder.path = dir;
     } else {
       return usage_error("unknown option " + arg);
     }
   }
   if (files.empty()) return usage_error("no FILE given");
-  if (!run.extract_dir.empty() && !make_folder(run.extract_dir, &run.dir_created)) {
-    fprintf(err, "prcdump: %s: %s\n", run.extract_dir.c_str(), error_text(errno).c_str());
-    return 1;
+  for (Folder* folder : {&run.extract, &run.png}) {
+    if (!folder->path.empty() && !make_folder(folder->path, &folder->created)) {
+      fprintf(err, "prcdump: %s: %s\n", folder->path.c_str(), error_text(errno).c_str());
+      for (Folder* made : {&run.extract, &run.png})
+        if (made->created) remove_folder(made->path);
+      return 1;
+    }
   }
 
   int status = 0;
-  for (size_t i = 0; i < files.size(); ++i) {
-    std::string problem = dump_file(&run, files[i]);
+  for (const std::string& file : files) {
+    std::string problem = dump_file(&run, file);
     if (!problem.empty()) {
       fflush(out);
-      fprintf(err, "prcdump: %s: %s\n", files[i].c_str(), problem.c_str());
+      fprintf(err, "prcdump: %s: %s\n", file.c_str(), problem.c_str());
       status = 1;
     }
   }
   // A folder made for nothing is not left behind.
-  if (run.dir_created && !run.wrote_any) remove_folder(run.extract_dir);
+  for (Folder* folder : {&run.extract, &run.png})
+    if (folder->created && !folder->used) remove_folder(folder->path);
   if (fflush(out) != 0 || ferror(out)) {
     fprintf(err, "prcdump: error writing the listing: %s\n", error_text(errno).c_str());
     return 1;

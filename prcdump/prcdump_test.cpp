@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "bitmap_font.h"
+#include "font_picture.h"
 #include "run.h"
+#include "test_font.h"
 
 using namespace std::string_literals;
 
@@ -95,11 +98,12 @@ struct Prcdump : testing::Test {
 };
 
 const char kUsage[] =
-    "Usage: prcdump [-x DIR] FILE...\n"
+    "Usage: prcdump [-x DIR] [--png DIR] FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
+    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
@@ -116,6 +120,9 @@ TEST_F(Prcdump, CommandLine) {
       {{"-q", "a.prc"}, 1, "", "prcdump: unknown option -q\n"s + kUsage},
       {{"a.prc", "-x"}, 1, "", "prcdump: -x needs a folder\n"s + kUsage},
       {{"-x", "a", "-xb", "a.prc"}, 1, "", "prcdump: -x given twice\n"s + kUsage},
+      {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
+      {{"--png=", "a.prc"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
+      {{"--png=a", "--png", "b", "a.prc"}, 1, "", "prcdump: --png given twice\n"s + kUsage},
       {{"missing.prc", "--", "-x"},
        1,
        "",
@@ -449,6 +456,65 @@ TEST_F(Prcdump, Txt2pdbdocBook) {
   r = run({"packed.pdb"});
   EXPECT_EQ(0, r.status);
   EXPECT_NE(std::string::npos, r.out.find("entries:      4\n")) << r.out;
+}
+
+std::string as_string(const std::vector<uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+
+// Fonts in resources and in records are described in the listing and drawn
+// by --png as the library draws them; a font resource that isn't one says why.
+TEST_F(Prcdump, Fonts) {
+  std::string v1 = as_string(encode_font(tiny_font(false)));
+  std::string v2 = as_string(encode_font(tiny_font(true)));
+  put("NFNT0080.bin", v1);
+  put("nfnt0081.bin", v2);
+  put("NFNT0082.bin", "not a font at all, but long enough");
+  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "fonts.prc", "Fonts", "Font", "PGwk", "NFNT0080.bin",
+                            "nfnt0081.bin", "NFNT0082.bin"},
+                           {dir.path, {}, 300})
+                   .status);
+  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "-d", "fonts.pdb", "Fonts", "Font", "PGwk",
+                            "NFNT0082.bin", "nfnt0081.bin"},
+                           {dir.path, {}, 300})
+                   .status);
+  RunResult r = run({"--png", "pictures", "fonts.prc", "fonts.pdb"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ("", r.err);
+  const char* lines[] = {
+      "      0  NFNT  0x0080         108          52  font v1: characters 65-67 (2 present), "
+      "height 4, ascent 3, dpi 72\n",
+      "      1  nfnt  0x0081         160         100  font v2: characters 65-67 (2 present), "
+      "height 4, ascent 3, dpi 72 144\n",
+      "      2  NFNT  0x0082         260          34  not a font (type 0x6E6F)\n",
+      "      0  0x00  0x000000          96          34\n",
+      "      1  0x00  0x000001         130         100  font v2: characters 65-67 (2 present), "
+      "height 4, ascent 3, dpi 72 144\n"};
+  for (const char* line : lines) EXPECT_NE(std::string::npos, r.out.find(line)) << line << r.out;
+  EXPECT_EQ("NFNT0080.png nfnt0081.png record0001.png", files_in("pictures"));
+  EXPECT_EQ(hex(as_string(encode_png(draw_glyph_sheet(tiny_font(false))))),
+            hex(read_file(dir.file("pictures/NFNT0080.png"))));
+  std::string sheet = as_string(encode_png(draw_glyph_sheet(tiny_font(true))));
+  EXPECT_EQ("\x89PNG\r\n\x1a\n", sheet.substr(0, 8));
+  EXPECT_EQ(hex(sheet), hex(read_file(dir.file("pictures/nfnt0081.png"))));
+  EXPECT_EQ(hex(sheet), hex(read_file(dir.file("pictures/record0001.png"))));
+
+  // The same database twice: nothing is written over.
+  r = run({"--png", "twice", "-x", "twice", "fonts.pdb", "fonts.pdb"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(
+      "record0000-2.bin record0000.bin record0001-2.bin record0001-2.png record0001.bin "
+      "record0001.png",
+      files_in("twice"));
+  // No font, no picture, no folder.
+  ASSERT_EQ(0,
+            run_command({PRCBUILD_PATH, "-d", "plain.pdb", "Plain", "DATA", "TEST", "NFNT0082.bin"},
+                        {dir.path, {}, 300})
+                .status);
+  r = run({"--png", "none", "NFNT0082.bin", "plain.pdb"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("prcdump: NFNT0082.bin: file of 34 bytes is shorter than the 78-byte header\n", r.err);
+  EXPECT_FALSE(file_exists(dir.file("none")));
 }
 
 }  // namespace
