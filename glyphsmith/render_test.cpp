@@ -60,30 +60,40 @@ uint32_t unicode_of(const char* page, uint8_t byte) {
 }
 
 struct FaceCase {
+  std::vector<std::string> options;
   const char* charset;
   const char* page;  // iconv's name
   std::vector<std::string> family;
+  const char* face;   // the family as installed
+  const char* style;  // the face fontconfig should have chosen
   const char* size;
   int pixels[2];                                      // the em square at 72 and 144 dpi
   std::vector<std::pair<uint8_t, uint32_t>> letters;  // byte, the letter it must be
 };
 
 TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
+  // clang-format off
   const FaceCase cases[] = {
-      {"Western", "CP1252", {"DejaVu", "Sans"}, "12", {12, 24}, {{0x41, 'A'}, {0xE9, 0xE9}}},
-      {"Greek", "CP1253", {"DejaVu", "Sans"}, "10.5", {11, 21}, {{0xC1, 0x391}, {0xF9, 0x3C9}}},
-      {"Cyrillic", "CP1251", {"DejaVu", "Serif"}, "9", {9, 18}, {{0xC0, 0x410}, {0xFF, 0x44F}}},
-      {"EasternEurope",
-       "CP1250",
-       {"Liberation", "Sans"},
-       "14",
-       {14, 28},
-       {{0x8A, 0x160}, {0xE8, 0x10D}}},
+      {{}, "Western", "CP1252", {"DejaVu", "Sans"}, "DejaVu Sans", "Book", "12", {12, 24},
+       {{0x41, 'A'}, {0xE9, 0xE9}}},
+      {{}, "Greek", "CP1253", {"DejaVu", "Sans"}, "DejaVu Sans", "Book", "10.5", {11, 21},
+       {{0xC1, 0x391}, {0xF9, 0x3C9}}},
+      {{}, "Cyrillic", "CP1251", {"DejaVu", "Serif"}, "DejaVu Serif", "Book", "9", {9, 18},
+       {{0xC0, 0x410}, {0xFF, 0x44F}}},
+      {{}, "EasternEurope", "CP1250", {"Liberation", "Sans"}, "Liberation Sans", "Regular", "14",
+       {14, 28}, {{0x8A, 0x160}, {0xE8, 0x10D}}},
+      {{"--bold"}, "Turkish", "CP1254", {"dejavu", "sans"}, "DejaVu Sans", "Bold", "12", {12, 24},
+       {{0xF0, 0x11F}}},
+      {{"--italic", "--weight", "400"}, "Western", "CP1252", {"Liberation", "Serif"},
+       "Liberation Serif", "Italic", "16", {16, 32}, {{0x80, 0x20AC}}},
   };
+  // clang-format on
   for (const FaceCase& c : cases) {
-    SCOPED_TRACE(c.charset);
+    SCOPED_TRACE(std::string(c.charset) + " " + c.style);
     TempDir dir;
-    std::vector<std::string> args{GLYPHSMITH_PROGRAM, "--no-preview", c.size, "20", c.charset};
+    std::vector<std::string> args{GLYPHSMITH_PROGRAM, "--no-preview"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), {c.size, "20", c.charset});
     args.insert(args.end(), c.family.begin(), c.family.end());
     RunResult r = run_command(args, RunOptions{dir.path, {}, 120});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -92,14 +102,15 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
     ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
     ASSERT_EQ(font.images.size(), 2u);
 
-    std::string family = c.family[0] + " " + c.family[1];
-    RunResult match = run_command({"fc-match", "-f", "%{file}", family + ":style=Book"});
+    RunResult match =
+        run_command({"fc-match", "-f", "%{file}", std::string(c.face) + ":style=" + c.style});
     ASSERT_EQ(match.status, 0);
     FT_Library library;
     FT_Face face;
     ASSERT_EQ(FT_Init_FreeType(&library), 0);
     ASSERT_EQ(FT_New_Face(library, match.out.c_str(), 0, &face), 0) << match.out;
-    EXPECT_EQ(family, face->family_name);
+    EXPECT_EQ(std::string(c.face), face->family_name);
+    EXPECT_EQ(std::string(c.style), face->style_name);
 
     int drawn = 0;
     std::vector<int> shifts(0x100);
