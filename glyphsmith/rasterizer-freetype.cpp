@@ -5,6 +5,7 @@
 #include <iconv.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
 #include <cerrno>
@@ -119,7 +120,7 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
   FcPatternDestroy(pattern);
 
   FcChar8* file = nullptr;
-  int index = 0, slant = FC_SLANT_ROMAN, weight = FC_WEIGHT_REGULAR;
+  int index = 0;
   bool same_family = false;
   FcChar8* name = nullptr;
   for (int n = 0; match && FcPatternGetString(match, FC_FAMILY, n, &name) == FcResultMatch; ++n)
@@ -130,8 +131,6 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
     return nullptr;
   }
   FcPatternGetInteger(match, FC_INDEX, 0, &index);
-  FcPatternGetInteger(match, FC_SLANT, 0, &slant);
-  FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
   std::string path = reinterpret_cast<const char*>(file);
   FcPatternDestroy(match);
 
@@ -155,13 +154,17 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
     return nullptr;
   }
   // A family without the style asked for is slanted or thickened here rather
-  // than shown upright or thin.
-  if (request.italic && slant == FC_SLANT_ROMAN) {
+  // than shown upright or thin. fontconfig reports the style asked for even
+  // where the face lacks it, so the face itself says what it is.
+  if (request.italic && !(r->face->style_flags & FT_STYLE_FLAG_ITALIC)) {
     FT_Matrix shear = {0x10000, 0x0366A, 0, 0x10000};  // about 12 degrees
     FT_Set_Transform(r->face, &shear, nullptr);
   }
-  r->embolden =
-      fontconfig_weight(request.weight) >= FC_WEIGHT_DEMIBOLD && weight < FC_WEIGHT_DEMIBOLD;
+  const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(r->face, FT_SFNT_OS2));
+  int weight = os2 && os2->usWeightClass                   ? os2->usWeightClass
+               : r->face->style_flags & FT_STYLE_FLAG_BOLD ? 700
+                                                           : 400;
+  r->embolden = request.weight >= 600 && weight < 600;
   return r;
 }
 
