@@ -198,10 +198,15 @@ std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& ch
   BitmapFont font;
   std::string error = decode_font(v2_bytes.data(), v2_bytes.size(), &font);
   if (!error.empty()) return "the written font reads back wrong: " + error;
+  // Grey, and a 72-dpi pixel two pixels wide: both densities show at the
+  // size a Palm shows them, and the picture stays small and quick to write.
+  PictureOptions options;
+  options.scale72 = 2;
+  options.channels = 1;
   std::vector<Canvas> parts;
   std::string sample = sample_bytes(charset);
-  if (!sample.empty()) parts.push_back(draw_sample(font, sample));
-  parts.push_back(draw_glyph_sheet(font));
+  if (!sample.empty()) parts.push_back(draw_sample(font, sample, options));
+  parts.push_back(draw_glyph_sheet(font, options));
   Canvas canvas = stack_canvases(parts, 16, kPictureWhite);
   *png = encode_png(canvas);
   if (png->empty()) return "cannot make the preview";

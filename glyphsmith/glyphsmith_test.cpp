@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <set>
 
 #include "bitmap_font.h"
@@ -41,9 +41,20 @@ BitmapFont decoded(const std::string& path) {
 
 struct Refusal {
   std::vector<std::string> args;
-  std::string err;  // the whole of standard error; a regular expression where marked
+  std::string err;  // the whole of standard error; '*' stands for a number where marked
   bool pattern = false;
 };
+
+// Whether text is pattern with each '*' standing for one or more hex digits.
+bool matches(const char* text, const char* pattern) {
+  if (*pattern == '\0') return *text == '\0';
+  if (*pattern != '*') return *text == *pattern && matches(text + 1, pattern + 1);
+  int digits = 0;
+  while (std::isxdigit(static_cast<unsigned char>(text[digits]))) ++digits;
+  for (; digits > 0; --digits)
+    if (matches(text + digits, pattern + 1)) return true;
+  return false;
+}
 
 const std::string kFace[] = {"DejaVu", "Sans"};
 
@@ -93,12 +104,12 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
       {line({"-o", "missing", "12", "15.6", "Western"}), "glyphsmith: no folder 'missing'\n"},
       {line({"-o", "/dev/null", "12", "15.6", "Western"}), "glyphsmith: no folder '/dev/null'\n"},
       {line({"200", "260", "Western"}),
-       "glyphsmith: font family 'DejaVu Sans' at 200 points: character 0x[0-9A-F]{2} would be "
-       "1[3-9][0-9] pixels wide, more than a Palm font's 127\n",
+       "glyphsmith: font family 'DejaVu Sans' at 200 points: character 0x* would be * pixels "
+       "wide, more than a Palm font's 127\n",
        true},
       {line({"40", "52", "Western"}),
-       "glyphsmith: font family 'DejaVu Sans' at 40 points takes [0-9]+ bytes in nfnt0080.bin, "
-       "more than a Palm resource holds \\(65505\\)\n",
+       "glyphsmith: font family 'DejaVu Sans' at 40 points takes * bytes in nfnt0080.bin, "
+       "more than a Palm resource holds (65505)\n",
        true},
   };
   for (const Refusal& c : cases) {
@@ -108,7 +119,7 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
     EXPECT_EQ(r.status, 1) << shown;
     EXPECT_EQ(r.out, "") << shown;
     if (c.pattern)
-      EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << shown << "\n" << r.err;
+      EXPECT_TRUE(matches(r.err.c_str(), c.err.c_str())) << shown << "\n" << r.err;
     else
       EXPECT_EQ(r.err, c.err) << shown;
     EXPECT_EQ(folder_names(dir.path), std::set<std::string>{}) << shown;
