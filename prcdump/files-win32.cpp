@@ -34,7 +34,7 @@ FILE* create_temp_file(const std::string& folder, std::string* path) {
   // A name no one has taken, created exclusively: try a few.
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     char name[32];
-    snprintf(name, sizeof name, "/.prcdump-%lu-%u", GetCurrentProcessId(),
+    snprintf(name, sizeof name, "/.prcdump-%lu-%lu", GetCurrentProcessId(),
              (GetTickCount() + attempt * 7919u) % 1000000u);
     std::string candidate = folder + name;
     int fd =
