@@ -57,6 +57,10 @@ FILE* create_temp_file(const std::string& folder, std::string* path) {
   return nullptr;
 }
 
+// A console's Ctrl+C ends the process from another thread, with no safe
+// moment to remove files; the temporary files' names start with a dot.
+void remove_temporaries_on_signals() {}
+
 bool replace_file(const std::string& from, const std::string& to) {
   if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   errno = EACCES;
