@@ -33,8 +33,9 @@ constexpr uint32_t kPrcbuildReadLimit = 130000;
 constexpr size_t kPrcbuildMaxEntries = 6552;
 
 std::string format(const char* fmt, auto... args) {
-  char text[256];
-  snprintf(text, sizeof text, fmt, args...);
+  int n = snprintf(nullptr, 0, fmt, args...);
+  std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  snprintf(text.data(), text.size() + 1, fmt, args...);
   return text;
 }
 
@@ -502,14 +503,17 @@ void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>*
   // bytes before it are prcbuild's zeros.
   uint32_t first = db.entries.empty() ? static_cast<uint32_t>(db.file_size) : db.entries[0].offset;
   uint32_t aligned = (db.directory_end + 3) / 4 * 4;
-  if (!db.app_info.offset && !db.sort_info.offset && !db.entries.empty()) {
-    std::string gap = peek(file, db.directory_end, first - db.directory_end);
-    bool zeros = gap.find_first_not_of('\0') == std::string::npos;
-    if (first != aligned || !zeros)
+  if (!db.app_info.offset && !db.sort_info.offset) {
+    // Only a gap as small as prcbuild's pad is worth reading.
+    std::string gap =
+        first == aligned ? peek(file, db.directory_end, first - db.directory_end) : "";
+    if (first != aligned && db.entries.empty())
+      notes->push_back(format("the file has %u bytes; prcbuild writes %u", first, aligned));
+    else if (first != aligned)
       notes->push_back(
-          format("the data starts at byte %u after %u %sbytes; prcbuild puts it at "
-                 "byte %u after zeros",
-                 first, first - db.directory_end, zeros ? "zero " : "", aligned));
+          format("the data starts at byte %u; prcbuild puts it at byte %u", first, aligned));
+    else if (gap.find_first_not_of('\0') != std::string::npos)
+      notes->push_back("the bytes before the data are not zero; prcbuild writes zeros");
   }
 
   for (size_t i = 0; i < db.entries.size(); ++i) {
