@@ -4,15 +4,11 @@
 
 #include <string>
 
+#include "palm_bytes.h"
+
 using namespace std::string_literals;
 
 namespace {
-
-std::string be(uint32_t v, int n) {
-  std::string s;
-  for (int i = n - 1; i >= 0; --i) s += static_cast<char>(v >> (8 * i));
-  return s;
-}
 
 // A header laid out field by field; entries follow as the case gives them.
 std::string header(uint16_t attributes, uint16_t count, uint32_t app = 0, uint32_t sort = 0,

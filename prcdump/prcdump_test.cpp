@@ -13,6 +13,7 @@
 
 #include "bitmap_font.h"
 #include "font_picture.h"
+#include "palm_bytes.h"
 #include "run.h"
 #include "test_font.h"
 
@@ -40,12 +41,6 @@ std::string without_cr(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i)
     if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
   return lf;
-}
-
-std::string be(uint32_t v, int n) {
-  std::string s;
-  for (int i = n - 1; i >= 0; --i) s += static_cast<char>(v >> (8 * i));
-  return s;
 }
 
 // A database laid out field by field: header, the given entry list, the rest.
