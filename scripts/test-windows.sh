@@ -2,7 +2,9 @@
 # Builds prcbuild.exe, fontpick.exe and their Windows test programs in
 # build/windows and tests them under wine, with a virtual X display for the
 # font dialog:
-#   - the Windows test programs (output file, launch through cmd.exe);
+#   - the Windows test programs (output file, launch through cmd.exe, GDI
+#     faces and code pages);
+#   - GDI's glyphs held against FreeType's by the host's rasterizer tests;
 #   - prcbuild's end-to-end tests from the host build ($HOST_BUILD, default
 #     build/test; configured and built when missing) run against prcbuild.exe;
 #   - fontpick.exe's real dialog, confirmed and cancelled with xdotool.
@@ -15,12 +17,13 @@ scripts/install-deps.sh windows
 scripts/build-windows.sh -DWERROR=ON -DBUILD_TESTING=ON
 
 host_build=${HOST_BUILD:-build/test}
-if [ ! -x "$host_build/prcbuild/prcbuild_tests" ]; then
+if [ ! -x "$host_build/prcbuild/prcbuild_tests" ] || [ ! -x "$host_build/glyphsmith/rasterizer_tests" ]; then
   scripts/install-deps.sh test
   cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON >/dev/null
-  cmake --build "$host_build" -j "$(nproc 2>/dev/null || echo 2)" --target prcbuild_tests
+  cmake --build "$host_build" -j "$(nproc 2>/dev/null || echo 2)" --target prcbuild_tests rasterizer_tests
 fi
 prcbuild_tests=$(realpath "$host_build/prcbuild/prcbuild_tests")
+rasterizer_tests=$(realpath "$host_build/glyphsmith/rasterizer_tests")
 
 windows=$root/build/windows
 export WINEPREFIX=$windows/wineprefix WINEDEBUG=-all
@@ -99,6 +102,13 @@ echo "== Windows test programs"
 # In a folder of their own, as they make and remove temporary folders.
 run_gtest prcbuild_win32_tests "$scratch" wine "$windows/prcbuild/prcbuild_win32_tests.exe"
 run_gtest fontpick_win32_tests "$scratch" wine "$windows/fontpick/fontpick_win32_tests.exe"
+run_gtest rasterizer_win32_tests "$scratch" wine "$windows/glyphsmith/rasterizer_win32_tests.exe"
+
+echo "== GDI's glyphs against FreeType's"
+run_gtest "rasterizer tests" "$scratch" \
+  env GLYPH_DUMP="wine $windows/glyphsmith/glyph_dump.exe" "$rasterizer_tests"
+# How close they came, face by face.
+grep ' px U+' "$scratch/gtest.log.txt" || true
 
 echo "== prcbuild.exe end to end"
 prcbuild_exe=$windows/prcbuild/prcbuild.exe
