@@ -69,6 +69,15 @@ std::vector<uint8_t> encode_font(const BitmapFont& font);
 // to put after the file's name.
 std::string decode_font(const uint8_t* data, size_t size, BitmapFont* font);
 
+// The owTLoc a font's layout needs (version 1: after the bit image and the
+// location table; version 2: after the density records, one per image, and
+// the location table). Set first_char, last_char, row_words, rect_height and,
+// for version 2, the images first.
+int16_t font_ow_t_loc(const BitmapFont& font);
+
+// Whether the font has character c (in first..last and not (-1, -1)).
+bool font_has_char(const BitmapFont& font, int c);
+
 // Whether pixel (x, y) of an image is set; false outside the image.
 bool font_pixel(const FontImage& image, int x, int y);
 
@@ -80,5 +89,6 @@ struct GlyphColumns {
   int x = 0;
   int width = 0;
   bool missing = false;  // drawn with the missing symbol
+  int advance = 0;       // pen advance in 72-dpi pixels (the table's width, never negative)
 };
 GlyphColumns glyph_columns(const BitmapFont& font, const FontImage& image, int c);

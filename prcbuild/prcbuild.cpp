@@ -1,29 +1,33 @@
 #include "prcbuild.h"
 
-#include <bit>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "database.h"
 #include "fail.h"
 #include "font_remap.h"
-#include "layout.h"
 #include "output.h"
-
-unsigned char read_buffer[kReadBufferSize];
 
 namespace {
 
-bool split_mode = false;
-bool ignore_missing = false;
-bool x_option = false;  // accepted for compatibility; changes nothing
-
-// Inputs held open until the database is written, and how many may be.
-size_t open_inputs = 0;
-size_t input_budget = 0;
+// Inputs of at least this size stay in their files until the database is
+// written; smaller ones cost less read at once.
 constexpr uint64_t kMinReferencedSize = 32768;
+
+struct Run {
+  Database db;
+  bool split_mode = false;
+  bool ignore_missing = false;
+  bool x_option = false;  // accepted for compatibility; changes nothing
+  // Inputs held open until the database is written, and how many may be.
+  size_t open_inputs = 0;
+  size_t input_budget = 0;
+  std::vector<unsigned char> buffer = std::vector<unsigned char>(kReadBufferSize);
+};
 
 const char kUsage[] =
     "Usage:\n"
@@ -38,6 +42,10 @@ const char kUsage[] =
   fail(kUsage, program, program);
 }
 
+void check(const std::string& error) {
+  if (!error.empty()) fail("%s", error.c_str());
+}
+
 // The file name part of an argument: after the last ':', then the last '\',
 // then the last '/', so that DOS drives and both separators are stripped.
 const char* file_name_of(const char* argument) {
@@ -49,73 +57,9 @@ const char* file_name_of(const char* argument) {
   return name;
 }
 
-// Fills the buffer as far as the file allows; a read error ends the run.
-size_t read_piece(FILE* file, const char* argument) {
-  size_t got = fread(read_buffer, 1, kReadBufferSize, file);
-  if (ferror(file)) {
-    fclose(file);
-    fail("Error reading %s.\n", argument);
-  }
-  return got;
-}
-
-void add_file(const char* argument) {
-  const char* name = file_name_of(argument);
-  FILE* file = fopen(argument, "rb");
-  if (!file) {
-    if (ignore_missing) return;
-    fail("Error opening %s.\n", argument);
-  }
-  // A large regular file's bytes stay in the file until the database is
-  // written, and go from there to the output with no copy in memory. Small
-  // ones cost less read at once than copied one by one later.
-  uint64_t size;
-  if (open_inputs < input_budget && regular_file_size(file, &size) && size >= kMinReferencedSize) {
-    unsigned id = record_mode ? 0 : resource_id_of(name, argument);
-    size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
-    add_file_entry(name, id, file, 0, first, argument, true);
-    if (split_mode && size > kReadBufferSize) {
-      // Split mode is resource mode, where the name has its four type bytes.
-      uint64_t rest = size - kReadBufferSize;
-      char type[4];
-      memcpy(type, name, sizeof type);
-      type[0] = '2';
-      add_file_entry(type, id, file, kReadBufferSize,
-                     rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize, argument,
-                     false);
-    }
-    ++open_inputs;
-    return;
-  }
-
-  size_t got = read_piece(file, argument);
-  unsigned id = record_mode ? 0 : resource_id_of(name, argument);
-  if (!split_mode) {
-    fclose(file);
-    add_entry(name, id, read_buffer, got);
-    return;
-  }
-  char type[4];
-  memcpy(type, name, sizeof type);
-  add_entry(type, id, read_buffer, got);
-  if (got == kReadBufferSize) {
-    // A file of exactly one buffer has no second part.
-    size_t rest = read_piece(file, argument);
-    type[0] = '2';
-    if (rest > 0) add_entry(type, id, read_buffer, rest);
-  }
-  fclose(file);
-}
-
-}  // namespace
-
-int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
+// Reads an ID from the text after a resource type the way "%x" would
+// (leading white space, a sign and a 0x prefix allowed) and stores its low 16
+// bits; false when the text holds no hexadecimal digit.
 bool read_resource_id(const char* text, unsigned* id) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   while (isspace(*p)) ++p;
@@ -136,6 +80,9 @@ bool read_resource_id(const char* text, unsigned* id) {
   return true;
 }
 
+// Takes the ID of an rsrcXXXX name: at least four characters of type, then
+// the ID text from the next (at most) four. Ends the run with the filename
+// message when either is missing.
 unsigned resource_id_of(const char* name, const char* argument) {
   char id_text[5] = {};
   unsigned id;
@@ -144,40 +91,122 @@ unsigned resource_id_of(const char* name, const char* argument) {
   return id;
 }
 
+// Fills the buffer as far as the file allows; a read error ends the run.
+size_t read_piece(Run* run, FILE* file, const char* argument) {
+  size_t got = fread(run->buffer.data(), 1, kReadBufferSize, file);
+  if (ferror(file)) {
+    fclose(file);
+    fail("Error reading %s.\n", argument);
+  }
+  return got;
+}
+
+void add_file(Run* run, const char* argument) {
+  Database* db = &run->db;
+  const char* name = file_name_of(argument);
+  FILE* file = fopen(argument, "rb");
+  if (!file) {
+    if (run->ignore_missing) return;
+    fail("Error opening %s.\n", argument);
+  }
+  // A large regular file's bytes stay in the file until the database is
+  // written, and go from there to the output with no copy in memory.
+  uint64_t size;
+  if (run->open_inputs < run->input_budget && regular_file_size(file, &size) &&
+      size >= kMinReferencedSize) {
+    unsigned id = db->record_mode ? 0 : resource_id_of(name, argument);
+    size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
+    std::string error = add_file_entry(db, name, id, file, 0, first, argument, true);
+    if (!error.empty()) {
+      fclose(file);
+      fail("%s", error.c_str());
+    }
+    ++run->open_inputs;
+    if (run->split_mode && size > kReadBufferSize) {
+      // Split mode is resource mode, where the name has its four type bytes.
+      uint64_t rest = size - kReadBufferSize;
+      char type[4];
+      memcpy(type, name, sizeof type);
+      type[0] = '2';
+      check(add_file_entry(db, type, id, file, kReadBufferSize,
+                           rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize,
+                           argument, false));
+    }
+    return;
+  }
+
+  size_t got = read_piece(run, file, argument);
+  unsigned id = db->record_mode ? 0 : resource_id_of(name, argument);
+  if (!run->split_mode) {
+    fclose(file);
+    check(add_entry(db, name, id, run->buffer.data(), got));
+    return;
+  }
+  char type[4];
+  memcpy(type, name, sizeof type);
+  check(add_entry(db, type, id, run->buffer.data(), got));
+  if (got == kReadBufferSize) {
+    // A file of exactly one buffer has no second part.
+    size_t rest = read_piece(run, file, argument);
+    type[0] = '2';
+    if (rest > 0) check(add_entry(db, type, id, run->buffer.data(), rest));
+  }
+  fclose(file);
+}
+
+// The group "-f rsrcXXXX toFont" whose -f stands at argv[at]: one 4-byte
+// remap resource. Returns the index of the group's last argument.
+int add_font_remap(Run* run, int argc, char** argv, int at) {
+  if (argc - at < 3) fail("Need to specify both fromFont and toFont.\n");
+  const char* resource = argv[at + 1];
+  unsigned id = resource_id_of(resource, resource);
+  uint16_t font;
+  check(lookup_font_id(argv[at + 2], &font));
+  font_remap_bytes(font, run->buffer.data());
+  check(add_entry(&run->db, resource, id, run->buffer.data(), 4));
+  return at + 2;
+}
+
+}  // namespace
+
 int run_prcbuild(int argc, char** argv) {
   const char* program = argv[0] ? argv[0] : "prcbuild";
   if (argc < 6) usage(program);
-  swap_bytes = std::endian::native == std::endian::little;
+  // A write cut short by a file size limit or a vanished reader is reported
+  // like any other; an interrupted run leaves no temporary file.
+  output_ignore_write_signals();
+  output_remove_temporaries_on_signals();
 
+  Run run;
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
     if (strcmp(argv[i], "-d") == 0)
-      record_mode = true;
+      run.db.record_mode = true;
     else if (strcmp(argv[i], "-s") == 0)
-      split_mode = true;
+      run.split_mode = true;
     else if (strcmp(argv[i], "-i") == 0)
-      ignore_missing = true;
+      run.ignore_missing = true;
     else if (strcmp(argv[i], "-x") == 0)
-      x_option = true;
+      run.x_option = true;
     else
       usage(program);
   }
   if (argc - i < 4) usage(program);
-  if (record_mode) split_mode = false;
+  if (run.db.record_mode) run.split_mode = false;
 
   const char* output = argv[i];
-  input_budget = input_file_budget();
-  init_header(argv[i + 1], argv[i + 2], argv[i + 3]);
+  run.input_budget = input_file_budget();
+  init_header(&run.db, argv[i + 1], argv[i + 2], argv[i + 3]);
   for (i += 4; i < argc; ++i) {
     const char* argument = argv[i];
-    if (!record_mode && strncmp(argument, "-f", 2) == 0) {
-      i = add_font_remap(argc, argv, i);
+    if (!run.db.record_mode && strncmp(argument, "-f", 2) == 0) {
+      i = add_font_remap(&run, argc, argv, i);
       continue;
     }
-    if (!record_mode && strlen(argument) < 8)
+    if (!run.db.record_mode && strlen(argument) < 8)
       fail("Filename %s not in required rsrcXXXX format.\n", argument);
-    add_file(argument);
+    add_file(&run, argument);
   }
-  write_database(output);
+  check(write_database(&run.db, output));
   return 0;
 }

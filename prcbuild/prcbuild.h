@@ -1,24 +1,13 @@
+// prcbuild: packs files of raw bytes into one Palm OS database, resources
+// named rsrcXXXX.bin (or font remap groups) or, with -d, records.
 #pragma once
 
 #include <cstddef>
 
-// Everything read from one input goes through this buffer; a longer file is
-// read in pieces of at most this many bytes.
+// Everything read from one input goes through a buffer of this many bytes; a
+// longer file is read in pieces of at most this size.
 constexpr size_t kReadBufferSize = 130000;
-extern unsigned char read_buffer[kReadBufferSize];
 
-// The value of an ASCII hexadecimal digit, or -1 for any other character.
-int hex_digit_value(char c);
-
-// Reads an ID from the text after a resource type the way "%x" would
-// (leading white space, a sign and a 0x prefix allowed) and stores its low 16
-// bits; false when the text holds no hexadecimal digit.
-bool read_resource_id(const char* text, unsigned* id);
-
-// Takes the type and ID of an rsrcXXXX name: at least four characters of
-// type, then the ID text from the next (at most) four. Ends the run with the
-// filename message when either is missing.
-unsigned resource_id_of(const char* name, const char* argument);
-
-// The whole run of the program; returns its exit status.
+// The whole run of the program; returns its exit status, or ends the process
+// with status 1 and a message at the first failure.
 int run_prcbuild(int argc, char** argv);

@@ -100,7 +100,7 @@ check_equal "fontpick.exe imports only system DLLs" \
 
 echo "== Windows test programs"
 # In a folder of their own, as they make and remove temporary folders.
-run_gtest prcbuild_win32_tests "$scratch" wine "$windows/prcbuild/prcbuild_win32_tests.exe"
+run_gtest palm_win32_tests "$scratch" wine "$windows/palm/palm_win32_tests.exe"
 run_gtest fontpick_win32_tests "$scratch" wine "$windows/fontpick/fontpick_win32_tests.exe"
 run_gtest rasterizer_win32_tests "$scratch" wine "$windows/glyphsmith/rasterizer_win32_tests.exe"
 

@@ -1,18 +1,15 @@
 #include "layout.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
-
-#include "fail.h"
 
 const char kHeaderLayout[] = "B32WWD6B8DDW";
 const char kResourceLayout[] = "B4WWW";
 const char kRecordLayout[] = "DB4";
 
-bool swap_bytes = false;
-
-size_t pack_fields(void* record, const char* layout) {
+size_t pack_fields(void* record, const char* layout, bool swap, std::string* error) {
   unsigned char* start = static_cast<unsigned char*>(record);
   unsigned char* cursor = start;
   const char* p = layout;
@@ -30,18 +27,22 @@ size_t pack_fields(void* record, const char* layout) {
           cursor += 1;
           break;
         case 'W':
-          if (swap_bytes) std::swap(cursor[0], cursor[1]);
+          if (swap) std::swap(cursor[0], cursor[1]);
           cursor += 2;
           break;
         case 'D':
-          if (swap_bytes) {
+          if (swap) {
             std::swap(cursor[0], cursor[3]);
             std::swap(cursor[1], cursor[2]);
           }
           cursor += 4;
           break;
-        default:
-          fail("Internal error: Unknown size type %c.\n", letter);
+        default: {
+          char text[64];
+          snprintf(text, sizeof text, "Internal error: Unknown size type %c.\n", letter);
+          *error = text;
+          return static_cast<size_t>(cursor - start);
+        }
       }
     }
   }

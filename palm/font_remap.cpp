@@ -1,9 +1,5 @@
 #include "font_remap.h"
 
-#include "database.h"
-#include "fail.h"
-#include "prcbuild.h"
-
 const FontId kFontIdTable[27] = {
     {"hrTinyFont", 0x00},
     {"hrTinyBoldFont", 0x01},
@@ -47,29 +43,41 @@ bool same_name(const char* a, const char* b) {
 
 }  // namespace
 
-uint16_t lookup_font_id(const char* text) {
+int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string lookup_font_id(const char* text, uint16_t* id) {
   for (const FontId& row : kFontIdTable)
-    if (same_name(text, row.name)) return row.id;
+    if (same_name(text, row.name)) {
+      *id = row.id;
+      return "";
+    }
+  std::string refused = "Error in font specification `" + std::string(text) + "'.\n";
   // An empty text names no font either.
-  if (!*text) fail("Error in font specification `%s'.\n", text);
+  if (!*text) return refused;
   unsigned value = 0;
   for (const char* p = text; *p; ++p) {
     int digit = hex_digit_value(*p);
-    if (digit < 0) fail("Error in font specification `%s'.\n", text);
+    if (digit < 0) return refused;
     value = ((value << 4) | static_cast<unsigned>(digit)) & 0xFFFFu;
   }
-  return static_cast<uint16_t>(value);
+  *id = static_cast<uint16_t>(value);
+  return "";
 }
 
-int add_font_remap(int argc, char** argv, int at) {
-  if (argc - at < 3) fail("Need to specify both fromFont and toFont.\n");
-  const char* resource = argv[at + 1];
-  unsigned id = resource_id_of(resource, resource);
-  uint16_t font = lookup_font_id(argv[at + 2]);
-  read_buffer[0] = '@';
-  read_buffer[1] = 0;
-  read_buffer[2] = static_cast<unsigned char>(font >> 8);
-  read_buffer[3] = static_cast<unsigned char>(font);
-  add_entry(resource, id, read_buffer, 4);
-  return at + 2;
+const char* font_id_name(uint16_t id) {
+  for (const FontId& row : kFontIdTable)
+    if (row.id == id) return row.name;
+  return nullptr;
+}
+
+void font_remap_bytes(uint16_t id, unsigned char bytes[4]) {
+  bytes[0] = '@';
+  bytes[1] = 0;
+  bytes[2] = static_cast<unsigned char>(id >> 8);
+  bytes[3] = static_cast<unsigned char>(id);
 }

@@ -4,9 +4,47 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
+
+// The temporary files of outputs still open. A signal handler may only use
+// what is already in memory, so their names are copied here, process-wide,
+// when they are made: the one piece of run state in this library.
+constexpr size_t kMaxTemporaries = 256;
+char* temporaries[kMaxTemporaries];
+const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGBREAK};
+
+void remember(const std::string& path) {
+  for (char*& slot : temporaries)
+    if (!slot) {
+      slot = _strdup(path.c_str());
+      return;
+    }
+}
+
+void forget(const std::string& path) {
+  for (char*& slot : temporaries)
+    if (slot && path == slot) {
+      free(slot);
+      slot = nullptr;
+      return;
+    }
+}
+
+// Windows runs the handler on a thread of its own while the program's
+// streams are still open, and an open file can't be deleted: close them
+// first, as the process is ending anyway.
+void remove_temporaries_and_die(int signal_number) {
+  _fcloseall();
+  for (char* path : temporaries)
+    if (path) DeleteFileA(path);
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
 
 enum class Target { missing, disk_file, directory, read_only, device, unknown };
 
@@ -65,12 +103,11 @@ bool output_open(OutputFile* out, const char* path) {
       break;
   }
   char temp[MAX_PATH];
-  if (!GetTempFileNameA(folder_of(out->path).c_str(), "prc", 0, temp)) {
-    // A file we may write in a folder we may not: rewrite it in place, as a
-    // plain open would.
-    return open_directly(out);
-  }
+  // Where no temporary file can be made beside it, an existing file is left
+  // as it is rather than rewritten in place.
+  if (!GetTempFileNameA(folder_of(out->path).c_str(), "prc", 0, temp)) return false;
   out->temp_path = temp;
+  remember(out->temp_path);
   out->stream = fopen(temp, "wb");
   if (!out->stream) {
     output_discard(out);
@@ -94,7 +131,10 @@ bool output_commit(OutputFile* out) {
     // rename() won't replace an existing file on Windows.
     ok = MoveFileExA(out->temp_path.c_str(), out->path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (ok) out->temp_path.clear();
+    if (ok) {
+      forget(out->temp_path);
+      out->temp_path.clear();
+    }
   }
   return ok;
 }
@@ -102,9 +142,23 @@ bool output_commit(OutputFile* out) {
 void output_discard(OutputFile* out) {
   if (out->stream) fclose(out->stream);
   out->stream = nullptr;
-  if (!out->temp_path.empty()) DeleteFileA(out->temp_path.c_str());
+  if (!out->temp_path.empty()) {
+    DeleteFileA(out->temp_path.c_str());
+    forget(out->temp_path);
+  }
   out->temp_path.clear();
 }
+
+void output_remove_temporaries_on_signals() {
+  for (int s : kCleanupSignals) {
+    // A signal the caller chose to ignore stays ignored.
+    if (signal(s, remove_temporaries_and_die) == SIG_IGN) signal(s, SIG_IGN);
+  }
+}
+
+// Windows has neither file size limit signals nor SIGPIPE: a failed write
+// already reports an error.
+void output_ignore_write_signals() {}
 
 CopyResult output_copy(OutputFile* out, FILE* from, uint64_t offset, size_t size) {
   if (_fseeki64(from, static_cast<__int64>(offset), SEEK_SET) != 0) return CopyResult::read_error;

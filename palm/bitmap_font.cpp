@@ -1,0 +1,216 @@
+#include "bitmap_font.h"
+
+#include <algorithm>
+
+namespace {
+
+// The 13 header fields, in file order, each an Int16.
+constexpr int16_t BitmapFont::*kHeaderFields[] = {
+    &BitmapFont::font_type,  &BitmapFont::first_char,  &BitmapFont::last_char,
+    &BitmapFont::max_width,  &BitmapFont::kern_max,    &BitmapFont::n_descent,
+    &BitmapFont::rect_width, &BitmapFont::rect_height, &BitmapFont::ow_t_loc,
+    &BitmapFont::ascent,     &BitmapFont::descent,     &BitmapFont::leading,
+    &BitmapFont::row_words};
+constexpr size_t kHeaderSize = 26;
+constexpr size_t kOwTLocField = 16;       // byte offset of owTLoc, which counts from itself
+constexpr size_t kV2HeaderSize = 30;      // + UInt16 version, UInt16 densityCount
+constexpr size_t kDensityRecordSize = 6;  // Int16 density, UInt32 glyphBitsOffset
+constexpr int16_t kFontTypeExtended = 0x0200;
+
+uint16_t get16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+uint32_t get32(const uint8_t* p) {
+  return uint32_t{get16(p)} << 16 | get16(p + 2);
+}
+
+void put16(std::vector<uint8_t>* out, uint16_t v) {
+  out->push_back(static_cast<uint8_t>(v >> 8));
+  out->push_back(static_cast<uint8_t>(v));
+}
+
+void put32(std::vector<uint8_t>* out, uint32_t v) {
+  put16(out, static_cast<uint16_t>(v >> 16));
+  put16(out, static_cast<uint16_t>(v));
+}
+
+void put_tables(std::vector<uint8_t>* out, const BitmapFont& font) {
+  for (uint16_t loc : font.locations) put16(out, loc);
+  for (const FontCharWidth& w : font.widths) {
+    out->push_back(static_cast<uint8_t>(w.offset));
+    out->push_back(static_cast<uint8_t>(w.width));
+  }
+}
+
+// A 72-dpi length at another density. Rounded up, so that a density that is
+// not a multiple of 72 still holds every scaled column and row.
+int64_t at_density(int64_t length72, int density) {
+  return (length72 * density + 71) / 72;
+}
+
+std::string hex4(unsigned v) {
+  const char* digits = "0123456789ABCDEF";
+  std::string s = "0x";
+  for (int shift = 12; shift >= 0; shift -= 4) s += digits[(v >> shift) & 15];
+  return s;
+}
+
+std::string dpi(int density) {
+  return std::to_string(density) + "-dpi image";
+}
+
+}  // namespace
+
+bool is_font_v2(const BitmapFont& font) {
+  return (font.font_type & kFontTypeExtended) != 0;
+}
+
+int16_t font_ow_t_loc(const BitmapFont& font) {
+  // Palm OS finds the offset/width table at &owTLoc + owTLoc words in both
+  // versions, so in version 2 it counts the density records and the location
+  // table rather than a bit image, which lies behind the tables there.
+  int64_t chars = int64_t{font.last_char} - font.first_char;
+  int64_t words = is_font_v2(font)
+                      ? (kV2HeaderSize - kOwTLocField) / 2 +
+                            int64_t(kDensityRecordSize / 2) * int64_t(font.images.size()) + chars +
+                            3
+                      : (kHeaderSize - kOwTLocField) / 2 +
+                            int64_t{font.row_words} * font.rect_height + chars + 3;
+  return static_cast<int16_t>(words);
+}
+
+std::vector<uint8_t> encode_font(const BitmapFont& font) {
+  std::vector<uint8_t> out;
+  for (int16_t BitmapFont::*field : kHeaderFields) put16(&out, static_cast<uint16_t>(font.*field));
+  if (!is_font_v2(font)) {
+    if (!font.images.empty())
+      out.insert(out.end(), font.images[0].bits.begin(), font.images[0].bits.end());
+    put_tables(&out, font);
+    return out;
+  }
+  put16(&out, font.version);
+  put16(&out, static_cast<uint16_t>(font.images.size()));
+  size_t offset = kV2HeaderSize + kDensityRecordSize * font.images.size() +
+                  2 * font.locations.size() + 2 * font.widths.size();
+  for (const FontImage& image : font.images) {
+    put16(&out, static_cast<uint16_t>(image.density));
+    put32(&out, static_cast<uint32_t>(offset));
+    offset += image.bits.size();
+  }
+  put_tables(&out, font);
+  for (const FontImage& image : font.images)
+    out.insert(out.end(), image.bits.begin(), image.bits.end());
+  return out;
+}
+
+std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
+  if (size < kHeaderSize) return "header shorter than 26 bytes";
+  BitmapFont font;
+  for (size_t i = 0; i < std::size(kHeaderFields); ++i)
+    font.*kHeaderFields[i] = static_cast<int16_t>(get16(data + 2 * i));
+  // fontType is 0x9000 with flag bits below; anything else is not a font.
+  if ((get16(data) & 0xF000) != 0x9000) return "not a font (type " + hex4(get16(data)) + ")";
+  if (font.first_char < 0 || font.last_char < font.first_char)
+    return "bad character range " + std::to_string(font.first_char) + " to " +
+           std::to_string(font.last_char);
+  if (font.row_words < 0 || font.rect_height < 0) return "negative image size";
+
+  // Sizes in 64 bits: every product of two Int16 fits, and none is trusted
+  // until it has been compared with `size`.
+  const int64_t chars = int64_t{font.last_char} - font.first_char;
+  const int64_t image72 = int64_t{font.row_words} * font.rect_height * 2;
+  const int64_t total = static_cast<int64_t>(size);
+  int64_t loc_at = kHeaderSize;
+  struct Record {
+    int density;
+    int64_t offset;
+  };
+  std::vector<Record> records;
+  if (!is_font_v2(font)) {
+    if (loc_at + image72 > total) return "bit image past the end";
+    loc_at += image72;
+    records.push_back({72, int64_t{kHeaderSize}});
+  } else {
+    if (size < kV2HeaderSize) return "density records past the end";
+    font.version = get16(data + kHeaderSize);
+    uint16_t count = get16(data + kHeaderSize + 2);
+    if (count == 0) return "no density records";
+    loc_at = kV2HeaderSize + int64_t{kDensityRecordSize} * count;
+    if (loc_at > total) return "density records past the end";
+    for (uint16_t i = 0; i < count; ++i) {
+      const uint8_t* r = data + kV2HeaderSize + kDensityRecordSize * i;
+      records.push_back({static_cast<int16_t>(get16(r)), get32(r + 2)});
+    }
+  }
+  if (loc_at + 2 * (chars + 3) > total) return "location table past the end";
+  // owTLoc as unsigned: a large 72-dpi image pushes it past 32767 words.
+  const int64_t ow_at = kOwTLocField + 2 * int64_t{static_cast<uint16_t>(font.ow_t_loc)};
+  if (ow_at + 2 * (chars + 2) > total) return "offset/width table past the end";
+
+  font.locations.resize(static_cast<size_t>(chars + 3));
+  for (size_t i = 0; i < font.locations.size(); ++i)
+    font.locations[i] = get16(data + loc_at + 2 * i);
+  if (!std::is_sorted(font.locations.begin(), font.locations.end()))
+    return "locations out of order";
+  if (font.locations.back() > int64_t{font.row_words} * 16)
+    return "glyphs wider than the bit image";
+  font.widths.resize(static_cast<size_t>(chars + 2));
+  for (size_t i = 0; i < font.widths.size(); ++i)
+    font.widths[i] = {static_cast<int8_t>(data[ow_at + 2 * i]),
+                      static_cast<int8_t>(data[ow_at + 2 * i + 1])};
+
+  // Images may come in any order but must not overlap one another or the
+  // tables: that also bounds what is copied by the size of the data.
+  const int64_t tables_end = std::max(loc_at + 2 * (chars + 3), ow_at + 2 * (chars + 2));
+  std::vector<std::pair<int64_t, int64_t>> spans;  // start, end
+  for (const Record& r : records) {
+    if (r.density <= 0) return "bad density " + std::to_string(r.density);
+    FontImage image;
+    image.density = static_cast<int16_t>(r.density);
+    image.rows = static_cast<int>(at_density(font.rect_height, r.density));
+    image.row_words = static_cast<int>(at_density(font.row_words, r.density));
+    int64_t bytes = int64_t{image.rows} * image.row_words * 2;
+    if (r.offset + bytes > total) return dpi(r.density) + " past the end";
+    if (is_font_v2(font) && r.offset < tables_end && bytes > 0)
+      return dpi(r.density) + " overlaps the tables";
+    spans.push_back({r.offset, r.offset + bytes});
+    image.bits.assign(data + r.offset, data + r.offset + bytes);
+    font.images.push_back(std::move(image));
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].first < spans[i - 1].second) return "images overlap";
+  *result = std::move(font);
+  return "";
+}
+
+bool font_pixel(const FontImage& image, int x, int y) {
+  if (x < 0 || y < 0 || x >= image.row_words * 16 || y >= image.rows) return false;
+  size_t at = (size_t(y) * image.row_words * 2) + size_t(x / 8);
+  return at < image.bits.size() && (image.bits[at] & (0x80 >> (x % 8))) != 0;
+}
+
+bool font_has_char(const BitmapFont& font, int c) {
+  if (c < font.first_char || c > font.last_char) return false;
+  size_t i = size_t(c - font.first_char);
+  if (i >= font.widths.size()) return false;
+  return !(font.widths[i].offset == -1 && font.widths[i].width == -1);
+}
+
+GlyphColumns glyph_columns(const BitmapFont& font, const FontImage& image, int c) {
+  GlyphColumns g;
+  size_t i;
+  if (font_has_char(font, c)) {
+    i = size_t(c - font.first_char);
+  } else {
+    g.missing = true;
+    i = size_t(std::max(0, font.last_char - font.first_char + 1));
+  }
+  if (i + 1 >= font.locations.size() || i >= font.widths.size()) return g;
+  int64_t from = int64_t{font.locations[i]} * image.density / 72;
+  int64_t to = int64_t{font.locations[i + 1]} * image.density / 72;
+  g.x = static_cast<int>(from);
+  g.width = static_cast<int>(std::max<int64_t>(0, to - from));
+  g.advance = std::max<int>(0, font.widths[i].width);
+  return g;
+}

@@ -1,0 +1,107 @@
+// A Palm OS database being built: its header, the entries waiting to be
+// written, and the writer that lays header, entry list, pad and data out in
+// one file. All errors come back as message texts for the caller to print.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+// The database image in host byte order. Field order and widths follow the
+// file exactly, so each record can be converted in place by pack_fields and
+// written as it stands.
+struct DatabaseHeader {
+  char name[32];
+  uint16_t attributes;
+  uint16_t version;
+  uint32_t creation_date;
+  uint32_t modification_date;
+  uint32_t last_backup_date;
+  uint32_t modification_number;
+  uint32_t app_info_offset;
+  uint32_t sort_info_offset;
+  char type[4];
+  char creator[4];
+  uint32_t unique_id_seed;
+  uint32_t next_record_list;
+  uint16_t entry_count;
+};
+
+struct ResourceEntry {
+  char type[4];
+  uint16_t id;
+  // Two halves, high first, so that the 32-bit offset lands big-endian
+  // without the record needing 4-byte alignment.
+  uint16_t offset_high;
+  uint16_t offset_low;
+};
+
+struct RecordEntry {
+  uint32_t offset;
+  uint8_t attributes;
+  uint8_t unique_id[3];  // big-endian position in the list
+};
+
+static_assert(sizeof(ResourceEntry) == 10);
+static_assert(sizeof(RecordEntry) == 8);
+
+constexpr size_t kHeaderSize = 78;
+
+// A database holds at most this many entries; add_entry refuses more.
+constexpr size_t kMaxEntries = 6552;
+
+// One entry waiting to be written. Its bytes are either a heap block of its
+// own or a stretch of an input file held open until the database is written.
+struct DatabaseEntry {
+  unsigned char* block;
+  size_t size;
+  FILE* source;
+  uint64_t source_offset;
+  std::string source_name;  // for the message when a read fails
+  bool owns_source;         // a file split in two is closed once
+  ResourceEntry resource;
+  RecordEntry record;
+};
+
+struct Database;
+// Frees every block and closes every file the list owns.
+void clear_entries(Database* db);
+
+struct Database {
+  bool record_mode = false;  // a record database (.pdb) instead of resources (.prc)
+  DatabaseHeader header{};
+  std::vector<DatabaseEntry> entries;  // in the order they were added
+
+  Database() = default;
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+  ~Database() { clear_entries(this); }
+};
+
+// Seconds since 1904-01-01, the Palm epoch, in 32-bit unsigned arithmetic.
+uint32_t palm_time(time_t unix_seconds);
+
+// Empties the entry list and fills the header from the clock; db->record_mode
+// must be set already.
+void init_header(Database* db, const char* name, const char* type, const char* creator);
+
+// Appends a copy of size bytes at data. In resource mode the type is the first
+// four bytes at name and the ID the low 16 bits of id; both are ignored for
+// records. Returns "" or the message.
+std::string add_entry(Database* db, const char* name, unsigned id, const void* data, size_t size);
+
+// Appends size bytes of the open file source from offset on, which stay in
+// the file until the database is written: big inputs are never held in
+// memory. With owns set the list closes the file when it is emptied (on
+// success only: a refused file is still the caller's). The name is for the
+// message should the read fail then.
+std::string add_file_entry(Database* db, const char* name, unsigned id, FILE* source,
+                           uint64_t offset, size_t size, const char* source_name, bool owns);
+
+// Writes the database to path, replacing any file there only once the whole
+// database is written, and empties the list. Returns "" or the message; on
+// failure every existing file is as it was.
+std::string write_database(Database* db, const char* path);

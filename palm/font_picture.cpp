@@ -1,0 +1,177 @@
+#include "font_picture.h"
+
+#include <algorithm>
+
+// stb_image_write, kept private to this file: its functions are static and
+// it writes to memory only, so no file functions are compiled in.
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#define STBI_WRITE_NO_STDIO
+#include <stb_image_write.h>
+
+namespace {
+
+uint8_t luminance(uint32_t rgb) {
+  uint32_t r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
+  return static_cast<uint8_t>((r * 299 + g * 587 + b * 114 + 500) / 1000);
+}
+
+// A 72-dpi length in an image's pixels, as glyph_columns scales columns.
+int at_density(int64_t length72, const FontImage& image) {
+  return static_cast<int>(length72 * image.density / 72);
+}
+
+void draw_glyph(Canvas* canvas, int x, int y, const FontImage& image, const GlyphColumns& g,
+                int scale, uint32_t ink) {
+  for (int row = 0; row < image.rows; ++row)
+    for (int col = 0; col < g.width; ++col)
+      if (font_pixel(image, g.x + col, row))
+        fill_rect(canvas, x + col * scale, y + row * scale, scale, scale, ink);
+}
+
+void append_png(void* context, void* data, int size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(context);
+  auto* bytes = static_cast<const uint8_t*>(data);
+  out->insert(out->end(), bytes, bytes + size);
+}
+
+}  // namespace
+
+Canvas make_canvas(int width, int height, int channels, uint32_t background) {
+  Canvas canvas;
+  canvas.width = std::max(0, width);
+  canvas.height = std::max(0, height);
+  canvas.channels = channels == 1 ? 1 : 3;
+  canvas.pixels.resize(size_t(canvas.width) * canvas.height * canvas.channels);
+  fill_rect(&canvas, 0, 0, canvas.width, canvas.height, background);
+  return canvas;
+}
+
+void fill_rect(Canvas* canvas, int x, int y, int width, int height, uint32_t colour) {
+  int x0 = std::max(0, x), x1 = std::min(canvas->width, x + width);
+  int y0 = std::max(0, y), y1 = std::min(canvas->height, y + height);
+  if (x0 >= x1 || y0 >= y1) return;
+  uint8_t rgb[3] = {uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour)};
+  if (canvas->channels == 1) rgb[0] = luminance(colour);
+  for (int row = y0; row < y1; ++row) {
+    uint8_t* p = &canvas->pixels[(size_t(row) * canvas->width + x0) * canvas->channels];
+    for (int col = x0; col < x1; ++col)
+      for (int i = 0; i < canvas->channels; ++i) *p++ = rgb[i];
+  }
+}
+
+uint32_t canvas_pixel(const Canvas& canvas, int x, int y) {
+  if (x < 0 || y < 0 || x >= canvas.width || y >= canvas.height) return 0;
+  const uint8_t* p = &canvas.pixels[(size_t(y) * canvas.width + x) * canvas.channels];
+  if (canvas.channels == 1) return p[0] * 0x010101u;
+  return uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+}
+
+int picture_scale(const FontImage& image, int scale72) {
+  if (image.density <= 0) return std::max(1, scale72);
+  return std::max(1, (scale72 * 72 + image.density / 2) / image.density);
+}
+
+int text_width(const BitmapFont& font, const FontImage& image, std::string_view text, int scale) {
+  // The pen's end, or further where the last image reaches beyond it.
+  int64_t pen72 = 0;
+  int right = 0;
+  for (unsigned char c : text) {
+    GlyphColumns g = glyph_columns(font, image, c);
+    right = std::max(right, at_density(pen72, image) + g.width);
+    pen72 += g.advance;
+  }
+  return std::max(right, at_density(pen72, image)) * scale;
+}
+
+int draw_text(Canvas* canvas, int x, int y, const BitmapFont& font, const FontImage& image,
+              std::string_view text, int scale, uint32_t ink) {
+  // The pen is kept in 72-dpi pixels, so that densities which are not a
+  // multiple of 72 do not gather rounding errors along the line.
+  int64_t pen72 = 0;
+  for (unsigned char c : text) {
+    GlyphColumns g = glyph_columns(font, image, c);
+    draw_glyph(canvas, x + at_density(pen72, image) * scale, y, image, g, scale, ink);
+    pen72 += g.advance;
+  }
+  return x + at_density(pen72, image) * scale;
+}
+
+Canvas draw_sample(const BitmapFont& font, std::string_view text, const PictureOptions& options) {
+  std::vector<Canvas> lines;
+  for (const FontImage& image : font.images) {
+    int scale = picture_scale(image, options.scale72);
+    int line = image.rows + at_density(std::max<int16_t>(0, font.leading), image);
+    Canvas canvas = make_canvas(text_width(font, image, text, scale), line * scale,
+                                options.channels, kPictureWhite);
+    draw_text(&canvas, 0, 0, font, image, text, scale, kPictureInk);
+    lines.push_back(std::move(canvas));
+  }
+  return stack_canvases(lines, options.gap, kPictureWhite);
+}
+
+Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options) {
+  const int columns = options.columns > 0 ? options.columns : 16;
+  std::vector<int> chars, code_rows;
+  for (int c = font.first_char; c <= font.last_char; ++c) {
+    if (!font_has_char(font, c)) continue;
+    chars.push_back(c);
+    if (code_rows.empty() || code_rows.back() != c / columns) code_rows.push_back(c / columns);
+  }
+  std::vector<Canvas> blocks;
+  for (const FontImage& image : font.images) {
+    const int scale = picture_scale(image, options.scale72);
+    int widest = 1;
+    for (int c : chars) {
+      GlyphColumns g = glyph_columns(font, image, c);
+      widest = std::max({widest, g.width, at_density(g.advance, image)});
+    }
+    // A cell: the glyph with a pixel of room around it; a grid line between
+    // cells and around them.
+    const int cell_w = widest * scale + 2, cell_h = image.rows * scale + 2;
+    const int rows = int(code_rows.size());
+    Canvas block = make_canvas(columns * (cell_w + 1) + 1, rows * (cell_h + 1) + 1,
+                               options.channels, kPictureWhite);
+    for (int i = 0; i <= columns; ++i)
+      fill_rect(&block, i * (cell_w + 1), 0, 1, block.height, kPictureGrid);
+    for (int i = 0; i <= rows; ++i)
+      fill_rect(&block, 0, i * (cell_h + 1), block.width, 1, kPictureGrid);
+    size_t row = 0;
+    for (int c : chars) {
+      while (code_rows[row] != c / columns) ++row;
+      int x = (c % columns) * (cell_w + 1) + 2, y = int(row) * (cell_h + 1) + 2;
+      draw_glyph(&block, x, y, image, glyph_columns(font, image, c), scale, kPictureInk);
+    }
+    blocks.push_back(std::move(block));
+  }
+  return stack_canvases(blocks, options.gap, kPictureWhite);
+}
+
+Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background) {
+  int width = 0, height = 0;
+  for (const Canvas& part : parts) {
+    width = std::max(width, part.width);
+    height += part.height;
+  }
+  if (parts.size() > 1) height += std::max(0, gap) * int(parts.size() - 1);
+  Canvas out = make_canvas(width, height, parts.empty() ? 3 : parts[0].channels, background);
+  int top = 0;
+  for (const Canvas& part : parts) {
+    for (int y = 0; y < part.height; ++y)
+      for (int x = 0; x < part.width; ++x)
+        fill_rect(&out, x, top + y, 1, 1, canvas_pixel(part, x, y));
+    top += part.height + std::max(0, gap);
+  }
+  return out;
+}
+
+std::vector<uint8_t> encode_png(const Canvas& canvas) {
+  std::vector<uint8_t> png;
+  if (canvas.width == 0 || canvas.height == 0 ||
+      canvas.pixels.size() != size_t(canvas.width) * canvas.height * canvas.channels)
+    return png;
+  if (!stbi_write_png_to_func(append_png, &png, canvas.width, canvas.height, canvas.channels,
+                              canvas.pixels.data(), canvas.width * canvas.channels))
+    png.clear();
+  return png;
+}

@@ -1,0 +1,148 @@
+#include "font_picture.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "test_font.h"
+
+namespace {
+
+// The PNG as libpng reads it, one character a pixel: '#' ink, '.' white,
+// '+' grid, 'r' red, '?' anything else. The PNG's own colour type goes first.
+std::vector<std::string> read_png(const std::vector<uint8_t>& png) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, png.data(), png.size()))
+    return {std::string("unreadable: ") + image.message};
+  std::vector<std::string> art = {image.format & PNG_FORMAT_FLAG_COLOR ? "rgb" : "grey"};
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+    return {std::string("unreadable: ") + image.message};
+  for (size_t y = 0; y < image.height; ++y) {
+    std::string row;
+    for (size_t x = 0; x < image.width; ++x) {
+      const uint8_t* p = &pixels[(y * image.width + x) * 3];
+      uint32_t rgb = uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+      row += rgb == 0          ? '#'
+             : rgb == 0xFFFFFF ? '.'
+             : rgb == 0xC0C0C0 ? '+'
+             : rgb == 0xFF0000 ? 'r'
+                               : '?';
+    }
+    art.push_back(row);
+  }
+  return art;
+}
+
+Canvas text(const BitmapFont& font, int image, std::string_view s, int scale, int channels,
+            uint32_t ink) {
+  const FontImage& im = font.images[image];
+  Canvas c = make_canvas(text_width(font, im, s, scale), im.rows * scale, channels, kPictureWhite);
+  draw_text(&c, 0, 0, font, im, s, scale, ink);
+  return c;
+}
+
+TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
+  const BitmapFont v1 = tiny_font(false), v2 = tiny_font(true);
+  struct Case {
+    const char* name;
+    std::function<Canvas()> draw;
+    std::vector<std::string> want;
+  } cases[] = {
+      // clang-format off
+      {"missing B drawn as the box",
+       [&] { return text(v1, 0, "ABC", 1, 1, kPictureInk); },
+       {"grey",
+        ".#..###.##.",
+        "#.#.#.#.#..",
+        "###.#.#.#..",
+        "#.#.###.##."}},
+      {"72 dpi enlarged",
+       [&] { return text(v1, 0, "A", 2, 1, kPictureInk); },
+       {"grey",
+        "..##....",
+        "..##....",
+        "##..##..",
+        "##..##..",
+        "######..",
+        "######..",
+        "##..##..",
+        "##..##.."}},
+      {"144 dpi image, advances doubled, in red",
+       [&] { return text(v2, 1, "CA", 1, 3, 0xFF0000); },
+       {"rgb",
+        ".rrr....rr....",
+        "r......r..r...",
+        "r.....r....r..",
+        "r.....r....r..",
+        "r.....rrrrrr..",
+        "r.....r....r..",
+        "r.....r....r..",
+        ".rrr..r....r.."}},
+      {"sample line at both densities, the same size",
+       [&] { return draw_sample(v2, "AC", {.scale72 = 2, .channels = 1, .gap = 1}); },
+       {"grey",
+        "..##....####..",
+        "..##....####..",
+        "##..##..##....",
+        "##..##..##....",
+        "######..##....",
+        "######..##....",
+        "##..##..####..",
+        "##..##..####..",
+        "..............",
+        "..............",
+        "..............",
+        "..##.....###..",
+        ".#..#...#.....",
+        "#....#..#.....",
+        "#....#..#.....",
+        "######..#.....",
+        "#....#..#.....",
+        "#....#..#.....",
+        "#....#...###..",
+        "..............",
+        ".............."}},
+      {"sheet: present characters only, rows of codes without any left out",
+       [&] { return draw_glyph_sheet(v1, {.scale72 = 1, .columns = 2, .channels = 1}); },
+       {"grey",
+        "+++++++++++++++",
+        "+......+......+",
+        "+......+..#...+",
+        "+......+.#.#..+",
+        "+......+.###..+",
+        "+......+.#.#..+",
+        "+......+......+",
+        "+++++++++++++++",
+        "+......+......+",
+        "+......+.##...+",
+        "+......+.#....+",
+        "+......+.#....+",
+        "+......+.##...+",
+        "+......+......+",
+        "+++++++++++++++"}},
+      // clang-format on
+  };
+  for (const Case& c : cases) EXPECT_EQ(read_png(encode_png(c.draw())), c.want) << c.name;
+}
+
+TEST(FontPicture, SheetBlocksOfEachDensityHaveOneSize) {
+  // 72 dpi at 2x and 144 dpi at 1x: cells of 4 * 2 + 2 pixels, 2 + 1 grid lines.
+  Canvas sheet = draw_glyph_sheet(tiny_font(true), {.scale72 = 2, .columns = 2, .gap = 8});
+  EXPECT_EQ(sheet.width, 23);
+  EXPECT_EQ(sheet.height, 23 + 8 + 23);
+  EXPECT_EQ(canvas_pixel(sheet, 0, 23 + 8), kPictureGrid);
+  EXPECT_EQ(canvas_pixel(sheet, 0, 23 + 7), kPictureWhite);
+}
+
+TEST(FontPicture, NothingToEncode) {
+  EXPECT_TRUE(encode_png(make_canvas(0, 5, 3, kPictureWhite)).empty());
+  EXPECT_TRUE(encode_png(Canvas{4, 4, 3, {}}).empty());
+}
+
+}  // namespace
