@@ -63,10 +63,14 @@ bool is_font_v2(const BitmapFont& font);
 // only a version 2 font's glyph-bits offsets are computed here.
 std::vector<uint8_t> encode_font(const BitmapFont& font);
 
-// Reads a resource written by anyone. Every count, offset and size is checked
-// against the bytes before it is used. Returns "" on success, else what is
+// Reads a resource written by anyone: any fontType 0x9xxx (version 2 when
+// the 0x0200 bit is set), any number and order of densities. The image of a
+// density d has ceil(fRectHeight * d / 72) rows of ceil(rowWords * d / 72)
+// words, and images may not overlap one another or the tables. Every count,
+// offset and size is checked against the bytes before it is used, so nothing
+// larger than the bytes is allocated. Returns "" on success, else what is
 // wrong in a few words ("header shorter than 26 bytes", ...), for the caller
-// to put after the file's name.
+// to put after the file's name; *font is left alone then.
 std::string decode_font(const uint8_t* data, size_t size, BitmapFont* font);
 
 // The owTLoc a font's layout needs (version 1: after the bit image and the

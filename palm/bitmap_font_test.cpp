@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "fontforge.h"
 #include "run.h"
 #include "test_font.h"
 
@@ -207,6 +209,49 @@ TEST(BitmapFont, PlacesGlyphsAtEachDensity) {
         EXPECT_EQ(font_pixel(font.images[i], x, y), ink) << i << " " << x << "," << y;
       }
   }
+}
+
+// FontForge, reading what we write, finds every glyph as drawn in
+// test_font.h at every density: the right image, columns, widths and
+// metrics, 'B' absent and the missing symbol as its .notdef.
+TEST(BitmapFont, FontForgeReadsEveryGlyphAsMeant) {
+  struct Glyph {
+    int code;
+    int from72, to72;  // columns of the 72-dpi image; doubled at 144 dpi
+    int advance72;
+  };
+  const Glyph glyphs[] = {{'A', 0, 3, 4}, {'C', 3, 5, 3}, {-1, 5, 8, 4}};
+  for (bool v2 : {false, true}) {
+    SCOPED_TRACE(v2 ? "version 2" : "version 1");
+    FontForgeExport got = fontforge_export(as_string(encode_font(tiny_font(v2))));
+    ASSERT_EQ(got.error, "");
+    ASSERT_EQ(got.strikes.size(), v2 ? 2u : 1u);
+    for (int k = 1; k <= int(got.strikes.size()); ++k) {
+      const ExportedStrike& strike = got.strikes[size_t(k - 1)];
+      const std::vector<std::string>& art = k == 1 ? kTinyRows72 : kTinyRows144;
+      EXPECT_EQ(strike.pixel_size, 4 * k);
+      EXPECT_EQ(strike.ascent, 3 * k);
+      EXPECT_EQ(strike.descent, 1 * k);
+      std::map<int, ExportedGlyph> want;
+      for (const Glyph& g : glyphs)
+        want[g.code] = make_glyph(g.advance72 * k, (g.to72 - g.from72) * k, 4 * k,
+                                  [&](int x, int y) { return art[y][g.from72 * k + x] == '#'; });
+      for (const auto& [code, glyph] : want)
+        EXPECT_EQ(glyph_text(strike.glyphs.count(code) ? strike.glyphs.at(code) : ExportedGlyph{}),
+                  glyph_text(glyph))
+            << "code " << code << " at " << 72 * k << " dpi";
+      EXPECT_EQ(strike.glyphs.size(), want.size());
+    }
+  }
+}
+
+// FontForge finds a version 2 font's offset/width table through owTLoc, as
+// Palm OS does: one word off and it no longer reads the font.
+TEST(BitmapFont, FontForgeNeedsOwTLocAtTheTable) {
+  std::string bytes = as_string(encode_font(tiny_font(true)));
+  put16(&bytes, 16, 0x0013);
+  EXPECT_EQ(fontforge_export(bytes).error,
+            "fontforge exited with 1: Open: Failed to open: font.pdb");
 }
 
 }  // namespace

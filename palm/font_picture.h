@@ -23,8 +23,15 @@ constexpr uint32_t kPictureWhite = 0xFFFFFF;
 constexpr uint32_t kPictureInk = 0x000000;
 constexpr uint32_t kPictureGrid = 0xC0C0C0;
 
-// A width × height canvas filled with `background`; sizes below 0 count as 0.
-Canvas make_canvas(int width, int height, int channels, uint32_t background);
+// The largest canvas made, in pixels: a font's own sizes can ask for far
+// more than any real font needs.
+constexpr int64_t kMaxCanvasPixels = int64_t{1} << 26;
+
+// A width × height canvas filled with `background`; sizes below 0 count as
+// 0, and one larger than kMaxCanvasPixels is made empty (0 × 0). Drawing on
+// an empty canvas does nothing; the functions below that make canvases give
+// an empty one for a font too large to draw.
+Canvas make_canvas(int64_t width, int64_t height, int channels, uint32_t background);
 
 // Fills a rectangle, clipped to the canvas.
 void fill_rect(Canvas* canvas, int x, int y, int width, int height, uint32_t colour);
@@ -44,14 +51,15 @@ int text_width(const BitmapFont& font, const FontImage& image, std::string_view 
 // scale × scale square of `ink`. As on a Palm, each character's image starts
 // at the pen, the pen then advances by the character's width (at the
 // image's density), and a character the font lacks is drawn with the
-// missing symbol. Returns the pen's x after the text.
+// missing symbol. The offset/width table's offsets are not applied (Palm
+// fonts write 0). Returns the pen's x after the text.
 int draw_text(Canvas* canvas, int x, int y, const BitmapFont& font, const FontImage& image,
               std::string_view text, int scale, uint32_t ink);
 
 struct PictureOptions {
-  int scale72 = 4;   // enlargement of a 72-dpi pixel; other densities look the same size
+  int scale72 = 2;   // enlargement of a 72-dpi pixel; other densities look the same size
   int columns = 16;  // sheet: character codes per row
-  int channels = 3;  // 1 grey, 3 RGB
+  int channels = 1;  // 1 grey (all the colours drawn are grey), 3 RGB
   int gap = 8;       // between the blocks of each density
 };
 

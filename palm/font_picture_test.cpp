@@ -140,6 +140,17 @@ TEST(FontPicture, SheetBlocksOfEachDensityHaveOneSize) {
   EXPECT_EQ(canvas_pixel(sheet, 0, 23 + 7), kPictureWhite);
 }
 
+// Sizes a font's header can claim, far beyond any real font: no picture,
+// rather than gigabytes.
+TEST(FontPicture, TooLargeToDraw) {
+  BitmapFont font = tiny_font(true);
+  font.images[1].rows = 100000000;
+  EXPECT_EQ(draw_glyph_sheet(font).width, 0);
+  EXPECT_EQ(draw_sample(font, "ABC").width, 0);
+  EXPECT_TRUE(encode_png(draw_glyph_sheet(font)).empty());
+  EXPECT_EQ(make_canvas(kMaxCanvasPixels / 2 + 1, 2, 1, 0).pixels.size(), 0u);
+}
+
 TEST(FontPicture, NothingToEncode) {
   EXPECT_TRUE(encode_png(make_canvas(0, 5, 3, kPictureWhite)).empty());
   EXPECT_TRUE(encode_png(Canvas{4, 4, 3, {}}).empty());

@@ -7,11 +7,11 @@ packages=()
 for task in "$@"; do
   case "$task" in
     build) packages+=(cmake make g++ pkg-config libgtk-3-dev perl libpalm-perl
-                     libfreetype-dev libfontconfig-dev libpng-dev libstb-dev fonts-dejavu-core fontconfig) ;;
+                     libfreetype-dev libfontconfig-dev libpng-dev libstb-dev fonts-dejavu-core fontconfig scdoc) ;;
     test) packages+=(cmake make g++ pkg-config libgtk-3-dev libgtest-dev perl libpalm-perl
                      xvfb xdotool xauth fonts-dejavu-core fontconfig
                      libfreetype-dev libfontconfig-dev libpng-dev libstb-dev fonts-liberation2
-                     fontforge-nox txt2pdbdoc) ;;
+                     fontforge-nox txt2pdbdoc scdoc man-db groff-base) ;;
     windows) packages+=(cmake make g++-mingw-w64-x86-64 googletest libstb-dev wine wine64 libxrender1 xvfb xdotool
                         fonts-dejavu-core fonts-liberation2 fontconfig fontforge-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
@@ -27,9 +27,17 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}" >&2
+# apt's output goes to a log, shown in full when the install fails.
+log=$(cd "$(dirname "$0")/.." && pwd)/build/apt.log
+mkdir -p "$(dirname "$log")"
+echo "Installing: ${missing[*]} (apt's output in build/apt.log)" >&2
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -q >/dev/null
-"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+apt=("${sudo[@]}" apt-get -q -o DPkg::Lock::Timeout=300)
+echo "== $(date -u '+%F %T') installing: ${missing[*]}" >>"$log"
+if ! { "${apt[@]}" update && "${apt[@]}" install -y --no-install-recommends "${missing[@]}"; } >>"$log" 2>&1; then
+  cat "$log" >&2
+  echo "install-deps.sh: installing ${missing[*]} failed; apt's output is above and in $log" >&2
+  exit 1
+fi
