@@ -35,7 +35,7 @@ FILE* create_temp_file(const std::string& folder, std::string* path) {
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     char name[32];
     snprintf(name, sizeof name, "/.prcdump-%lu-%u", GetCurrentProcessId(),
-             (GetTickCount() + attempt * 7919u) % 1000000u);
+             static_cast<unsigned>((GetTickCount() + attempt * 7919u) % 1000000u));
     std::string candidate = folder + name;
     int fd =
         _open(candidate.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
