@@ -132,7 +132,9 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
   font.lfHeight = -pixels;  // negative: the em square, not the cell
   font.lfWeight = request.weight;
   font.lfItalic = request.italic ? TRUE : FALSE;
-  font.lfCharSet = static_cast<BYTE>(request.symbol ? SYMBOL_CHARSET : DEFAULT_CHARSET);
+  // Any set: asking for the symbol set would let GDI take a symbol face
+  // instead of the one named; whether the face is one is checked below.
+  font.lfCharSet = DEFAULT_CHARSET;
   font.lfOutPrecision = OUT_OUTLINE_PRECIS;
   font.lfQuality = NONANTIALIASED_QUALITY;
   wanted.copy(font.lfFaceName, wanted.size());
@@ -153,7 +155,13 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
   r->family = narrow(chosen);
   TEXTMETRICW metrics = {};
   GetTextMetricsW(r->dc, &metrics);
-  r->symbol = request.symbol || metrics.tmCharSet == SYMBOL_CHARSET;
+  // A symbol face has its symbol map and no other, as GDI sees it.
+  if (request.symbol != (metrics.tmCharSet == SYMBOL_CHARSET)) {
+    *error = "font family '" + r->family + "' has no " + (request.symbol ? "symbol" : "Unicode") +
+             " character map";
+    return nullptr;
+  }
+  r->symbol = request.symbol;
   return r;
 }
 
@@ -187,15 +195,25 @@ GlyphBitmap render_glyph(Rasterizer& r, uint32_t code) {
   int height = static_cast<int>(metrics.gmBlackBoxY);
   size_t stride = (static_cast<size_t>(width) + 31) / 32 * 4;
   if (stride * static_cast<size_t>(height) > size) return GlyphBitmap{};
-  glyph.left = metrics.gmptGlyphOrigin.x;
-  glyph.top = metrics.gmptGlyphOrigin.y;
-  glyph.width = width;
-  glyph.height = height;
-  glyph.ink.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  auto ink = [&](int x, int y) {
+    return (bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x / 8)] >> (7 - x % 8)) & 1;
+  };
+  // GDI's black box may hold blank columns and rows; the box is cut to the
+  // ink, so that a blank column left of the pen doesn't widen a character.
+  int x0 = width, x1 = -1, y0 = height, y1 = -1;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      glyph.ink[static_cast<size_t>(y * width + x)] =
-          (bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x / 8)] >> (7 - x % 8)) & 1;
+      if (ink(x, y)) x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = y;
+  if (x1 < 0) return glyph;  // no ink after all
+  glyph.left = metrics.gmptGlyphOrigin.x + x0;
+  glyph.top = metrics.gmptGlyphOrigin.y - y0;
+  glyph.width = x1 - x0 + 1;
+  glyph.height = y1 - y0 + 1;
+  glyph.ink.resize(static_cast<size_t>(glyph.width) * static_cast<size_t>(glyph.height));
+  for (int y = 0; y < glyph.height; ++y)
+    for (int x = 0; x < glyph.width; ++x)
+      glyph.ink[static_cast<size_t>(y * glyph.width + x)] =
+          static_cast<uint8_t>(ink(x0 + x, y0 + y));
   return glyph;
 }
 

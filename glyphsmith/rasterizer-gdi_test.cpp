@@ -12,6 +12,7 @@ namespace {
 struct Refusal {
   const char* family;
   const char* message;
+  bool symbol = false;
 };
 
 TEST(GdiRasterizer, RefusesFamiliesNotInstalled) {
@@ -24,11 +25,13 @@ TEST(GdiRasterizer, RefusesFamiliesNotInstalled) {
       {"Liberation Sans Narrow Bold Italic",
        "no installed font family 'Liberation Sans Narrow Bold Italic' (closest: "
        "'Liberation Sans')"},
+      {"DejaVu Sans", "font family 'DejaVu Sans' has no symbol character map", true},
   };
   for (const Refusal& c : cases) {
     std::string error;
     FaceRequest request;
     request.family = c.family;
+    request.symbol = c.symbol;
     EXPECT_EQ(open_rasterizer(request, 12, &error), nullptr) << c.family;
     EXPECT_EQ(error, c.message);
   }
