@@ -149,6 +149,20 @@ TEST(Pipeline, FontpickGlyphsmithPrcbuild) {
                 "  Rmap     0 (0x0000)       4 bytes\n",
                 read_file(dir.file("NFNT0080.bin")).size(), v2.size());
   EXPECT_EQ(entries, expected);
+
+  // prcdump reads the fonts in the package as fonts.
+  RunResult listing = run_command({PRCDUMP_PROGRAM, dir.file("Greek.prc")});
+  ASSERT_EQ(listing.status, 0) << listing.err;
+  int present = 0;
+  for (int c = font.first_char; c <= font.last_char; ++c) present += font_has_char(font, c);
+  for (const char* version : {"v1", "v2"}) {
+    std::snprintf(expected, sizeof expected,
+                  "font %s: characters %d-%d (%d present), height %d, ascent %d, dpi 72%s\n",
+                  version, font.first_char, font.last_char, present, font.rect_height, font.ascent,
+                  version[1] == '2' ? " 144" : "");
+    EXPECT_NE(listing.out.find(expected), std::string::npos) << expected << listing.out;
+  }
+  EXPECT_NE(listing.out.find("remap to font 0x0080\n"), std::string::npos) << listing.out;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// Every character of the written fonts against FreeType's own rendering of
-// the same character, found on our own path: fontconfig's fc-match for the
-// file, iconv for the code page, FreeType's monochrome renderer.
+// Every character of the written fonts, as our decoder and FontForge read
+// them, against FreeType's own rendering of the same character, found on our
+// own path: fontconfig's fc-match for the file, iconv for the code page,
+// FreeType's monochrome renderer.
 #include <ft2build.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "bitmap_font.h"
+#include "fontforge.h"
 #include "run.h"
 
 namespace {
@@ -36,6 +38,17 @@ Ink palm_ink(const BitmapFont& font, const FontImage& image, int c) {
   for (int y = 0; y < image.rows; ++y)
     for (int x = 0; x < cols.width; ++x)
       if (font_pixel(image, cols.x + x, y)) ink.insert({x, font.ascent * scale - y});
+  return ink;
+}
+
+Ink exported_ink(const ExportedStrike& strike, int c) {
+  Ink ink;
+  auto found = strike.glyphs.find(c);
+  if (found == strike.glyphs.end()) return ink;
+  for (size_t y = 0; y < found->second.rows.size(); ++y)
+    for (size_t x = 0; x < found->second.rows[y].size(); ++x)
+      if (found->second.rows[y][x] == '#')
+        ink.insert({static_cast<int>(x), strike.ascent - static_cast<int>(y)});
   return ink;
 }
 
@@ -112,6 +125,14 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
     EXPECT_EQ(std::string(c.face), face->family_name);
     EXPECT_EQ(std::string(c.style), face->style_name);
 
+    FontForgeExport v2 = fontforge_export(bytes);
+    FontForgeExport v1 = fontforge_export(read_file(dir.file("NFNT0080.bin")));
+    ASSERT_EQ(v2.error, "");
+    ASSERT_EQ(v1.error, "");
+    ASSERT_EQ(v2.strikes.size(), 2u);
+    ASSERT_EQ(v1.strikes.size(), 1u);
+    EXPECT_EQ(v1.strikes[0].glyphs, v2.strikes[0].glyphs);
+
     int drawn = 0;
     std::vector<int> shifts(0x100);
     for (int density : {0, 1}) {
@@ -121,6 +142,8 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
         uint32_t u = unicode_of(c.page, static_cast<uint8_t>(byte));
         bool expected = u >= 0x20 && !(u >= 0x7F && u < 0xA0) && FT_Get_Char_Index(face, u) != 0;
         EXPECT_EQ(font_has_char(font, byte), expected) << byte;
+        EXPECT_EQ(v2.strikes[static_cast<size_t>(density)].glyphs.count(byte), expected ? 1u : 0u)
+            << "FontForge's " << byte;
         if (!expected || !font_has_char(font, byte)) continue;
         drawn += density == 0;
         Ink want = freetype_ink(face, u), got = palm_ink(font, image, byte);
@@ -133,6 +156,14 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
         }
         EXPECT_GE(shift, 0) << byte;
         EXPECT_EQ(shifted(want, shift), got) << "byte " << byte << " at " << image.density;
+        const ExportedStrike& strike = v2.strikes[static_cast<size_t>(density)];
+        EXPECT_EQ(strike.ascent, font.ascent << density);
+        if (!strike.glyphs.count(byte)) continue;
+        EXPECT_EQ(strike.glyphs.at(byte).advance,
+                  glyph_columns(font, image, byte).advance << density)
+            << byte;
+        EXPECT_EQ(exported_ink(strike, byte), shifted(want, shift))
+            << "FontForge's byte " << byte << " at " << image.density;
       }
     }
     EXPECT_GT(drawn, 150);

@@ -34,8 +34,9 @@ FILE* create_temp_file(const std::string& folder, std::string* path) {
   // A name no one has taken, created exclusively: try a few.
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     char name[32];
-    snprintf(name, sizeof name, "/.prcdump-%lu-%u", GetCurrentProcessId(),
-             static_cast<unsigned>((GetTickCount() + attempt * 7919u) % 1000000u));
+    snprintf(name, sizeof name, "/.prcdump-%lu-%lu",
+             static_cast<unsigned long>(GetCurrentProcessId()),
+             static_cast<unsigned long>((GetTickCount() + attempt * 7919u) % 1000000u));
     std::string candidate = folder + name;
     int fd =
         _open(candidate.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -55,6 +56,10 @@ FILE* create_temp_file(const std::string& folder, std::string* path) {
   errno = EEXIST;
   return nullptr;
 }
+
+// A console's Ctrl+C ends the process from another thread, with no safe
+// moment to remove files; the temporary files' names start with a dot.
+void remove_temporaries_on_signals() {}
 
 bool replace_file(const std::string& from, const std::string& to) {
   if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;

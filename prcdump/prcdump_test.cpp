@@ -181,6 +181,14 @@ TEST_F(Prcdump, BadFiles) {
     EXPECT_FALSE(file_exists(dir.file("out")));
   }
   EXPECT_EQ("bad.prc good.prc", files_in("."));
+
+  // A folder that is a file already: nothing is read or written.
+  RunResult r = run({"-x", "good.prc", "--png", "pictures", "good.prc"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ("prcdump: good.prc: Not a directory\n", r.err);
+  EXPECT_EQ(good, read_file(dir.file("good.prc")));
+  EXPECT_EQ("bad.prc good.prc", files_in("."));
 }
 
 // The header fields by name, the entries one a line, dates in the zone of TZ.

@@ -5,8 +5,10 @@
 #   - the Windows test programs (output file, launch through cmd.exe, GDI
 #     faces and code pages);
 #   - GDI's glyphs held against FreeType's by the host's rasterizer tests;
-#   - prcbuild's end-to-end tests from the host build ($HOST_BUILD, default
-#     build/test; configured and built when missing) run against prcbuild.exe;
+#   - prcbuild's, prcdump's and glyphsmith's end-to-end tests from the host
+#     build ($HOST_BUILD, default build/test; configured and built when
+#     missing) run against prcbuild.exe, prcdump.exe and glyphsmith.exe;
+#   - glyphsmith.exe's fonts against the host build's, and its -o paths;
 #   - fontpick.exe's real dialog, confirmed and cancelled with xdotool.
 # Ends with the line "N passed, N failed, N skipped".
 set -euo pipefail
@@ -17,16 +19,18 @@ scripts/install-deps.sh windows
 scripts/build-windows.sh -DWERROR=ON -DBUILD_TESTING=ON
 
 host_build=${HOST_BUILD:-build/test}
-host_tests=(prcbuild/prcbuild_tests glyphsmith/rasterizer_tests glyphsmith/glyphsmith_tests)
+host_tests=(prcbuild/prcbuild_tests prcdump/prcdump_tests glyphsmith/rasterizer_tests
+            glyphsmith/glyphsmith_tests)
 for t in "${host_tests[@]}"; do
   [ -x "$host_build/$t" ] && continue
   scripts/install-deps.sh test
   cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON >/dev/null
   cmake --build "$host_build" -j "$(nproc 2>/dev/null || echo 2)" \
-    --target prcbuild_tests rasterizer_tests glyphsmith_tests
+    --target prcbuild_tests prcdump_tests rasterizer_tests glyphsmith_tests
   break
 done
 prcbuild_tests=$(realpath "$host_build/prcbuild/prcbuild_tests")
+prcdump_tests=$(realpath "$host_build/prcdump/prcdump_tests")
 rasterizer_tests=$(realpath "$host_build/glyphsmith/rasterizer_tests")
 glyphsmith_tests=$(realpath "$host_build/glyphsmith/glyphsmith_tests")
 
@@ -98,6 +102,9 @@ echo "== What the programs need beside them"
 check_equal "prcbuild.exe imports only system DLLs" "kernel32.dll msvcrt.dll" \
   "$(x86_64-w64-mingw32-objdump -p "$windows/prcbuild/prcbuild.exe" |
      sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
+check_equal "prcdump.exe imports only system DLLs" "kernel32.dll msvcrt.dll" \
+  "$(x86_64-w64-mingw32-objdump -p "$windows/prcdump/prcdump.exe" |
+     sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 check_equal "fontpick.exe imports only system DLLs" \
   "comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll" \
   "$(x86_64-w64-mingw32-objdump -p "$windows/fontpick/fontpick.exe" |
@@ -124,6 +131,12 @@ prcbuild_exe=$windows/prcbuild/prcbuild.exe
 run_gtest "prcbuild end-to-end tests" "$root" \
   env PRCBUILD="wine $prcbuild_exe" PRCBUILD_ARGV0="$(winepath -w "$prcbuild_exe" 2>/dev/null)" \
   "$prcbuild_tests" --gtest_filter='Prcbuild*'
+
+echo "== prcdump.exe end to end"
+# Databases are made by the host's prcbuild, Perl and txt2pdbdoc; prcdump.exe
+# reads them.
+run_gtest "prcdump end-to-end tests" "$root" \
+  env PRCDUMP="wine $windows/prcdump/prcdump.exe" "$prcdump_tests" --gtest_filter='Prcdump*'
 
 echo "== glyphsmith.exe end to end"
 glyphsmith_exe=$windows/glyphsmith/glyphsmith.exe
