@@ -161,19 +161,19 @@ std::string parse(const std::vector<std::string>& args, Options* o, std::string*
 }
 
 // The font files already in the folder, by ID: NFNTxxxx.bin and nfntxxxx.bin
-// in any case, and previews, so that a new font never replaces one.
+// (or nfntxxxx-2.bin) in any case, and previews, so that a new font never
+// replaces one.
 std::string first_free_id(const std::string& folder, int* id) {
   std::set<int> taken;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string name = it->path().filename().string();
-    if (name.size() != 12) continue;
-    std::string lower = name;
+    std::string lower = it->path().filename().string();
     for (char& c : lower)
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    std::string rest = lower.size() < 8 ? "" : lower.substr(8);
     int value = 0;
     if (lower.compare(0, 4, "nfnt") == 0 && read_hex_id(lower.substr(4, 4), &value) &&
-        (lower.compare(8, 4, ".bin") == 0 || lower.compare(8, 4, ".png") == 0))
+        (rest == ".bin" || rest == ".png" || rest == "-2.bin"))
       taken.insert(value);
   }
   if (ec) return "cannot read the folder '" + folder + "': " + ec.message();
@@ -260,6 +260,10 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
     return fail("font family '" + family + "' at " + describe_points(o.size) + " points: " + error);
 
   std::string id = id_text(o.id);
+  // Where names ignore letter case (Windows), nfntxxxx.bin would be
+  // NFNTxxxx.bin; the version 2 font takes another name there, which prcbuild
+  // reads as the same type and ID.
+  std::string v2_name = "nfnt" + id + (folder_ignores_case(o.folder) ? "-2" : "") + ".bin";
   std::vector<PendingFile> files;
   std::vector<std::string> summaries;
   std::string what =
@@ -270,7 +274,7 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
       std::to_string(fonts.v1.rect_height) + " pixels high";
   for (const BitmapFont* font : {&fonts.v1, &fonts.v2}) {
     bool v2 = font == &fonts.v2;
-    PendingFile f{(v2 ? "nfnt" : "NFNT") + id + ".bin", encode_font(*font)};
+    PendingFile f{v2 ? v2_name : "NFNT" + id + ".bin", encode_font(*font)};
     if (f.bytes.size() > kMaxResource)
       return fail("font family '" + family + "' at " + describe_points(o.size) + " points takes " +
                   std::to_string(f.bytes.size()) + " bytes in " + f.name +

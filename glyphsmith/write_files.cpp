@@ -20,6 +20,19 @@ std::string swap_case(std::string s) {
   return s;
 }
 
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// Whether another file's name is the first's but for letter case.
+bool has_case_twin(const std::vector<PendingFile>& files) {
+  for (size_t i = 1; i < files.size(); ++i)
+    if (lower(files[i].name) == lower(files[0].name)) return true;
+  return false;
+}
+
 struct Outputs {
   std::vector<OutputFile> files;
   ~Outputs() {
@@ -47,7 +60,7 @@ std::string write_files(const std::string& folder, const std::vector<PendingFile
     // Where names ignore letter case, NFNT0080.bin and nfnt0080.bin are one
     // file, and the second would silently replace the first.
     fs::path temp = out.temp_path;
-    if (i == 0 && !out.temp_path.empty() &&
+    if (i == 0 && !out.temp_path.empty() && has_case_twin(files) &&
         fs::exists(temp.parent_path() / swap_case(temp.filename().string()), ec))
       return "the folder '" + folder + "' ignores letter case, so " + files[0].name + " and " +
              swap_case(files[0].name) + " would be one file";
@@ -62,4 +75,17 @@ std::string write_files(const std::string& folder, const std::vector<PendingFile
     return "cannot write '" + files[i].name + "' in '" + folder + "': " + why;
   }
   return "";
+}
+
+bool folder_ignores_case(const std::string& folder) {
+  OutputFile probe;
+  if (!output_open(&probe, (fs::path(folder) / "Case-Probe").string().c_str())) return false;
+  bool ignores = false;
+  if (!probe.temp_path.empty()) {
+    fs::path temp = probe.temp_path;
+    std::error_code ec;
+    ignores = fs::exists(temp.parent_path() / swap_case(temp.filename().string()), ec);
+  }
+  output_discard(&probe);
+  return ignores;
 }
