@@ -21,18 +21,12 @@ mkdir -p "$out"
 # Medians over $runs runs of a command's wall time and CPU time (user +
 # system) in milliseconds; the CPU time holds still on a busy machine.
 median_ms() {
-  perl -MTime::HiRes=time -e '
-    my $runs = shift; my (@wall, @cpu);
-    for (1 .. $runs) {
-      my @before = times; my $start = time;
-      system(@ARGV) == 0 or die "failed: @ARGV\n";
-      my $wall = time - $start; my @after = times;
-      push @wall, 1000 * $wall;
-      push @cpu, 1000 * ($after[2] + $after[3] - $before[2] - $before[3]);
-    }
-    my $median = sub { my @s = sort { $a <=> $b } @_; $s[$#s / 2] };
-    printf STDERR "%8.1f ms wall %8.1f ms CPU\n", $median->(@wall), $median->(@cpu);
-  ' "$runs" "$@" 2>&1 >/dev/null
+  local TIMEFORMAT='%3R %3U %3S' times
+  times=$(for ((i = 0; i < runs; i++)); do { time "$@" >/dev/null; } 2>&1; done)
+  local wall cpu
+  wall=$(awk '{ print $1 * 1000 }' <<<"$times" | sort -n | sed -n "$(((runs + 1) / 2))p")
+  cpu=$(awk '{ print ($2 + $3) * 1000 }' <<<"$times" | sort -n | sed -n "$(((runs + 1) / 2))p")
+  printf '%8.1f ms wall %8.1f ms CPU\n' "$wall" "$cpu"
 }
 
 printf '%-52s %s\n' "glyphsmith 12 15.6 Western DejaVu Sans" \

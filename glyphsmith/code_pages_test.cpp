@@ -1,6 +1,7 @@
 #include "code_pages.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include "font_spec.h"
 #include "rasterizer.h"
@@ -99,6 +100,39 @@ TEST(CodePages, BytesAsUnicode) {
       EXPECT_EQ(unicode, c.unicode) << c.page << " " << int{c.byte};
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The sample sentences, converted by iconv on its own: every character is in
+// its page, and the preview draws exactly those bytes.
+TEST(CodePages, SamplesInTheirOwnPages) {
+  const std::pair<const char*, const char*> sets[] = {
+      {"Western", "CP1252"}, {"EasternEurope", "CP1250"}, {"Cyrillic", "CP1251"},
+      {"Greek", "CP1253"},   {"Turkish", "CP1254"},       {"Hebrew", "CP1255"},
+      {"Arabic", "CP1256"},  {"186", "CP1257"},           {"Vietnamese", "CP1258"},
+      {"Thai", "CP874"},     {"Mac", "MACINTOSH"},        {"OEM", "CP437"},
+  };
+  for (auto [name, page] : sets) {
+    Charset charset;
+    ASSERT_EQ(find_charset(name, &charset), "");
+    iconv_t cd = iconv_open(page, "UTF-8");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1)) << page;
+    std::string in = charset.sample, out(4 * in.size() + 4, '\0');
+    char *ip = in.data(), *op = out.data();
+    size_t il = in.size(), ol = out.size();
+    EXPECT_NE(iconv(cd, &ip, &il, &op, &ol), static_cast<size_t>(-1)) << name;
+    iconv(cd, nullptr, nullptr, &op, &ol);
+    iconv_close(cd);
+    out.resize(out.size() - ol);
+    EXPECT_GT(out.size(), 6u) << name;
+    EXPECT_EQ(sample_bytes(charset), out) << name;
+  }
+  Charset symbol;
+  ASSERT_EQ(find_charset("symbol", &symbol), "");
+  EXPECT_EQ(sample_bytes(symbol), "");
 }
 
 }  // namespace
