@@ -18,9 +18,11 @@ namespace {
 
 using Ink = std::set<std::pair<int, int>>;  // (x right of the pen, y above the baseline)
 
-Ink freetype_ink(FT_Face face, uint32_t unicode) {
+// A character by its code in the face's selected map, or a glyph by its index.
+Ink freetype_ink(FT_Face face, uint32_t unicode, FT_UInt index = 0) {
   Ink ink;
-  EXPECT_EQ(FT_Load_Char(face, unicode, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO), 0);
+  if (index == 0) index = FT_Get_Char_Index(face, unicode);
+  EXPECT_EQ(FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO), 0);
   const FT_GlyphSlot s = face->glyph;
   for (unsigned y = 0; y < s->bitmap.rows; ++y)
     for (unsigned x = 0; x < s->bitmap.width; ++x)
@@ -171,6 +173,56 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
     FT_Done_Face(face);
     FT_Done_FreeType(library);
   }
+}
+
+// Symbol takes each byte from the face's symbol map. FontForge makes such a
+// face from DejaVu Sans in the Adobe Symbol encoding, where 'a' is alpha and
+// 'G' Gamma; a fontconfig setup of its own holds only that face.
+TEST(Render, SymbolSetFromTheFacesSymbolMap) {
+  TempDir fonts, out;
+  RunResult dejavu = run_command({"fc-match", "-f", "%{file}", "DejaVu Sans:style=Book"});
+  ASSERT_EQ(dejavu.status, 0);
+  RunResult made = run_command(
+      {"fontforge", "-lang=ff", "-c",
+       "Open($1); SetFontNames(\"SymbolicTest\", \"Symbolic Test\", \"Symbolic Test\"); "
+       "Reencode(\"symbol\"); Generate($2)",
+       dejavu.out, fonts.file("symbolic.ttf")},
+      RunOptions{fonts.path, {"HOME=" + fonts.path}, 120});
+  ASSERT_EQ(made.status, 0) << made.err;
+  write_file(fonts.file("fonts.conf"), "<?xml version=\"1.0\"?>\n<fontconfig><dir>" + fonts.path +
+                                           "</dir><cachedir>" + fonts.file("cache") +
+                                           "</cachedir></fontconfig>\n");
+  RunOptions options{out.path, {"FONTCONFIG_FILE=" + fonts.file("fonts.conf")}, 120};
+
+  RunResult r =
+      run_command({GLYPHSMITH_PROGRAM, "12", "15.6", "Symbol", "Symbolic", "Tst"}, options);
+  EXPECT_EQ(r.err,
+            "glyphsmith: no installed font family 'Symbolic Tst' (closest: 'Symbolic Test')\n");
+  r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "12", "15.6", "symbol", "Symbolic", "Test"},
+                  options);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string bytes = read_file(out.file("nfnt0080.bin"));
+  BitmapFont font;
+  ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
+
+  FT_Library library;
+  FT_Face face;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  ASSERT_EQ(FT_New_Face(library, fonts.file("symbolic.ttf").c_str(), 0, &face), 0);
+  for (int density : {0, 1}) {
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(12 << density));
+    const FontImage& image = font.images[static_cast<size_t>(density)];
+    for (auto [byte, name] :
+         {std::pair{'a', "alpha"}, {'G', "Gamma"}, {'p', "pi"}, {'0', "zero"}}) {
+      FT_UInt index = FT_Get_Name_Index(face, name);
+      ASSERT_NE(index, 0u) << name;
+      Ink want = freetype_ink(face, 0, index), got = palm_ink(font, image, byte);
+      ASSERT_FALSE(got.empty()) << name;
+      EXPECT_EQ(shifted(want, got.begin()->first - want.begin()->first), got) << name;
+    }
+  }
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
 }
 
 }  // namespace

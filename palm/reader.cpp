@@ -1,39 +1,31 @@
 #include "reader.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
+#include "layout.h"
+
 namespace {
 
-// The header as the file lays it out ("B32WWD6B8DDW"): byte offsets of the
-// fields after the 32-byte name.
-enum HeaderField : size_t {
-  kAttributes = 32,
-  kVersion = 34,
-  kCreationDate = 36,
-  kModificationDate = 40,
-  kBackupDate = 44,
-  kModificationNumber = 48,
-  kAppInfo = 52,
-  kSortInfo = 56,
-  kType = 60,
-  kCreator = 64,
-  kUniqueIdSeed = 68,
-  kNextRecordList = 72,
-  kEntryCount = 76,
-};
-
-// Resource entries are "B4WD" (type, ID, offset); record entries "DB4"
-// (offset, attributes, 24-bit unique ID).
+// Entries as the file lays them out, turned to host order by their layouts.
 void read_entry(const uint8_t* p, bool resources, PalmEntry* e) {
+  std::string unused;
   if (resources) {
-    memcpy(e->type, p, 4);
-    e->id = palm_u16(p + 4);
-    e->offset = palm_u32(p + 6);
+    ResourceEntry r;
+    memcpy(&r, p, sizeof r);
+    pack_fields(&r, kResourceLayout, kHostSwapsBytes, &unused);
+    memcpy(e->type, r.type, 4);
+    e->id = r.id;
+    e->offset = static_cast<uint32_t>(r.offset_high) << 16 | r.offset_low;
   } else {
-    e->offset = palm_u32(p);
-    e->attributes = p[4];
-    e->unique_id = static_cast<uint32_t>(p[5]) << 16 | static_cast<uint32_t>(p[6]) << 8 | p[7];
+    RecordEntry r;
+    memcpy(&r, p, sizeof r);
+    pack_fields(&r, kRecordLayout, kHostSwapsBytes, &unused);
+    e->offset = r.offset;
+    e->attributes = r.attributes;
+    e->unique_id = static_cast<uint32_t>(r.unique_id[0]) << 16 |
+                   static_cast<uint32_t>(r.unique_id[1]) << 8 | r.unique_id[2];
   }
 }
 
@@ -53,9 +45,9 @@ struct Start {
 
 size_t palm_directory_size(const uint8_t* start, size_t size) {
   if (size < kPalmHeaderSize) return kPalmHeaderSize;
-  bool resources = palm_u16(start + kAttributes) & kPalmAttrResource;
-  return kPalmHeaderSize +
-         palm_u16(start + kEntryCount) * (resources ? kResourceEntrySize : kRecordEntrySize);
+  bool resources = palm_u16(start + offsetof(DatabaseHeader, attributes)) & kPalmAttrResource;
+  return kPalmHeaderSize + palm_u16(start + offsetof(DatabaseHeader, entry_count)) *
+                               (resources ? kResourceEntrySize : kRecordEntrySize);
 }
 
 std::string read_database(const uint8_t* start, size_t size, uint64_t file_size, PalmDatabase* db) {
@@ -67,22 +59,13 @@ std::string read_database(const uint8_t* start, size_t size, uint64_t file_size,
     return format("file of %llu bytes is larger than a database can be (4 GiB)",
                   static_cast<unsigned long long>(file_size));
   if (size < kPalmHeaderSize) return "the header was not given";
-  PalmHeader& h = db->header;
-  memcpy(h.name, start, sizeof h.name);
+  DatabaseHeader& h = db->header;
+  memcpy(&h, start, kPalmHeaderSize);
+  // The writer's own layouts turn file order into host order as well; being
+  // fixed, they report no error.
+  std::string unused;
+  pack_fields(&h, kHeaderLayout, kHostSwapsBytes, &unused);
   if (!memchr(h.name, 0, sizeof h.name)) return "database name has no terminating zero byte";
-  h.attributes = palm_u16(start + kAttributes);
-  h.version = palm_u16(start + kVersion);
-  h.creation_date = palm_u32(start + kCreationDate);
-  h.modification_date = palm_u32(start + kModificationDate);
-  h.backup_date = palm_u32(start + kBackupDate);
-  h.modification_number = palm_u32(start + kModificationNumber);
-  h.app_info_offset = palm_u32(start + kAppInfo);
-  h.sort_info_offset = palm_u32(start + kSortInfo);
-  memcpy(h.type, start + kType, 4);
-  memcpy(h.creator, start + kCreator, 4);
-  h.unique_id_seed = palm_u32(start + kUniqueIdSeed);
-  h.next_record_list = palm_u32(start + kNextRecordList);
-  h.entry_count = palm_u16(start + kEntryCount);
   db->resources = h.attributes & kPalmAttrResource;
   db->file_size = file_size;
 

@@ -9,30 +9,15 @@
 #include <string>
 #include <vector>
 
-constexpr size_t kPalmHeaderSize = 78;
-constexpr size_t kResourceEntrySize = 10;
-constexpr size_t kRecordEntrySize = 8;
+#include "database.h"
+
+constexpr size_t kPalmHeaderSize = kHeaderSize;
+constexpr size_t kResourceEntrySize = sizeof(ResourceEntry);
+constexpr size_t kRecordEntrySize = sizeof(RecordEntry);
 constexpr uint16_t kPalmAttrResource = 0x0001;
 
 // Seconds from 1904-01-01 (the Palm epoch) to 1970-01-01.
 constexpr int64_t kPalmEpochOffset = 2082844800;
-
-struct PalmHeader {
-  uint8_t name[32] = {};  // as in the file, zero-terminated
-  uint16_t attributes = 0;
-  uint16_t version = 0;
-  uint32_t creation_date = 0;
-  uint32_t modification_date = 0;
-  uint32_t backup_date = 0;
-  uint32_t modification_number = 0;
-  uint32_t app_info_offset = 0;
-  uint32_t sort_info_offset = 0;
-  uint8_t type[4] = {};
-  uint8_t creator[4] = {};
-  uint32_t unique_id_seed = 0;
-  uint32_t next_record_list = 0;
-  uint16_t entry_count = 0;
-};
 
 // One resource (type and ID) or record (attributes and unique ID); its bytes
 // run from offset to the next entry's offset, the last one's to the file's end.
@@ -53,7 +38,7 @@ struct PalmBlock {
 };
 
 struct PalmDatabase {
-  PalmHeader header;
+  DatabaseHeader header{};  // in host order
   bool resources = false;
   uint64_t file_size = 0;
   uint32_t directory_end = 0;  // first byte after the entry list
@@ -72,11 +57,7 @@ size_t palm_directory_size(const uint8_t* start, size_t size);
 // wrong in a few words for the caller to put after the file's name.
 std::string read_database(const uint8_t* start, size_t size, uint64_t file_size, PalmDatabase* db);
 
-// Big-endian fields, for entries' own contents.
+// A big-endian 16-bit field, for entries' own contents.
 inline uint16_t palm_u16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
-inline uint32_t palm_u32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
 }

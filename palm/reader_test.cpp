@@ -4,15 +4,11 @@
 
 #include <string>
 
+#include "palm_bytes.h"
+
 using namespace std::string_literals;
 
 namespace {
-
-std::string be(uint32_t v, int n) {
-  std::string s;
-  for (int i = n - 1; i >= 0; --i) s += static_cast<char>(v >> (8 * i));
-  return s;
-}
 
 // A header laid out field by field; entries follow as the case gives them.
 std::string header(uint16_t attributes, uint16_t count, uint32_t app = 0, uint32_t sort = 0,
@@ -112,13 +108,13 @@ TEST(Reader, HeaderFields) {
   PalmDatabase db;
   ASSERT_EQ("", read_database(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                               bytes.size(), &db));
-  EXPECT_EQ("My Font", std::string(reinterpret_cast<const char*>(db.header.name)));
+  EXPECT_EQ("My Font", std::string(db.header.name));
   EXPECT_EQ(0x8009, db.header.attributes);
   EXPECT_EQ(1, db.header.version);
   EXPECT_EQ(0xD0000000u, db.header.creation_date);
   EXPECT_EQ(0xD0000001u, db.header.modification_date);
-  EXPECT_EQ("type", std::string(reinterpret_cast<const char*>(db.header.type), 4));
-  EXPECT_EQ("crea", std::string(reinterpret_cast<const char*>(db.header.creator), 4));
+  EXPECT_EQ("type", std::string(db.header.type, 4));
+  EXPECT_EQ("crea", std::string(db.header.creator, 4));
   EXPECT_EQ(80u, db.file_size);
   EXPECT_EQ(78u, db.directory_end);
 }

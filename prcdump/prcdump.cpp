@@ -33,8 +33,9 @@ constexpr uint32_t kPrcbuildReadLimit = 130000;
 constexpr size_t kPrcbuildMaxEntries = 6552;
 
 std::string format(const char* fmt, auto... args) {
-  char text[256];
-  snprintf(text, sizeof text, fmt, args...);
+  int n = snprintf(nullptr, 0, fmt, args...);
+  std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  snprintf(text.data(), text.size() + 1, fmt, args...);
   return text;
 }
 
@@ -49,6 +50,10 @@ std::string printable(const uint8_t* p, size_t n) {
       s += format("\\x%02x", p[i]);
   }
   return s;
+}
+
+const uint8_t* bytes_of(const char* p) {
+  return reinterpret_cast<const uint8_t*>(p);
 }
 
 size_t zero_terminated_length(const uint8_t* p, size_t n) {
@@ -367,17 +372,18 @@ std::string entry_detail(FILE* file, const PalmDatabase& db, size_t index,
 
 void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
                    const std::vector<std::string>& details) {
-  const PalmHeader& h = db.header;
+  const DatabaseHeader& h = db.header;
   fprintf(out, "file:         %s\n", path.c_str());
-  fprintf(out, "name:         %s\n", printable(h.name, zero_terminated_length(h.name, 32)).c_str());
+  fprintf(out, "name:         %s\n",
+          printable(bytes_of(h.name), zero_terminated_length(bytes_of(h.name), 32)).c_str());
   fprintf(out, "kind:         %s\n", db.resources ? "resource database" : "record database");
-  fprintf(out, "type:         %s\n", printable(h.type, 4).c_str());
-  fprintf(out, "creator:      %s\n", printable(h.creator, 4).c_str());
+  fprintf(out, "type:         %s\n", printable(bytes_of(h.type), 4).c_str());
+  fprintf(out, "creator:      %s\n", printable(bytes_of(h.creator), 4).c_str());
   fprintf(out, "attributes:   %s\n", attributes_text(h.attributes).c_str());
   fprintf(out, "version:      %u\n", h.version);
   fprintf(out, "created:      %s\n", date_text(h.creation_date).c_str());
   fprintf(out, "modified:     %s\n", date_text(h.modification_date).c_str());
-  fprintf(out, "backed up:    %s\n", date_text(h.backup_date).c_str());
+  fprintf(out, "backed up:    %s\n", date_text(h.last_backup_date).c_str());
   fprintf(out, "modification: %u\n", h.modification_number);
   if (db.app_info.offset)
     fprintf(out, "AppInfo:      offset %u, %u bytes\n", db.app_info.offset, db.app_info.size);
@@ -406,7 +412,7 @@ void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
 void print_command(FILE* out, const std::string& path, const std::string& dir,
                    const PalmDatabase& db, const std::vector<Part>& parts,
                    const std::vector<std::string>& notes) {
-  const PalmHeader& h = db.header;
+  const DatabaseHeader& h = db.header;
   auto field = [](const uint8_t* p, size_t n) {
     return shell_word(std::string(reinterpret_cast<const char*>(p), zero_terminated_length(p, n)));
   };
@@ -417,8 +423,8 @@ void print_command(FILE* out, const std::string& path, const std::string& dir,
     line += " -d";
   else if (inputs == 0)
     line += " -x";  // an option lets prcbuild run without inputs
-  line += " " + path_argument(path) + " " + field(h.name, 32) + " " + field(h.type, 4) + " " +
-          field(h.creator, 4);
+  line += " " + path_argument(path) + " " + field(bytes_of(h.name), 32) + " " +
+          field(bytes_of(h.type), 4) + " " + field(bytes_of(h.creator), 4);
   for (const Part& p : parts)
     if (p.command) line += " " + path_argument(join_path(dir, p.name));
   fprintf(out, "%s\n", line.c_str());
@@ -468,7 +474,7 @@ uint64_t sheet_bytes(const BitmapFont& font, const PictureOptions& options) {
 // Plans the files of -x and what prcbuild can't redo.
 void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>* parts,
                 std::vector<std::string>* notes) {
-  const PalmHeader& h = db.header;
+  const DatabaseHeader& h = db.header;
   uint16_t expected_attributes = db.resources ? 0x0009 : 0x0008;
   if (h.attributes != expected_attributes)
     notes->push_back(
@@ -480,8 +486,9 @@ void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>*
     notes->push_back(format("unique ID seed is 0x%08x; prcbuild writes 0", h.unique_id_seed));
   if (h.next_record_list)
     notes->push_back(format("next record list is 0x%08x; prcbuild writes 0", h.next_record_list));
-  if (trailing_nonzero(h.name, 32)) notes->push_back("the name field has bytes after its end");
-  if (trailing_nonzero(h.type, 4) || trailing_nonzero(h.creator, 4))
+  if (trailing_nonzero(bytes_of(h.name), 32))
+    notes->push_back("the name field has bytes after its end");
+  if (trailing_nonzero(bytes_of(h.type), 4) || trailing_nonzero(bytes_of(h.creator), 4))
     notes->push_back("the type or creator has bytes after a zero byte");
   if (db.entries.size() > kPrcbuildMaxEntries)
     notes->push_back(
@@ -502,14 +509,17 @@ void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>*
   // bytes before it are prcbuild's zeros.
   uint32_t first = db.entries.empty() ? static_cast<uint32_t>(db.file_size) : db.entries[0].offset;
   uint32_t aligned = (db.directory_end + 3) / 4 * 4;
-  if (!db.app_info.offset && !db.sort_info.offset && !db.entries.empty()) {
-    std::string gap = peek(file, db.directory_end, first - db.directory_end);
-    bool zeros = gap.find_first_not_of('\0') == std::string::npos;
-    if (first != aligned || !zeros)
+  if (!db.app_info.offset && !db.sort_info.offset) {
+    // Only a gap as small as prcbuild's pad is worth reading.
+    std::string gap =
+        first == aligned ? peek(file, db.directory_end, first - db.directory_end) : "";
+    if (first != aligned && db.entries.empty())
+      notes->push_back(format("the file has %u bytes; prcbuild writes %u", first, aligned));
+    else if (first != aligned)
       notes->push_back(
-          format("the data starts at byte %u after %u %sbytes; prcbuild puts it at "
-                 "byte %u after zeros",
-                 first, first - db.directory_end, zeros ? "zero " : "", aligned));
+          format("the data starts at byte %u; prcbuild puts it at byte %u", first, aligned));
+    else if (gap.find_first_not_of('\0') != std::string::npos)
+      notes->push_back("the bytes before the data are not zero; prcbuild writes zeros");
   }
 
   for (size_t i = 0; i < db.entries.size(); ++i) {

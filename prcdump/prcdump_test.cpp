@@ -13,6 +13,7 @@
 
 #include "bitmap_font.h"
 #include "font_picture.h"
+#include "palm_bytes.h"
 #include "run.h"
 #include "test_font.h"
 
@@ -40,12 +41,6 @@ std::string without_cr(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i)
     if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
   return lf;
-}
-
-std::string be(uint32_t v, int n) {
-  std::string s;
-  for (int i = n - 1; i >= 0; --i) s += static_cast<char>(v >> (8 * i));
-  return s;
 }
 
 // A database laid out field by field: header, the given entry list, the rest.
@@ -523,6 +518,40 @@ TEST_F(Prcdump, Fonts) {
   EXPECT_EQ(1, r.status);
   EXPECT_EQ("prcdump: NFNT0082.bin: file of 34 bytes is shorter than the 78-byte header\n", r.err);
   EXPECT_FALSE(file_exists(dir.file("none")));
+}
+
+// Where the data lies differently from prcbuild's layout, a note says so.
+TEST_F(Prcdump, LayoutNotes) {
+  struct Case {
+    const char* title;
+    std::string bytes;
+    std::string command;
+  } cases[] = {
+      {"no pad", header(9, 2) + res("tAIN", 1, 98) + res("tAIN", 2, 99) + "ab",
+       "prcbuild l.prc Test type crea x/tAIN0001.bin x/tAIN0002.bin\n"
+       "note: the data starts at byte 98; prcbuild puts it at byte 100\n"},
+      {"a pad that isn't zero", header(9, 2) + res("tAIN", 1, 100) + res("tAIN", 2, 101) + "!!ab",
+       "prcbuild l.prc Test type crea x/tAIN0001.bin x/tAIN0002.bin\n"
+       "note: the bytes before the data are not zero; prcbuild writes zeros\n"},
+      {"nothing but more bytes", header(0x8008, 0) + "\0\0\0\0"s,
+       "prcbuild -d l.prc Test type crea\n"
+       "note: attributes are 0x8008; prcbuild writes 0x0008\n"
+       "note: the file has 82 bytes; prcbuild writes 80\n"},
+      {"an empty and a big entry",
+       header(9, 2) + res("tAIN", 1, 100) + res("tAIN", 2, 100) + "\0\0"s +
+           std::string(130001, 'b'),
+       "prcbuild l.prc Test type crea x/tAIN0002.bin\n"
+       "note: entry 0 is empty and left out: prcbuild refuses empty files\n"
+       "note: entry 1 has 130001 bytes; prcbuild reads only the first 130000 of a file\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    put("l.prc", c.bytes);
+    std::filesystem::remove_all(dir.file("x"));
+    RunResult r = run({"-x", "x", "l.prc"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(c.command, command_of(r.out));
+  }
 }
 
 }  // namespace
