@@ -2,11 +2,14 @@
 // so that a test can hold them against FreeType's own rendering.
 //
 //   glyph_dump [--weight N] [--italic] PIXELS FIRST LAST FAMILY...
+//   glyph_dump --code-page N
 //
 // One line per code point FIRST..LAST (hexadecimal):
 //   CODE ADVANCE LEFT TOP WIDTH HEIGHT INK    (INK: WIDTH*HEIGHT of 0 and 1, or -)
 //   CODE missing
-// A face that can't be opened: its message on stderr, status 1.
+// A face that can't be opened: its message on stderr, status 1. With
+// --code-page, one line per byte 20..FF: BYTE UNICODE, or BYTE - where the
+// page leaves it undefined.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,16 @@
 #include "rasterizer.h"
 
 int main(int argc, char** argv) {
+  if (argc == 3 && !std::strcmp(argv[1], "--code-page")) {
+    for (int byte = 0x20; byte <= 0xFF; ++byte) {
+      uint32_t unicode = 0;
+      if (code_page_to_unicode(std::atoi(argv[2]), static_cast<uint8_t>(byte), &unicode))
+        std::printf("%02X %04X\n", byte, static_cast<unsigned>(unicode));
+      else
+        std::printf("%02X -\n", byte);
+    }
+    return 0;
+  }
   FaceRequest request;
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
