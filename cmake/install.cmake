@@ -25,6 +25,8 @@ foreach(program prcbuild fontpick prcdump glyphsmith)
 endforeach()
 add_subdirectory(man)
 install(FILES README.md DESTINATION ${PFT_INSTALL_DOCDIR})
+# The README shows this picture from beside it.
+install(FILES doc/preview.png DESTINATION ${PFT_INSTALL_DOCDIR}/doc)
 install(DIRECTORY examples/ DESTINATION ${PFT_INSTALL_DOCDIR}/examples)
 
 set(CPACK_PACKAGE_NAME ${PFT_PACKAGE_NAME})
