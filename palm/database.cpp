@@ -163,13 +163,14 @@ std::string write_database(Database* db, const char* path) {
     else if (!write_bytes(&out, e.block, e.size))
       result = CopyResult::write_error;
   }
-  if (result == CopyResult::ok && !output_commit(&out)) result = CopyResult::write_error;
-  if (result != CopyResult::ok) {
+  if (result == CopyResult::read_error) {
     output_discard(&out);
-    if (result == CopyResult::read_error)
-      return format("Error reading %s.\n", db->entries[i - 1].source_name.c_str());
-    return format("Error writing %s.\n", path);
+    return format("Error reading %s.\n", db->entries[i - 1].source_name.c_str());
   }
+  // The inputs are closed before the output replaces its file, which may be
+  // one of them: Windows won't replace a file that is still open.
   clear_entries(db);
-  return "";
+  if (result == CopyResult::ok && output_commit(&out)) return "";
+  output_discard(&out);
+  return format("Error writing %s.\n", path);
 }

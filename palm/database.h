@@ -102,6 +102,7 @@ std::string add_file_entry(Database* db, const char* name, unsigned id, FILE* so
                            uint64_t offset, size_t size, const char* source_name, bool owns);
 
 // Writes the database to path, replacing any file there only once the whole
-// database is written, and empties the list. Returns "" or the message; on
-// failure every existing file is as it was.
+// database is written, so path may be one of the inputs. Returns "" or the
+// message; on failure every existing file is as it was. The list is emptied
+// unless an input could not be read.
 std::string write_database(Database* db, const char* path);

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "run.h"
@@ -22,7 +22,8 @@ struct DatabaseTest : testing::Test {
     db.record_mode = records;
     init_header(&db, name, type, creator);
     unsigned id = 1000;
-    for (const std::string& b : blocks) EXPECT_EQ("", add_entry(&db, "tAIN", id++, b.data(), b.size()));
+    for (const std::string& b : blocks)
+      EXPECT_EQ("", add_entry(&db, "tAIN", id++, b.data(), b.size()));
     EXPECT_EQ("", write_database(&db, dir.file("out").c_str()));
     std::string file = read_file(dir.file("out"));
     EXPECT_GE(file.size(), 78u);
@@ -181,7 +182,8 @@ TEST_F(DatabaseTest, AddEntryRefusals) {
   EXPECT_EQ("malloc(0) requested.", add_entry(&db, "tAIN", 1, "", 0));
   EXPECT_EQ(0u, db.entries.size());
   for (size_t i = 0; i < kMaxEntries; ++i) ASSERT_EQ("", add_entry(&db, "tAIN", 1, "r", 1));
-  EXPECT_EQ("Too many entries: a database holds at most 6552.\n", add_entry(&db, "tAIN", 1, "r", 1));
+  EXPECT_EQ("Too many entries: a database holds at most 6552.\n",
+            add_entry(&db, "tAIN", 1, "r", 1));
   EXPECT_EQ("Too many entries: a database holds at most 6552.\n",
             add_file_entry(&db, "tAIN", 1, stdin, 0, 1, "stdin", false));
   EXPECT_EQ(kMaxEntries, db.entries.size());

@@ -100,9 +100,9 @@ TEST(FontRemap, NamesOfIds) {
     uint16_t id;
     const char* name;  // the first row with the ID
   } cases[] = {
-      {0x00, "hrTinyFont"},       {0x07, "hrSmallBoldFont"},   {0x08, "hrStdFont"},
-      {0x0F, "hrLargeBoldFont"},  {0x81, "narrowFixedFont"},   {0x89, "stdFixedFont_sony"},
-      {0x90, "stdFixedFont_palm"}, {0x10, nullptr},            {0x0100, nullptr},
+      {0x00, "hrTinyFont"},        {0x07, "hrSmallBoldFont"}, {0x08, "hrStdFont"},
+      {0x0F, "hrLargeBoldFont"},   {0x81, "narrowFixedFont"}, {0x89, "stdFixedFont_sony"},
+      {0x90, "stdFixedFont_palm"}, {0x10, nullptr},           {0x0100, nullptr},
   };
   for (const Case& c : cases) {
     const char* name = font_id_name(c.id);
