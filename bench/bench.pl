@@ -6,18 +6,20 @@ use strict;
 use warnings;
 use Cwd qw(abs_path);
 use File::Basename qw(dirname);
-use File::Path qw(make_path);
+use File::Path qw(make_path remove_tree);
 use Getopt::Long;
 use POSIX qw(_exit);
 use Time::HiRes qw(clock_gettime CLOCK_MONOTONIC);
 use Palm::PDB;
 use Palm::Raw;
 
-my ($prcbuild, $work, $runs) = ('', '', 5);
-GetOptions('prcbuild=s' => \$prcbuild, 'work=s' => \$work, 'runs=i' => \$runs)
+my ($prcbuild, $prcdump, $work, $runs) = ('', '', '', 5);
+GetOptions('prcbuild=s' => \$prcbuild, 'prcdump=s' => \$prcdump, 'work=s' => \$work,
+           'runs=i' => \$runs)
   and $prcbuild and $work and $runs > 0
-  or die "usage: bench.pl --prcbuild PROGRAM --work DIR [--runs N]\n";
+  or die "usage: bench.pl --prcbuild PROGRAM [--prcdump PROGRAM] --work DIR [--runs N]\n";
 $prcbuild = abs_path($prcbuild);
+$prcdump = abs_path($prcdump) if $prcdump;
 my $peer = abs_path(dirname(__FILE__) . '/peer.pl');
 make_path($work);
 chdir $work or die "bench.pl: $work: $!\n";
@@ -190,6 +192,48 @@ for my $case (@cases) {
                 memory => median(@memory) * 1024, same => $same };
 }
 
+# prcdump on the first case's database: listing it against cat reading it,
+# extracting it against cat copying the same entries into files one by one,
+# and the peak memory of both against 8 MiB + the largest entry.
+my @dump_rows;
+if ($prcdump) {
+  my $case = $cases[0];
+  my @args = @{ $case->{args} };
+  $args[0] = 'dump.prc';
+  timed_run(undef, $prcbuild, @args);
+  my $largest = 65536;
+  print STDERR "Measuring: prcdump\n";
+  my $copy = 'cd resources && for f in *.bin; do cat "$f" >../cat-files/"$f"; done';
+  my $fresh = sub { remove_tree($_[0]); make_path($_[0]) if $_[1]; };
+  my (@list, @list_floor, @extract, @extract_floor);
+  for my $run (0 .. $runs) {
+    my $t = timed_run(undef, $prcdump, 'dump.prc');
+    my $f = timed_run(undef, 'cat', 'dump.prc');
+    $fresh->('parts', 0);
+    my $x = timed_run(undef, $prcdump, '-x', 'parts', 'dump.prc');
+    $fresh->('cat-files', 1);
+    my $c = timed_run(undef, 'sh', '-c', $copy);
+    next unless $run;  # the first run warms the caches
+    push @list, $t; push @list_floor, $f; push @extract, $x; push @extract_floor, $c;
+  }
+  my @list_memory = map { peak_memory($prcdump, 'dump.prc') * 1024 } 1 .. $runs;
+  my @extract_memory =
+    map { $fresh->('parts', 0); peak_memory($prcdump, '-x', 'parts', 'dump.prc') * 1024 } 1 .. $runs;
+  my $same = 1;
+  for my $file (@{ $case->{cat} }) {
+    (my $name = $file) =~ s{^.*/}{};
+    open(my $a, '<:raw', $file) or die; open(my $b, '<:raw', "parts/$name") or do { $same = 0; last };
+    local $/; $same = 0 if <$a> ne <$b>;
+  }
+  push @dump_rows,
+    { name => 'list ' . $case->{name}, mine => median(@list), floor => median(@list_floor),
+      limit => 2, memory => median(@list_memory), cap => 8 * 1048576 + $largest, same => 1 },
+    { name => 'extract ' . $case->{name}, mine => median(@extract),
+      floor => median(@extract_floor), limit => 1.5, memory => median(@extract_memory),
+      cap => 8 * 1048576 + $largest, same => $same };
+  $mismatch ||= !$same;
+}
+
 sub ms { return sprintf('%.1f ms', 1000 * $_[0]); }
 sub mib { return $_[0] < 1048576 ? sprintf('%.1f KiB', $_[0] / 1024) : sprintf('%.1f MiB', $_[0] / 1048576); }
 
@@ -217,5 +261,27 @@ print "true: /usr/bin/true given prcbuild's arguments, the cost of starting a pr
 printf "Median of %d runs each. Targets: prcbuild/cat <= 1.5, Palm::PDB/prcbuild >= 10, "
      . "peak memory <= input + 8 MiB.\n", $runs;
 for my $r (@rows) { print "Target missed ($r->{missed}): $r->{name}\n" if $r->{missed}; }
+if (@dump_rows) {
+  my @dump_head = ('prcdump', 'time', 'cat', 'prcdump/cat', 'target', 'peak memory', 'memory limit',
+                   'same data');
+  my @dump_table = (\@dump_head);
+  for my $r (@dump_rows) {
+    my @miss;
+    push @miss, 'time' if $r->{mine} > $r->{limit} * $r->{floor};
+    push @miss, 'memory' if $r->{memory} > $r->{cap};
+    $missed ||= @miss;
+    $r->{missed} = join(', ', @miss);
+    push @dump_table, [$r->{name}, ms($r->{mine}), ms($r->{floor}),
+                       sprintf('%.2f', $r->{mine} / $r->{floor}), "<= $r->{limit}",
+                       mib($r->{memory}), mib($r->{cap}), $r->{same} ? 'yes' : 'NO'];
+  }
+  my @w = map { my $c = $_; (sort { $b <=> $a } map { length $_->[$c] } @dump_table)[0] } 0 .. $#dump_head;
+  print "\n";
+  for my $line (@dump_table) {
+    print join('  ', map { sprintf($_ ? "%$w[$_]s" : "%-$w[$_]s", $line->[$_]) } 0 .. $#dump_head), "\n";
+  }
+  print "cat: listing against cat FILE >/dev/null; extracting against one cat per entry into its own file.\n";
+  for my $r (@dump_rows) { print "Target missed ($r->{missed}): $r->{name}\n" if $r->{missed}; }
+}
 print "All targets met.\n" unless $missed;
 exit $mismatch;

@@ -18,7 +18,7 @@ work=build/fuzz/run
 rm -rf "$work/samples"
 mkdir -p "$work/samples"
 status=0
-for target in font_spec prcbuild; do
+for target in font_spec prcbuild palm_reader; do
   corpus=$work/corpus/$target
   findings=$work/findings/$target
   log=$work/$target.log

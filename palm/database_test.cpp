@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "palm_bytes.h"
 #include "run.h"
 
 using namespace std::string_literals;
@@ -34,19 +35,6 @@ struct DatabaseTest : testing::Test {
 
   TempDir dir;
 };
-
-// The 78 header bytes with zeroed clock fields.
-std::string header_bytes(const std::string& name, uint16_t attributes, const std::string& type,
-                         const std::string& creator, uint16_t count) {
-  std::string h = name + std::string(32 - name.size(), '\0');
-  h += static_cast<char>(attributes >> 8);
-  h += static_cast<char>(attributes);
-  h += std::string("\x00\x01", 2) + std::string(24, '\0');
-  h += type + creator + std::string(8, '\0');
-  h += static_cast<char>(count >> 8);
-  h += static_cast<char>(count);
-  return h;
-}
 
 TEST_F(DatabaseTest, EmptyDatabasesAreEightyBytes) {
   EXPECT_EQ(hex(header_bytes("Test", 0x0009, "data", "TEST", 0) + std::string(2, '\0')),

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "palm_bytes.h"
 #include "run.h"
 
 using namespace std::string_literals;
@@ -68,16 +69,8 @@ struct Entry {
 // does not share the program's own encoder. The clock fields are left zero.
 std::string database(const std::string& name, bool resources, const std::string& type,
                      const std::string& creator, const std::vector<Entry>& list) {
-  auto be = [](uint32_t v, int n) {
-    std::string s;
-    for (int i = n - 1; i >= 0; --i) s += static_cast<char>(v >> (8 * i));
-    return s;
-  };
-  std::string out = name.substr(0, 31);
-  out.resize(32, '\0');
-  out += be(resources ? 9 : 8, 2) + be(1, 2) + std::string(24, '\0');
-  out += (type + "\0\0\0\0"s).substr(0, 4) + (creator + "\0\0\0\0"s).substr(0, 4);
-  out += std::string(8, '\0') + be(static_cast<uint32_t>(list.size()), 2);
+  std::string out =
+      header_bytes(name, resources ? 9 : 8, type, creator, static_cast<uint16_t>(list.size()));
   size_t directory = 78 + list.size() * (resources ? 10 : 8);
   uint32_t offset = static_cast<uint32_t>((directory + 3) / 4 * 4);
   std::string data;

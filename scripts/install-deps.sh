@@ -27,9 +27,17 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}" >&2
+# apt's output goes to a log, shown in full when the install fails.
+log=$(cd "$(dirname "$0")/.." && pwd)/build/apt.log
+mkdir -p "$(dirname "$log")"
+echo "Installing: ${missing[*]} (apt's output in build/apt.log)" >&2
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -q >/dev/null
-"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+apt=("${sudo[@]}" apt-get -q -o DPkg::Lock::Timeout=300)
+echo "== $(date -u '+%F %T') installing: ${missing[*]}" >>"$log"
+if ! { "${apt[@]}" update && "${apt[@]}" install -y --no-install-recommends "${missing[@]}"; } >>"$log" 2>&1; then
+  cat "$log" >&2
+  echo "install-deps.sh: installing ${missing[*]} failed; apt's output is above and in $log" >&2
+  exit 1
+fi

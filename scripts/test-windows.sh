@@ -2,9 +2,13 @@
 # Builds prcbuild.exe, fontpick.exe and their Windows test programs in
 # build/windows and tests them under wine, with a virtual X display for the
 # font dialog:
-#   - the Windows test programs (output file, launch through cmd.exe);
-#   - prcbuild's end-to-end tests from the host build ($HOST_BUILD, default
-#     build/test; configured and built when missing) run against prcbuild.exe;
+#   - the Windows test programs (output file, launch through cmd.exe, GDI
+#     faces and code pages);
+#   - GDI's glyphs held against FreeType's by the host's rasterizer tests;
+#   - prcbuild's, prcdump's and glyphsmith's end-to-end tests from the host
+#     build ($HOST_BUILD, default build/test; configured and built when
+#     missing) run against prcbuild.exe, prcdump.exe and glyphsmith.exe;
+#   - glyphsmith.exe's fonts against the host build's, and its -o paths;
 #   - fontpick.exe's real dialog, confirmed and cancelled with xdotool.
 # Ends with the line "N passed, N failed, N skipped".
 set -euo pipefail
@@ -15,12 +19,20 @@ scripts/install-deps.sh windows
 scripts/build-windows.sh -DWERROR=ON -DBUILD_TESTING=ON
 
 host_build=${HOST_BUILD:-build/test}
-if [ ! -x "$host_build/prcbuild/prcbuild_tests" ]; then
+host_tests=(prcbuild/prcbuild_tests prcdump/prcdump_tests glyphsmith/rasterizer_tests
+            glyphsmith/glyphsmith_tests)
+for t in "${host_tests[@]}"; do
+  [ -x "$host_build/$t" ] && continue
   scripts/install-deps.sh test
   cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON >/dev/null
-  cmake --build "$host_build" -j "$(nproc 2>/dev/null || echo 2)" --target prcbuild_tests
-fi
+  cmake --build "$host_build" -j "$(nproc 2>/dev/null || echo 2)" \
+    --target prcbuild_tests prcdump_tests rasterizer_tests glyphsmith_tests
+  break
+done
 prcbuild_tests=$(realpath "$host_build/prcbuild/prcbuild_tests")
+prcdump_tests=$(realpath "$host_build/prcdump/prcdump_tests")
+rasterizer_tests=$(realpath "$host_build/glyphsmith/rasterizer_tests")
+glyphsmith_tests=$(realpath "$host_build/glyphsmith/glyphsmith_tests")
 
 windows=$root/build/windows
 export WINEPREFIX=$windows/wineprefix WINEDEBUG=-all
@@ -90,15 +102,28 @@ echo "== What the programs need beside them"
 check_equal "prcbuild.exe imports only system DLLs" "kernel32.dll msvcrt.dll" \
   "$(x86_64-w64-mingw32-objdump -p "$windows/prcbuild/prcbuild.exe" |
      sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
+check_equal "prcdump.exe imports only system DLLs" "kernel32.dll msvcrt.dll" \
+  "$(x86_64-w64-mingw32-objdump -p "$windows/prcdump/prcdump.exe" |
+     sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 check_equal "fontpick.exe imports only system DLLs" \
   "comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll" \
   "$(x86_64-w64-mingw32-objdump -p "$windows/fontpick/fontpick.exe" |
+     sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
+check_equal "glyphsmith.exe imports only system DLLs" "gdi32.dll kernel32.dll msvcrt.dll" \
+  "$(x86_64-w64-mingw32-objdump -p "$windows/glyphsmith/glyphsmith.exe" |
      sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 
 echo "== Windows test programs"
 # In a folder of their own, as they make and remove temporary folders.
 run_gtest palm_win32_tests "$scratch" wine "$windows/palm/palm_win32_tests.exe"
 run_gtest fontpick_win32_tests "$scratch" wine "$windows/fontpick/fontpick_win32_tests.exe"
+run_gtest rasterizer_win32_tests "$scratch" wine "$windows/glyphsmith/rasterizer_win32_tests.exe"
+
+echo "== GDI's glyphs against FreeType's"
+run_gtest "rasterizer tests" "$scratch" \
+  env GLYPH_DUMP="wine $windows/glyphsmith/glyph_dump.exe" "$rasterizer_tests"
+# How close they came, face by face.
+grep ' px U+' "$scratch/gtest.log.txt" || true
 
 echo "== prcbuild.exe end to end"
 prcbuild_exe=$windows/prcbuild/prcbuild.exe
@@ -106,6 +131,42 @@ prcbuild_exe=$windows/prcbuild/prcbuild.exe
 run_gtest "prcbuild end-to-end tests" "$root" \
   env PRCBUILD="wine $prcbuild_exe" PRCBUILD_ARGV0="$(winepath -w "$prcbuild_exe" 2>/dev/null)" \
   "$prcbuild_tests" --gtest_filter='Prcbuild*'
+
+echo "== prcdump.exe end to end"
+# Databases are made by the host's prcbuild, Perl and txt2pdbdoc; prcdump.exe
+# reads them.
+run_gtest "prcdump end-to-end tests" "$root" \
+  env PRCDUMP="wine $windows/prcdump/prcdump.exe" "$prcdump_tests" --gtest_filter='Prcdump*'
+
+echo "== glyphsmith.exe end to end"
+glyphsmith_exe=$windows/glyphsmith/glyphsmith.exe
+# The generator's own end-to-end tests, and its fonts against this machine's
+# build of it: FontForge reads them, and how close their glyphs come.
+run_gtest "glyphsmith end-to-end tests" "$root" \
+  env GLYPHSMITH="wine $glyphsmith_exe" "$glyphsmith_tests" --gtest_filter='Program*:Platforms*'
+grep ' dpi: ' "$scratch/gtest.log.txt" || true
+
+# -o as Windows users write it: a\b relative to the current folder, from the
+# drive's root, with either slash and a trailing one.
+dir=$scratch/paths
+mkdir -p "$dir/a/b"
+drive_path=$(winepath -w "$dir/a/b" 2>/dev/null)
+id=80
+for target in 'a\b' '.\a/b\' "$drive_path" "${drive_path//\\//}"; do
+  (cd "$dir" && wine "$glyphsmith_exe" -o "$target" --id "$id" --no-preview 9 11.7 Western \
+    DejaVu Sans >/dev/null 2>&1) || true
+  check_equal "-o $target writes NFNT00$id.bin and nfnt00$id-2.bin into a\\b" \
+    "NFNT00$id.bin nfnt00$id-2.bin" "$(cd "$dir/a/b" && ls NFNT00$id.bin nfnt00$id-2.bin 2>&1 | xargs)"
+  id=$((id + 1))
+done
+check_equal "nothing but the fonts appears" "a a/b $(for i in 80 81 82 83; do
+  printf 'a/b/NFNT00%s.bin a/b/nfnt00%s-2.bin ' $i $i; done | xargs -n1 | sort | xargs)" \
+  "$(cd "$dir" && find . -mindepth 1 | sed 's|^\./||' | sort | xargs)"
+status=0
+err=$(cd "$dir" && wine "$glyphsmith_exe" -o 'Q:\none' 9 11.7 Western DejaVu Sans 2>&1) || status=$?
+check_equal "-o on a drive that isn't there: status 1" 1 "$status"
+check_equal "-o on a drive that isn't there: the message" "glyphsmith: no folder 'Q:\none'" \
+  "$(printf '%s' "$err" | tr -d '\r')"
 
 echo "== fontpick.exe and the font dialog"
 fontpick_exe=$windows/fontpick/fontpick.exe
@@ -164,6 +225,26 @@ check_equal "Escape gives status 0" 0 "$status"
 check_equal "Escape runs no generator" "bin stderr stdout" "$(cd "$dir" && echo *)"
 check_equal "nothing on standard output or error when cancelled" "" \
   "$(cat "$dir/stdout" "$dir/stderr")"
+
+# The whole road on Windows: the dialog, bin\_glyphsmith.exe through cmd.exe,
+# then prcbuild.exe packs the fonts with a remap resource.
+dir=$scratch/package
+mkdir -p "$dir/bin" && cp "$glyphsmith_exe" "$dir/bin/_glyphsmith.exe"
+run_dialog "$dir" Return "Liberation Sans:0:400:Cyrillic" 10pt
+check_equal "fontpick.exe runs bin\\_glyphsmith.exe to the end" 0 "$status"
+check_equal "the fonts and the preview appear" "NFNT0080.bin NFNT0080.png bin nfnt0080-2.bin stderr stdout" \
+  "$(cd "$dir" && echo *)"
+check_equal "the summary names the face" "NFNT0080.bin: Liberation Sans 10 points" \
+  "$(head -1 "$dir/stdout" | cut -d, -f1)"
+check_equal "nothing on standard error" "" "$(cat "$dir/stderr")"
+status=0
+(cd "$dir" && wine "$prcbuild_exe" Cyrillic.prc "Liberation Sans Cyrillic" Font PLib \
+  NFNT0080.bin nfnt0080-2.bin -f Rmap0000 80) || status=$?
+check_equal "prcbuild.exe packs them" 0 "$status"
+check_equal "Palm::PDB reads the package: both fonts and the remap resource" \
+  "$(printf 'entries:    3\n  NFNT   128 (0x0080) %7d bytes\n  nfnt   128 (0x0080) %7d bytes\n  Rmap     0 (0x0000)       4 bytes' \
+     "$(stat -c %s "$dir/NFNT0080.bin" 2>/dev/null)" "$(stat -c %s "$dir/nfnt0080-2.bin" 2>/dev/null)")" \
+  "$(perl scripts/palm-dump.pl "$dir/Cyrillic.prc" 2>&1 | sed -n '/^entries:/,$p')"
 
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]

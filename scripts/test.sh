@@ -1,23 +1,121 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds warning-free, and runs every test: once in a
-# plain build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
-set -euo pipefail
+# plain build and once under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the Windows programs under wine and the fuzz targets.
+#
+# Each stage says what it does before it does it. Passing tests are counted,
+# not listed; a failure is shown in full, and each stage's whole output stays
+# in its log. The output ends with the line "N passed, N failed" and then one
+# verdict with the counts per stage. Exit status 1 when anything failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh test
+scripts/install-deps.sh test || exit 1
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON >/dev/null
-cmake --build build/test -j "$jobs"
-ctest --test-dir build/test --output-on-failure -j "$jobs"
+passed=0 failed=0
+stages=()
 
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DWERROR=ON -DSANITIZE=ON >/dev/null
-cmake --build build/sanitize -j "$jobs"
-ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+# What is left of ctest's output once the passing tests and its summary are
+# taken out: failures with their output, and the list of failed tests.
+quiet_ctest='^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed +[0-9.]+ sec$'
+quiet_ctest+='|^Test project |^Internal ctest changing |^$|^Total Test time|^[0-9]+% tests passed, '
+# Build progress lines; warnings and errors stay.
+quiet_build='^\[ *[0-9]+%\] |^-- '
 
-# Windows: both programs cross-built with mingw-w64 and tested under wine,
+# Sets ctest_passed and ctest_failed from a ctest log; false without a summary.
+ctest_counts() {
+  local counts
+  counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests failed out of \([0-9]*\)$/\1 \2/p' "$1" | tail -1)
+  [ -n "$counts" ] || return 1
+  ctest_failed=${counts% *}
+  ctest_passed=$((${counts#* } - ctest_failed))
+}
+
+# Builds in folder $2 with the configure arguments after it and runs the
+# tests there; $1 names the stage in the verdict.
+ctest_stage() {
+  local label=$1 dir=$2 start=$SECONDS
+  shift 2
+  mkdir -p "$dir"
+  echo "== $label: building in $dir (log: $dir/build.log)"
+  if ! { cmake -S . -B "$dir" "$@" && cmake --build "$dir" -j "$jobs"; } >"$dir/build.log" 2>&1; then
+    grep -vE "$quiet_build" "$dir/build.log"
+    stages+=("$label: build failed")
+    failed=$((failed + 1))
+    return
+  fi
+  echo "== $label: running the tests (log: $dir/test.log)"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" 2>&1 | tee "$dir/test.log" | grep -vE "$quiet_ctest"
+  if ctest_counts "$dir/test.log"; then
+    passed=$((passed + ctest_passed)) failed=$((failed + ctest_failed))
+    stages+=("$label $ctest_passed/$((ctest_passed + ctest_failed))")
+    echo "$label: $ctest_passed of $((ctest_passed + ctest_failed)) tests passed ($((SECONDS - start)) s)"
+  else
+    stages+=("$label: tests did not run")
+    failed=$((failed + 1))
+  fi
+}
+
+ctest_stage plain build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON
+ctest_stage sanitizers build/sanitize -DCMAKE_BUILD_TYPE=Debug -DWERROR=ON -DSANITIZE=ON
+
+# Windows: the programs cross-built with mingw-w64 and tested under wine,
 # prcbuild's end-to-end tests taken from the plain build above.
-HOST_BUILD=build/test scripts/test-windows.sh
+log=build/windows-test.log
+start=$SECONDS
+echo "== Windows: cross-building with mingw-w64, then testing under wine (log: $log)"
+HOST_BUILD=build/test scripts/test-windows.sh 2>&1 | tee "$log" |
+  grep -vE "$quiet_build|^ok: |^[0-9]+ passed, [0-9]+ failed, [0-9]+ skipped$"
+windows_status=${PIPESTATUS[0]}
+counts=$(sed -n 's/^\([0-9]*\) passed, \([0-9]*\) failed, [0-9]* skipped$/\1 \2/p' "$log" | tail -1)
+if [ -n "$counts" ]; then
+  p=${counts% *} f=${counts#* }
+  # A script that stopped after its count still failed.
+  [ "$windows_status" -eq 0 ] || [ "$f" -gt 0 ] || f=1
+  passed=$((passed + p)) failed=$((failed + f))
+  stages+=("Windows $p/$((p + f))")
+  echo "Windows: $p of $((p + f)) checks passed ($((SECONDS - start)) s)"
+else
+  stages+=("Windows: did not finish")
+  failed=$((failed + 1))
+fi
 
-# Fuzzing: both programs' parsers and whole prcbuild runs, 30 s per target.
-fuzz/run.sh 30
+# Fuzzing: the programs' parsers and whole prcbuild runs, 30 s per target.
+log=build/fuzz-test.log
+start=$SECONDS
+echo "== Fuzzing: building the targets with clang, their unit tests, then 30 s per target (log: $log)"
+fuzz/run.sh 30 2>&1 | tee "$log" | grep -vE "$quiet_build|$quiet_ctest"
+fuzz_status=${PIPESTATUS[0]}
+targets=$(grep -cE '^[a-z_]+: runs: [0-9]+$' "$log")
+runs=$(sed -n 's/^[a-z_]*: runs: \([0-9]*\)$/\1/p' "$log" | awk '{n += $1} END {print n + 0}')
+findings=$(grep -c 'finding above' "$log")
+fuzz="fuzz $targets targets ($runs runs"
+if ctest_counts "$log"; then
+  passed=$((passed + ctest_passed)) failed=$((failed + ctest_failed))
+  fuzz+=", unit tests $ctest_passed/$((ctest_passed + ctest_failed)))"
+else
+  fuzz+=", unit tests did not run)"
+  failed=$((failed + 1))
+fi
+if [ "$findings" -gt 0 ]; then
+  fuzz+=", $findings findings"
+  failed=$((failed + findings))
+elif [ "$fuzz_status" -ne 0 ]; then
+  fuzz+=", failed (status $fuzz_status)"
+  failed=$((failed + 1))
+else
+  fuzz+=", no findings"
+fi
+stages+=("$fuzz")
+echo "Fuzzing: done ($((SECONDS - start)) s)"
+
+echo
+echo "$passed passed, $failed failed"
+verdict=$(printf ', %s' "${stages[@]}")
+if [ "$failed" -eq 0 ]; then
+  echo "passed: ${verdict#, }"
+else
+  echo "FAILED: ${verdict#, }"
+  exit 1
+fi

@@ -1,0 +1,94 @@
+#include "build_font.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A glyph from rows of '#' (ink) and '.', its top `top` pixels above the baseline.
+GlyphBitmap glyph(int advance, int left, int top, std::vector<std::string> rows) {
+  GlyphBitmap g;
+  g.present = true;
+  g.advance = advance;
+  g.left = left;
+  g.top = top;
+  g.height = static_cast<int>(rows.size());
+  g.width = rows.empty() ? 0 : static_cast<int>(rows[0].size());
+  for (const std::string& row : rows)
+    for (char c : row) g.ink.push_back(c == '#');
+  return g;
+}
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+  std::string s;
+  char pair[4];
+  for (uint8_t b : bytes) {
+    std::snprintf(pair, sizeof pair, s.empty() ? "%02x" : " %02x", b);
+    s += pair;
+  }
+  return s;
+}
+
+// 'A' sits on the pen; 'B' is missing; 'C' reaches one pixel left of the pen
+// and is moved right into its cell. Worked out by hand: columns A 0-2, C 3-4,
+// the missing box 5-7; ascent 2, descent 1.
+std::vector<GlyphPair> tiny_glyphs() {
+  return {
+      {glyph(3, 0, 2, {"##", "#.", "##"}),
+       glyph(6, 0, 4, {"####", "####", "##..", "##..", "####", "####"})},
+      {},
+      {glyph(1, -1, 1, {"##"}), glyph(2, -2, 2, {"####", "####"})},
+  };
+}
+
+TEST(BuildFont, TinyFontByHand) {
+  BuiltFonts fonts;
+  ASSERT_EQ(build_fonts(tiny_glyphs(), 0x41, 5, &fonts), "");
+  EXPECT_EQ(fonts.characters, 2);
+  EXPECT_EQ(hex(encode_font(fonts.v1)),
+            "90 00 00 41 00 43 00 03 00 00 ff ff 00 03 00 03 00 0d 00 02 00 01 00 02 00 01 "
+            "c2 00 9a 00 c0 00 "
+            "00 00 00 03 00 03 00 05 00 08 "
+            "00 03 ff ff 00 02 00 03");
+  const BitmapFont& v2 = fonts.v2;
+  EXPECT_EQ(v2.font_type, kFontTypeV2);
+  EXPECT_EQ(v2.version, 1);
+  EXPECT_EQ(v2.locations, fonts.v1.locations);
+  ASSERT_EQ(v2.images.size(), 2u);
+  EXPECT_EQ(hex(v2.images[0].bits), hex(fonts.v1.images[0].bits));
+  EXPECT_EQ(v2.images[1].density, 144);
+  EXPECT_EQ(v2.images[1].rows, 6);
+  EXPECT_EQ(v2.images[1].row_words, 2);
+  EXPECT_EQ(hex(v2.images[1].bits),
+            "f0 0c 00 00 f0 0c 00 00 c3 cc 00 00 c3 cc 00 00 f0 00 00 00 f0 00 00 00");
+}
+
+TEST(BuildFont, Refusals) {
+  struct Case {
+    std::vector<GlyphPair> glyphs;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{}, "the face draws none of the set's characters"},
+      {{{glyph(4, 0, 0, {}), glyph(8, 0, 0, {})}}, "the face draws none of the set's characters"},
+      {{{glyph(128, 0, 1, {"#"}), glyph(256, 0, 2, {"#"})}},
+       "character 0x41 would be 128 pixels wide, more than a Palm font's 127"},
+      // Ink at double density alone can widen a cell past the limit.
+      {{{glyph(120, 0, 1, {"#"}), glyph(240, 260, 2, {"#"})}},
+       "character 0x41 would be 131 pixels wide, more than a Palm font's 127"},
+  };
+  for (const Case& c : cases) {
+    BuiltFonts fonts;
+    EXPECT_EQ(build_fonts(c.glyphs, 0x41, 0, &fonts), c.error);
+  }
+}
+
+// A line shorter than the glyphs adds no leading; a longer one the rest.
+TEST(BuildFont, LeadingFillsTheLine) {
+  for (auto [line, leading] : {std::pair{0, 0}, {3, 0}, {4, 1}, {9, 6}}) {
+    BuiltFonts fonts;
+    ASSERT_EQ(build_fonts(tiny_glyphs(), 0x41, line, &fonts), "");
+    EXPECT_EQ(fonts.v1.leading, leading) << line;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// A test tool over the platform's rasterizer: prints the glyphs it renders,
+// so that a test can hold them against FreeType's own rendering.
+//
+//   glyph_dump [--weight N] [--italic] PIXELS FIRST LAST FAMILY...
+//
+// One line per code point FIRST..LAST (hexadecimal):
+//   CODE ADVANCE LEFT TOP WIDTH HEIGHT INK    (INK: WIDTH*HEIGHT of 0 and 1, or -)
+//   CODE missing
+// A face that can't be opened: its message on stderr, status 1.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "rasterizer.h"
+
+int main(int argc, char** argv) {
+  FaceRequest request;
+  int i = 1;
+  for (; i < argc && argv[i][0] == '-'; ++i) {
+    if (!std::strcmp(argv[i], "--italic")) {
+      request.italic = true;
+    } else if (!std::strcmp(argv[i], "--weight") && i + 1 < argc) {
+      request.weight = std::atoi(argv[++i]);
+    } else {
+      std::fprintf(stderr, "glyph_dump: unknown option %s\n", argv[i]);
+      return 2;
+    }
+  }
+  if (argc - i < 4) {
+    std::fprintf(stderr, "usage: glyph_dump [--weight N] [--italic] PIXELS FIRST LAST FAMILY...\n");
+    return 2;
+  }
+  int pixels = std::atoi(argv[i]);
+  unsigned long first = std::strtoul(argv[i + 1], nullptr, 16);
+  unsigned long last = std::strtoul(argv[i + 2], nullptr, 16);
+  for (int j = i + 3; j < argc; ++j)
+    request.family += (j > i + 3 ? " " : "") + std::string(argv[j]);
+
+  std::string error;
+  RasterizerPtr face = open_rasterizer(request, pixels, &error);
+  if (!face) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  for (unsigned long code = first; code <= last; ++code) {
+    GlyphBitmap g = render_glyph(*face, static_cast<uint32_t>(code));
+    if (!g.present) {
+      std::printf("%04lX missing\n", code);
+      continue;
+    }
+    std::string ink;
+    for (uint8_t bit : g.ink) ink += bit ? '1' : '0';
+    std::printf("%04lX %d %d %d %d %d %s\n", code, g.advance, g.left, g.top, g.width, g.height,
+                ink.empty() ? "-" : ink.c_str());
+  }
+  return 0;
+}

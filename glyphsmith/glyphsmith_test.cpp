@@ -1,0 +1,237 @@
+// The built program as fontpick and a user run it: refused command lines
+// leave the folder as it was, accepted ones write fonts the decoder reads.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "bitmap_font.h"
+#include "run.h"
+
+#ifndef GLYPHSMITH_PROGRAM
+#error GLYPHSMITH_PROGRAM must name the built program
+#endif
+
+namespace {
+
+std::set<std::string> folder_names(const std::string& path) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(path))
+    names.insert(e.path().filename().string());
+  return names;
+}
+
+// GLYPHSMITH may name another build to run instead (a command prefix such as
+// "wine .../glyphsmith.exe").
+std::vector<std::string> command_prefix() {
+  const char* env = getenv("GLYPHSMITH");
+  std::istringstream words(env && *env ? env : GLYPHSMITH_PROGRAM);
+  std::vector<std::string> prefix;
+  for (std::string w; words >> w;) prefix.push_back(w);
+  return prefix;
+}
+
+bool windows_build() {
+  const std::string last = command_prefix().back();
+  return last.size() > 4 && last.substr(last.size() - 4) == ".exe";
+}
+
+// The version 2 font's file: Windows folders ignore letter case, where
+// nfntxxxx.bin would be NFNTxxxx.bin.
+std::string v2_name(const std::string& id) {
+  return "nfnt" + id + (windows_build() ? "-2" : "") + ".bin";
+}
+
+std::string without_cr(const std::string& text) {
+  std::string lf;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
+  return lf;
+}
+
+RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {
+  std::vector<std::string> argv = command_prefix();
+  argv.insert(argv.end(), args.begin(), args.end());
+  RunResult r = run_command(argv, RunOptions{dir.path, {}, 120});
+  r.out = without_cr(r.out);
+  r.err = without_cr(r.err);
+  return r;
+}
+
+BitmapFont decoded(const std::string& path) {
+  std::string bytes = read_file(path);
+  BitmapFont font;
+  EXPECT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "")
+      << path;
+  return font;
+}
+
+struct Refusal {
+  std::vector<std::string> args;
+  std::string err;  // the whole of standard error; '*' stands for a number where marked
+  bool pattern = false;
+};
+
+// Whether text is pattern with each '*' standing for one or more hex digits.
+bool matches(const char* text, const char* pattern) {
+  if (*pattern == '\0') return *text == '\0';
+  if (*pattern != '*') return *text == *pattern && matches(text + 1, pattern + 1);
+  int digits = 0;
+  while (std::isxdigit(static_cast<unsigned char>(text[digits]))) ++digits;
+  for (; digits > 0; --digits)
+    if (matches(text + digits, pattern + 1)) return true;
+  return false;
+}
+
+const std::string kFace[] = {"DejaVu", "Sans"};
+
+std::vector<std::string> line(std::vector<std::string> head) {
+  head.insert(head.end(), std::begin(kFace), std::end(kFace));
+  return head;
+}
+
+TEST(Program, RefusedCommandLinesLeaveNothing) {
+  const std::string expected =
+      "glyphsmith: expected SIZE LINE CHARSET FACE... (see glyphsmith --help)\n";
+  const Refusal cases[] = {
+      {{}, expected},
+      {{"12", "15.6", "Western"}, expected},
+      {{"--bold", "12", "15.6"}, expected},
+      {line({"--frob", "12", "15.6", "Western"}), "glyphsmith: unknown option '--frob'\n"},
+      {line({"-12", "15.6", "Western"}), "glyphsmith: unknown option '-12'\n"},
+      {{"-o"}, "glyphsmith: option '-o' needs a value\n"},
+      {line({"-o", "", "12", "15.6", "Western"}), "glyphsmith: option '-o' needs a folder\n"},
+      {line({"--id", "12345", "12", "15.6", "Western"}),
+       "glyphsmith: resource ID '12345' is not 1 to 4 hexadecimal digits\n"},
+      {line({"--id", "0x80", "12", "15.6", "Western"}),
+       "glyphsmith: resource ID '0x80' is not 1 to 4 hexadecimal digits\n"},
+      {line({"--weight", "0", "12", "15.6", "Western"}),
+       "glyphsmith: weight '0' is not a number from 1 to 1000\n"},
+      {line({"--weight", "bold", "12", "15.6", "Western"}),
+       "glyphsmith: weight 'bold' is not a number from 1 to 1000\n"},
+      {line({"12pt", "15.6", "Western"}),
+       "glyphsmith: size '12pt' is not a number of points from 0.5 to 255\n"},
+      {line({"0.4", "15.6", "Western"}),
+       "glyphsmith: size '0.4' is not a number of points from 0.5 to 255\n"},
+      {line({"12,5", "15.6", "Western"}),
+       "glyphsmith: size '12,5' is not a number of points from 0.5 to 255\n"},
+      {line({"256", "15.6", "Western"}),
+       "glyphsmith: size '256' is not a number of points from 0.5 to 255\n"},
+      {line({"12", "1e3", "Western"}),
+       "glyphsmith: line spacing '1e3' is not a number of points from 0 to 1000\n"},
+      {line({"12", "15.6", "Klingon"}), "glyphsmith: unknown character set 'Klingon'\n"},
+      {{"12", "15.6", "128", "MS", "Gothic"},
+       "glyphsmith: character set 128 has two-byte characters; a Palm font holds single bytes\n"},
+      {{"12", "15.6", "Western", "DejaVu", "Sanz"},
+       "glyphsmith: no installed font family 'DejaVu Sanz' (closest: 'DejaVu Sans')\n"},
+      {{"12", "15.6", "Western", "DejaVuSans"},
+       "glyphsmith: no installed font family 'DejaVuSans' (closest: 'DejaVu Sans')\n"},
+      {line({"12", "15.6", "Symbol"}),
+       "glyphsmith: font family 'DejaVu Sans' has no symbol character map\n"},
+      {line({"-o", "missing", "12", "15.6", "Western"}), "glyphsmith: no folder 'missing'\n"},
+      {line({"-o", "/dev/null", "12", "15.6", "Western"}), "glyphsmith: no folder '/dev/null'\n"},
+      {line({"200", "260", "Western"}),
+       "glyphsmith: font family 'DejaVu Sans' at 200 points: character 0x* would be * pixels "
+       "wide, more than a Palm font's 127\n",
+       true},
+      {line({"40", "52", "Western"}),
+       "glyphsmith: font family 'DejaVu Sans' at 40 points takes * bytes in " + v2_name("0080") +
+           ", more than a Palm resource holds (65505)\n",
+       true},
+  };
+  for (const Refusal& c : cases) {
+    TempDir dir;
+    RunResult r = glyphsmith(dir, c.args);
+    std::string shown = testing::PrintToString(c.args);
+    EXPECT_EQ(r.status, 1) << shown;
+    EXPECT_EQ(r.out, "") << shown;
+    if (c.pattern)
+      EXPECT_TRUE(matches(r.err.c_str(), c.err.c_str())) << shown << "\n" << r.err;
+    else
+      EXPECT_EQ(r.err, c.err) << shown;
+    EXPECT_EQ(folder_names(dir.path), std::set<std::string>{}) << shown;
+  }
+}
+
+// A folder the program may not write in, as the system words it.
+TEST(Program, UnwritableFolderLeavesNothing) {
+  if (windows_build()) GTEST_SKIP() << "POSIX permissions";
+  TempDir dir;
+  std::string folder = "/sys";
+  int fd = open((folder + "/glyphsmith-probe").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  ASSERT_LT(fd, 0) << "/sys took a new file";
+  std::string why = std::strerror(errno);
+  std::set<std::string> before = folder_names(folder);
+  RunResult r = glyphsmith(dir, line({"-o", folder, "--id", "80", "12", "15.6", "Western"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "glyphsmith: cannot write in '" + folder + "': " + why + "\n");
+  EXPECT_EQ(folder_names(folder), before);
+}
+
+TEST(Program, HelpAndVersion) {
+  TempDir dir;
+  for (const char* help : {"-h", "--help"}) {
+    RunResult r = glyphsmith(dir, {help});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...");
+    EXPECT_EQ(r.err, "");
+  }
+  RunResult r = glyphsmith(dir, {"--version", "12"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "glyphsmith " GLYPHSMITH_VERSION "\n");
+  EXPECT_EQ(folder_names(dir.path), std::set<std::string>{});
+}
+
+std::string size_of(const TempDir& dir, const std::string& name) {
+  return std::to_string(read_file(dir.file(name)).size());
+}
+
+// Width and height from a PNG file's header.
+std::string png_size(const std::string& path) {
+  std::string png = read_file(path);
+  if (png.size() < 24 || png.compare(1, 3, "PNG") != 0) return "not a PNG";
+  auto be32 = [&png](size_t at) {
+    return std::to_string(
+        static_cast<uint8_t>(png[at]) << 24 | static_cast<uint8_t>(png[at + 1]) << 16 |
+        static_cast<uint8_t>(png[at + 2]) << 8 | static_cast<uint8_t>(png[at + 3]));
+  };
+  return be32(16) + " x " + be32(20);
+}
+
+// New fonts take the first free ID from 0080 up; --id names one and replaces.
+TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
+  TempDir dir;
+  write_file(dir.file(v2_name("0080")), "keep");
+  write_file(dir.file("NFNT0081.PNG"), "keep");
+  RunResult r = glyphsmith(dir, line({"12", "15.6", "Western"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  // 0x20..0xFF but the five bytes 1252 leaves undefined and DEL.
+  std::string what =
+      "DejaVu Sans 12 points, Western (code page 1252), "
+      "218 characters, ";
+  BitmapFont v1 = decoded(dir.file("NFNT0082.bin"));
+  std::string high = std::to_string(v1.rect_height) + " pixels high";
+  EXPECT_EQ(r.out, "NFNT0082.bin: " + what + high + ", 72 dpi, " + size_of(dir, "NFNT0082.bin") +
+                       " bytes\n" + v2_name("0082") + ": " + what + high + ", 72 and 144 dpi, " +
+                       size_of(dir, v2_name("0082")) +
+                       " bytes\nNFNT0082.png: preview at 72 and 144 dpi, " +
+                       png_size(dir.file("NFNT0082.png")) + " pixels\n");
+  EXPECT_EQ(read_file(dir.file(v2_name("0080"))), "keep");
+
+  r = glyphsmith(dir, line({"--id", "80", "--no-preview", "9", "11.7", "Western"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(folder_names(dir.path),
+            (std::set<std::string>{"NFNT0080.bin", v2_name("0080"), "NFNT0081.PNG", "NFNT0082.bin",
+                                   v2_name("0082"), "NFNT0082.png"}));
+  EXPECT_LT(decoded(dir.file(v2_name("0080"))).rect_height, v1.rect_height);
+}
+
+}  // namespace

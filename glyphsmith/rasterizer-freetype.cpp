@@ -1,0 +1,233 @@
+// The rasterizer on FreeType, with faces found through fontconfig and code
+// pages read through iconv.
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include <iconv.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "rasterizer.h"
+
+struct Rasterizer {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  std::string family;
+  bool symbol = false;
+  bool embolden = false;  // the family has no face as heavy as asked for
+  ~Rasterizer() {
+    if (face) FT_Done_Face(face);
+    if (library) FT_Done_FreeType(library);
+  }
+};
+
+void RasterizerDeleter::operator()(Rasterizer* r) const {
+  delete r;
+}
+
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+size_t edit_distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The installed family spelled as fontconfig spells it, matched without
+// regard to letter case among scalable faces; "" and the closest name when
+// there is none.
+std::string find_family(FcConfig* config, const std::string& wanted, std::string* closest) {
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+  FcFontSet* set = FcFontList(config, pattern, objects);
+  FcObjectSetDestroy(objects);
+  FcPatternDestroy(pattern);
+  std::string found, wanted_lower = lower(wanted);
+  size_t best = SIZE_MAX;
+  for (int i = 0; set && i < set->nfont && found.empty(); ++i) {
+    FcChar8* name = nullptr;
+    for (int n = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, n, &name) == FcResultMatch; ++n) {
+      std::string family = reinterpret_cast<const char*>(name);
+      std::string family_lower = lower(family);
+      if (family_lower == wanted_lower) {
+        found = family;
+        break;
+      }
+      size_t d = edit_distance(wanted_lower, family_lower);
+      // Ties go to the name first in alphabetical order, so the message is stable.
+      if (d < best || (d == best && family < *closest)) {
+        best = d;
+        *closest = family;
+      }
+    }
+  }
+  if (set) FcFontSetDestroy(set);
+  return found;
+}
+
+// Scales 100..900 (the OpenType weights) onto fontconfig's own.
+int fontconfig_weight(int weight) {
+  return FcWeightFromOpenTypeDouble(std::clamp(weight, 1, 1000)) + 0.5;
+}
+
+}  // namespace
+
+RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error) {
+  FcConfig* config = FcConfigGetCurrent();
+  if (!config) {
+    *error = "cannot read the font configuration";
+    return nullptr;
+  }
+  std::string closest;
+  std::string family = find_family(config, request.family, &closest);
+  if (family.empty()) {
+    *error = "no installed font family '" + request.family + "'";
+    if (!closest.empty()) *error += " (closest: '" + closest + "')";
+    return nullptr;
+  }
+
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddInteger(pattern, FC_WEIGHT, fontconfig_weight(request.weight));
+  FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(config, pattern, &result);
+  FcPatternDestroy(pattern);
+
+  FcChar8* file = nullptr;
+  int index = 0;
+  bool same_family = false;
+  FcChar8* name = nullptr;
+  for (int n = 0; match && FcPatternGetString(match, FC_FAMILY, n, &name) == FcResultMatch; ++n)
+    same_family = same_family || lower(reinterpret_cast<const char*>(name)) == lower(family);
+  if (!match || !same_family || FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch) {
+    if (match) FcPatternDestroy(match);
+    *error = "no installed font family '" + request.family + "'";
+    return nullptr;
+  }
+  FcPatternGetInteger(match, FC_INDEX, 0, &index);
+  std::string path = reinterpret_cast<const char*>(file);
+  FcPatternDestroy(match);
+
+  RasterizerPtr r(new Rasterizer);
+  r->family = family;
+  r->symbol = request.symbol;
+  if (FT_Init_FreeType(&r->library) != 0 ||
+      FT_New_Face(r->library, path.c_str(), index, &r->face)) {
+    *error = "cannot read the font file '" + path + "'";
+    return nullptr;
+  }
+  FT_Encoding encoding = request.symbol ? FT_ENCODING_MS_SYMBOL : FT_ENCODING_UNICODE;
+  if (FT_Select_Charmap(r->face, encoding) != 0) {
+    *error = "font family '" + family + "' has no " + (request.symbol ? "symbol" : "Unicode") +
+             " character map";
+    return nullptr;
+  }
+  if (FT_Set_Pixel_Sizes(r->face, 0, static_cast<FT_UInt>(pixels)) != 0) {
+    *error =
+        "font family '" + family + "' cannot be drawn " + std::to_string(pixels) + " pixels high";
+    return nullptr;
+  }
+  // A family without the style asked for is slanted or thickened here rather
+  // than shown upright or thin. fontconfig reports the style asked for even
+  // where the face lacks it, so the face itself says what it is.
+  if (request.italic && !(r->face->style_flags & FT_STYLE_FLAG_ITALIC)) {
+    FT_Matrix shear = {0x10000, 0x0366A, 0, 0x10000};  // about 12 degrees
+    FT_Set_Transform(r->face, &shear, nullptr);
+  }
+  const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(r->face, FT_SFNT_OS2));
+  int weight = os2 && os2->usWeightClass                   ? os2->usWeightClass
+               : r->face->style_flags & FT_STYLE_FLAG_BOLD ? 700
+                                                           : 400;
+  r->embolden = request.weight >= 600 && weight < 600;
+  return r;
+}
+
+std::string rasterizer_family(const Rasterizer& r) {
+  return r.family;
+}
+
+GlyphBitmap render_glyph(Rasterizer& r, uint32_t code) {
+  GlyphBitmap g;
+  FT_UInt index = FT_Get_Char_Index(r.face, code);
+  // Symbol maps put their characters at 0xF020..0xF0FF in most faces, at
+  // the byte codes themselves in some.
+  if (index == 0 && r.symbol && code < 0x100) index = FT_Get_Char_Index(r.face, 0xF000 | code);
+  if (index == 0) return g;
+  if (FT_Load_Glyph(r.face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) != 0) return g;
+  FT_GlyphSlot slot = r.face->glyph;
+  if (r.embolden) FT_GlyphSlot_Embolden(slot);
+  if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return g;
+  g.present = true;
+  g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+  g.left = slot->bitmap_left;
+  g.top = slot->bitmap_top;
+  g.width = static_cast<int>(slot->bitmap.width);
+  g.height = static_cast<int>(slot->bitmap.rows);
+  g.ink.assign(static_cast<size_t>(g.width) * g.height, 0);
+  const FT_Bitmap& b = slot->bitmap;
+  for (int y = 0; y < g.height; ++y) {
+    const unsigned char* row = b.buffer + static_cast<ptrdiff_t>(y) * b.pitch;
+    for (int x = 0; x < g.width; ++x) {
+      bool on =
+          b.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1 : row[x] >= 128;
+      g.ink[static_cast<size_t>(y) * g.width + x] = on;
+    }
+  }
+  return g;
+}
+
+bool code_page_to_unicode(int code_page, uint8_t byte, uint32_t* unicode) {
+  std::string name;
+  switch (code_page) {
+    case 10000:
+      name = "MACINTOSH";
+      break;
+    case 437:
+      name = "CP437";
+      break;
+    // glibc's CP874 is Windows' page (with the euro sign at 0x80), not TIS-620.
+    default:
+      name = "CP" + std::to_string(code_page);
+  }
+  iconv_t cd = iconv_open("UTF-32BE", name.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  char in[1] = {static_cast<char>(byte)};
+  unsigned char out[16];
+  char* in_p = in;
+  char* out_p = reinterpret_cast<char*>(out);
+  size_t in_left = 1, out_left = sizeof out;
+  bool ok = iconv(cd, &in_p, &in_left, &out_p, &out_left) != static_cast<size_t>(-1);
+  // Pages that compose letters with marks (1255, 1258) hold a letter back
+  // until they see what follows; the flush gives it up.
+  ok = ok && iconv(cd, nullptr, nullptr, &out_p, &out_left) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  if (!ok || sizeof out - out_left != 4) return false;
+  *unicode = uint32_t{out[0]} << 24 | uint32_t{out[1]} << 16 | uint32_t{out[2]} << 8 | out[3];
+  return true;
+}

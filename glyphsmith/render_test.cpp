@@ -1,0 +1,228 @@
+// Every character of the written fonts, as our decoder and FontForge read
+// them, against FreeType's own rendering of the same character, found on our
+// own path: fontconfig's fc-match for the file, iconv for the code page,
+// FreeType's monochrome renderer.
+#include <ft2build.h>
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include FT_FREETYPE_H
+
+#include <set>
+#include <utility>
+
+#include "bitmap_font.h"
+#include "fontforge.h"
+#include "run.h"
+
+namespace {
+
+using Ink = std::set<std::pair<int, int>>;  // (x right of the pen, y above the baseline)
+
+// A character by its code in the face's selected map, or a glyph by its index.
+Ink freetype_ink(FT_Face face, uint32_t unicode, FT_UInt index = 0) {
+  Ink ink;
+  if (index == 0) index = FT_Get_Char_Index(face, unicode);
+  EXPECT_EQ(FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO), 0);
+  const FT_GlyphSlot s = face->glyph;
+  for (unsigned y = 0; y < s->bitmap.rows; ++y)
+    for (unsigned x = 0; x < s->bitmap.width; ++x)
+      if (s->bitmap.buffer[y * s->bitmap.pitch + x / 8] & (0x80 >> (x % 8)))
+        ink.insert({s->bitmap_left + static_cast<int>(x), s->bitmap_top - static_cast<int>(y)});
+  return ink;
+}
+
+// The character's cell in a decoded image, as ink relative to the cell's left
+// edge and the baseline.
+Ink palm_ink(const BitmapFont& font, const FontImage& image, int c) {
+  Ink ink;
+  GlyphColumns cols = glyph_columns(font, image, c);
+  int scale = image.density / 72;
+  for (int y = 0; y < image.rows; ++y)
+    for (int x = 0; x < cols.width; ++x)
+      if (font_pixel(image, cols.x + x, y)) ink.insert({x, font.ascent * scale - y});
+  return ink;
+}
+
+Ink exported_ink(const ExportedStrike& strike, int c) {
+  Ink ink;
+  auto found = strike.glyphs.find(c);
+  if (found == strike.glyphs.end()) return ink;
+  for (size_t y = 0; y < found->second.rows.size(); ++y)
+    for (size_t x = 0; x < found->second.rows[y].size(); ++x)
+      if (found->second.rows[y][x] == '#')
+        ink.insert({static_cast<int>(x), strike.ascent - static_cast<int>(y)});
+  return ink;
+}
+
+Ink shifted(const Ink& ink, int dx) {
+  Ink out;
+  for (auto [x, y] : ink) out.insert({x + dx, y});
+  return out;
+}
+
+uint32_t unicode_of(const char* page, uint8_t byte) {
+  iconv_t cd = iconv_open("UTF-32LE", page);
+  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << page;
+  char in[1] = {static_cast<char>(byte)}, out[8];
+  char *ip = in, *op = out;
+  size_t il = 1, ol = sizeof out;
+  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) &&
+            iconv(cd, nullptr, nullptr, &op, &ol) != static_cast<size_t>(-1) && ol == 4;
+  iconv_close(cd);
+  if (!ok) return 0;
+  return static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8 |
+         static_cast<uint8_t>(out[2]) << 16;
+}
+
+struct FaceCase {
+  std::vector<std::string> options;
+  const char* charset;
+  const char* page;  // iconv's name
+  std::vector<std::string> family;
+  const char* face;   // the family as installed
+  const char* style;  // the face fontconfig should have chosen
+  const char* size;
+  int pixels[2];                                      // the em square at 72 and 144 dpi
+  std::vector<std::pair<uint8_t, uint32_t>> letters;  // byte, the letter it must be
+};
+
+TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
+  // clang-format off
+  const FaceCase cases[] = {
+      {{}, "Western", "CP1252", {"DejaVu", "Sans"}, "DejaVu Sans", "Book", "12", {12, 24},
+       {{0x41, 'A'}, {0xE9, 0xE9}}},
+      {{}, "Greek", "CP1253", {"DejaVu", "Sans"}, "DejaVu Sans", "Book", "10.5", {11, 21},
+       {{0xC1, 0x391}, {0xF9, 0x3C9}}},
+      {{}, "Cyrillic", "CP1251", {"DejaVu", "Serif"}, "DejaVu Serif", "Book", "9", {9, 18},
+       {{0xC0, 0x410}, {0xFF, 0x44F}}},
+      {{}, "EasternEurope", "CP1250", {"Liberation", "Sans"}, "Liberation Sans", "Regular", "14",
+       {14, 28}, {{0x8A, 0x160}, {0xE8, 0x10D}}},
+      {{"--bold"}, "Turkish", "CP1254", {"dejavu", "sans"}, "DejaVu Sans", "Bold", "12", {12, 24},
+       {{0xF0, 0x11F}}},
+      {{"--italic", "--weight", "400"}, "Western", "CP1252", {"Liberation", "Serif"},
+       "Liberation Serif", "Italic", "16", {16, 32}, {{0x80, 0x20AC}}},
+  };
+  // clang-format on
+  for (const FaceCase& c : cases) {
+    SCOPED_TRACE(std::string(c.charset) + " " + c.style);
+    TempDir dir;
+    std::vector<std::string> args{GLYPHSMITH_PROGRAM, "--no-preview"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), {c.size, "20", c.charset});
+    args.insert(args.end(), c.family.begin(), c.family.end());
+    RunResult r = run_command(args, RunOptions{dir.path, {}, 120});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string bytes = read_file(dir.file("nfnt0080.bin"));
+    BitmapFont font;
+    ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
+    ASSERT_EQ(font.images.size(), 2u);
+
+    RunResult match =
+        run_command({"fc-match", "-f", "%{file}", std::string(c.face) + ":style=" + c.style});
+    ASSERT_EQ(match.status, 0);
+    FT_Library library;
+    FT_Face face;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    ASSERT_EQ(FT_New_Face(library, match.out.c_str(), 0, &face), 0) << match.out;
+    EXPECT_EQ(std::string(c.face), face->family_name);
+    EXPECT_EQ(std::string(c.style), face->style_name);
+
+    FontForgeExport v2 = fontforge_export(bytes);
+    FontForgeExport v1 = fontforge_export(read_file(dir.file("NFNT0080.bin")));
+    ASSERT_EQ(v2.error, "");
+    ASSERT_EQ(v1.error, "");
+    ASSERT_EQ(v2.strikes.size(), 2u);
+    ASSERT_EQ(v1.strikes.size(), 1u);
+    EXPECT_EQ(v1.strikes[0].glyphs, v2.strikes[0].glyphs);
+
+    int drawn = 0;
+    std::vector<int> shifts(0x100);
+    for (int density : {0, 1}) {
+      const FontImage& image = font.images[static_cast<size_t>(density)];
+      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(c.pixels[density]));
+      for (int byte = 0x20; byte <= 0xFF; ++byte) {
+        uint32_t u = unicode_of(c.page, static_cast<uint8_t>(byte));
+        bool expected = u >= 0x20 && !(u >= 0x7F && u < 0xA0) && FT_Get_Char_Index(face, u) != 0;
+        EXPECT_EQ(font_has_char(font, byte), expected) << byte;
+        EXPECT_EQ(v2.strikes[static_cast<size_t>(density)].glyphs.count(byte), expected ? 1u : 0u)
+            << "FontForge's " << byte;
+        if (!expected || !font_has_char(font, byte)) continue;
+        drawn += density == 0;
+        Ink want = freetype_ink(face, u), got = palm_ink(font, image, byte);
+        // Ink left of the pen moves right into the cell by whole 72-dpi
+        // pixels, the same at both densities.
+        int shift = want.empty() || got.empty() ? 0 : got.begin()->first - want.begin()->first;
+        if (density == 0) shifts[static_cast<size_t>(byte)] = got.empty() ? -1 : shift;
+        if (density == 1 && !got.empty() && shifts[static_cast<size_t>(byte)] >= 0) {
+          EXPECT_EQ(shift, 2 * shifts[static_cast<size_t>(byte)]) << byte;
+        }
+        EXPECT_GE(shift, 0) << byte;
+        EXPECT_EQ(shifted(want, shift), got) << "byte " << byte << " at " << image.density;
+        const ExportedStrike& strike = v2.strikes[static_cast<size_t>(density)];
+        EXPECT_EQ(strike.ascent, font.ascent << density);
+        if (!strike.glyphs.count(byte)) continue;
+        EXPECT_EQ(strike.glyphs.at(byte).advance,
+                  glyph_columns(font, image, byte).advance << density)
+            << byte;
+        EXPECT_EQ(exported_ink(strike, byte), shifted(want, shift))
+            << "FontForge's byte " << byte << " at " << image.density;
+      }
+    }
+    EXPECT_GT(drawn, 150);
+    for (auto [byte, letter] : c.letters) EXPECT_EQ(unicode_of(c.page, byte), letter);
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+  }
+}
+
+// Symbol takes each byte from the face's symbol map. FontForge makes such a
+// face from DejaVu Sans in the Adobe Symbol encoding, where 'a' is alpha and
+// 'G' Gamma; a fontconfig setup of its own holds only that face.
+TEST(Render, SymbolSetFromTheFacesSymbolMap) {
+  TempDir fonts, out;
+  RunResult dejavu = run_command({"fc-match", "-f", "%{file}", "DejaVu Sans:style=Book"});
+  ASSERT_EQ(dejavu.status, 0);
+  RunResult made = run_command(
+      {"fontforge", "-lang=ff", "-c",
+       "Open($1); SetFontNames(\"SymbolicTest\", \"Symbolic Test\", \"Symbolic Test\"); "
+       "Reencode(\"symbol\"); Generate($2)",
+       dejavu.out, fonts.file("symbolic.ttf")},
+      RunOptions{fonts.path, {"HOME=" + fonts.path}, 120});
+  ASSERT_EQ(made.status, 0) << made.err;
+  write_file(fonts.file("fonts.conf"), "<?xml version=\"1.0\"?>\n<fontconfig><dir>" + fonts.path +
+                                           "</dir><cachedir>" + fonts.file("cache") +
+                                           "</cachedir></fontconfig>\n");
+  RunOptions options{out.path, {"FONTCONFIG_FILE=" + fonts.file("fonts.conf")}, 120};
+
+  RunResult r =
+      run_command({GLYPHSMITH_PROGRAM, "12", "15.6", "Symbol", "Symbolic", "Tst"}, options);
+  EXPECT_EQ(r.err,
+            "glyphsmith: no installed font family 'Symbolic Tst' (closest: 'Symbolic Test')\n");
+  r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "12", "15.6", "symbol", "Symbolic", "Test"},
+                  options);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string bytes = read_file(out.file("nfnt0080.bin"));
+  BitmapFont font;
+  ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
+
+  FT_Library library;
+  FT_Face face;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  ASSERT_EQ(FT_New_Face(library, fonts.file("symbolic.ttf").c_str(), 0, &face), 0);
+  for (int density : {0, 1}) {
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(12 << density));
+    const FontImage& image = font.images[static_cast<size_t>(density)];
+    for (auto [byte, name] :
+         {std::pair{'a', "alpha"}, {'G', "Gamma"}, {'p', "pi"}, {'0', "zero"}}) {
+      FT_UInt index = FT_Get_Name_Index(face, name);
+      ASSERT_NE(index, 0u) << name;
+      Ink want = freetype_ink(face, 0, index), got = palm_ink(font, image, byte);
+      ASSERT_FALSE(got.empty()) << name;
+      EXPECT_EQ(shifted(want, got.begin()->first - want.begin()->first), got) << name;
+    }
+  }
+  FT_Done_Face(face);
+  FT_Done_FreeType(library);
+}
+
+}  // namespace
