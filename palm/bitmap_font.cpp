@@ -187,12 +187,6 @@ std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
   return "";
 }
 
-bool font_pixel(const FontImage& image, int x, int y) {
-  if (x < 0 || y < 0 || x >= image.row_words * 16 || y >= image.rows) return false;
-  size_t at = (size_t(y) * image.row_words * 2) + size_t(x / 8);
-  return at < image.bits.size() && (image.bits[at] & (0x80 >> (x % 8))) != 0;
-}
-
 bool font_has_char(const BitmapFont& font, int c) {
   if (c < font.first_char || c > font.last_char) return false;
   size_t i = size_t(c - font.first_char);

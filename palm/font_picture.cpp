@@ -1,6 +1,7 @@
 #include "font_picture.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -37,10 +38,18 @@ void draw_glyph(Canvas* canvas, int x, int y, const FontImage& image, const Glyp
                 int scale, uint32_t ink) {
   auto [row0, row1] = visible(y, image.rows, scale, canvas->height);
   auto [col0, col1] = visible(x, g.width, scale, canvas->width);
+  // A run of ink along a row is one rectangle.
   for (int row = row0; row < row1; ++row)
-    for (int col = col0; col < col1; ++col)
-      if (font_pixel(image, g.x + col, row))
-        fill_rect(canvas, x + col * scale, y + row * scale, scale, scale, ink);
+    for (int col = col0; col < col1;) {
+      if (!font_pixel(image, g.x + col, row)) {
+        ++col;
+        continue;
+      }
+      int end = col + 1;
+      while (end < col1 && font_pixel(image, g.x + end, row)) ++end;
+      fill_rect(canvas, x + col * scale, y + row * scale, (end - col) * scale, scale, ink);
+      col = end;
+    }
 }
 
 // Pictures of a few flat greys compress best with no row filter, which is
@@ -54,6 +63,148 @@ void append_png(void* context, void* data, int size) {
   auto* out = static_cast<std::vector<uint8_t>*>(context);
   auto* bytes = static_cast<const uint8_t*>(data);
   out->insert(out->end(), bytes, bytes + size);
+}
+
+// A PNG chunk: length, type, data, and the CRC of type and data.
+constexpr auto kCrcTable = [] {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t n = 0; n < 256; ++n) {
+    uint32_t c = n;
+    for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    table[n] = c;
+  }
+  return table;
+}();
+
+void put_be32(std::vector<uint8_t>* out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(uint8_t(v >> shift));
+}
+
+void put_chunk(std::vector<uint8_t>* out, const char type[4], const uint8_t* data, size_t size) {
+  put_be32(out, uint32_t(size));
+  size_t start = out->size();
+  out->insert(out->end(), type, type + 4);
+  out->insert(out->end(), data, data + size);
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = start; i < out->size(); ++i)
+    crc = kCrcTable[(crc ^ (*out)[i]) & 0xFF] ^ (crc >> 8);
+  put_be32(out, crc ^ 0xFFFFFFFFu);
+}
+
+// Whether row y repeats row y - 1, as most rows of an enlarged picture do:
+// such a row is neither scanned nor packed again.
+bool repeats_row(const Canvas& canvas, int y) {
+  const size_t stride = size_t(canvas.width) * canvas.channels;
+  return y > 0 && memcmp(&canvas.pixels[size_t(y) * stride], &canvas.pixels[size_t(y - 1) * stride],
+                         stride) == 0;
+}
+
+// The canvas's colours, when there are at most 16: then a palette of 1, 2 or
+// 4 bits a pixel holds every pixel.
+bool few_colours(const Canvas& canvas, std::vector<uint32_t>* colours) {
+  colours->clear();
+  const size_t stride = size_t(canvas.width) * canvas.channels;
+  if (canvas.channels == 1) {
+    bool seen[256] = {};
+    for (int y = 0; y < canvas.height; ++y)
+      if (!repeats_row(canvas, y))
+        for (size_t i = 0; i < stride; ++i) seen[canvas.pixels[size_t(y) * stride + i]] = true;
+    for (int v = 0; v < 256; ++v)
+      if (seen[v]) colours->push_back(uint32_t(v) * 0x010101u);
+    return colours->size() <= 16;
+  }
+  for (int y = 0; y < canvas.height; ++y) {
+    if (repeats_row(canvas, y)) continue;
+    const uint8_t* p = &canvas.pixels[size_t(y) * stride];
+    uint32_t last = colours->empty() ? 0 : colours->back();
+    for (int x = 0; x < canvas.width; ++x, p += 3) {
+      uint32_t rgb = uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+      if (rgb == last || std::find(colours->begin(), colours->end(), rgb) != colours->end()) {
+        last = rgb;
+        continue;
+      }
+      if (colours->size() == 16) return false;
+      colours->push_back(last = rgb);
+    }
+  }
+  return true;
+}
+
+// One row of palette indices, 8 / depth to a byte, the first in the high bits.
+template <int depth>
+void pack_row(const Canvas& canvas, int y, const std::vector<uint32_t>& colours,
+              const uint8_t* grey_index, uint8_t* out) {
+  const uint8_t* p = &canvas.pixels[size_t(y) * canvas.width * canvas.channels];
+  auto index = [&](int x) -> unsigned {
+    if (canvas.channels == 1) return grey_index[p[x]];
+    const uint8_t* q = p + size_t(x) * 3;
+    uint32_t rgb = uint32_t{q[0]} << 16 | uint32_t{q[1]} << 8 | q[2];
+    return unsigned(std::find(colours.begin(), colours.end(), rgb) - colours.begin());
+  };
+  constexpr int per_byte = 8 / depth;
+  int x = 0;
+  for (; x + per_byte <= canvas.width; x += per_byte) {
+    unsigned byte = 0;
+    for (int k = 0; k < per_byte; ++k) byte = byte << depth | index(x + k);
+    *out++ = uint8_t(byte);
+  }
+  if (x < canvas.width) {
+    unsigned byte = 0;
+    for (int k = 0; k < per_byte; ++k)
+      byte = byte << depth | (x + k < canvas.width ? index(x + k) : 0);
+    *out = uint8_t(byte);
+  }
+}
+
+// A picture of a few flat colours as palette indices, several to a byte:
+// four to eight times fewer bytes to compress than grey or RGB, and a
+// smaller file.
+std::vector<uint8_t> encode_palette_png(const Canvas& canvas,
+                                        const std::vector<uint32_t>& colours) {
+  const int depth = colours.size() <= 2 ? 1 : colours.size() <= 4 ? 2 : 4;
+  const size_t row_bytes = (size_t(canvas.width) * depth + 7) / 8;
+  std::vector<uint8_t> rows((row_bytes + 1) * canvas.height);  // a filter byte (0, none) each
+  uint8_t grey_index[256] = {};
+  for (size_t i = 0; i < colours.size(); ++i) grey_index[colours[i] & 0xFF] = uint8_t(i);
+  for (int y = 0; y < canvas.height; ++y) {
+    uint8_t* out = &rows[size_t(y) * (row_bytes + 1) + 1];
+    if (repeats_row(canvas, y))
+      memcpy(out, out - (row_bytes + 1), row_bytes);
+    else if (depth == 1)
+      pack_row<1>(canvas, y, colours, grey_index, out);
+    else if (depth == 2)
+      pack_row<2>(canvas, y, colours, grey_index, out);
+    else
+      pack_row<4>(canvas, y, colours, grey_index, out);
+  }
+  int size = 0;
+  uint8_t* zlib =
+      stbi_zlib_compress(rows.data(), int(rows.size()), &size, stbi_write_png_compression_level);
+  std::vector<uint8_t> png;
+  if (!zlib) return png;
+  png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  const uint8_t header[13] = {uint8_t(canvas.width >> 24),
+                              uint8_t(canvas.width >> 16),
+                              uint8_t(canvas.width >> 8),
+                              uint8_t(canvas.width),
+                              uint8_t(canvas.height >> 24),
+                              uint8_t(canvas.height >> 16),
+                              uint8_t(canvas.height >> 8),
+                              uint8_t(canvas.height),
+                              uint8_t(depth),
+                              3 /* palette */,
+                              0,
+                              0,
+                              0};
+  put_chunk(&png, "IHDR", header, sizeof header);
+  std::vector<uint8_t> palette;
+  for (uint32_t c : colours)
+    palette.insert(palette.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+  put_chunk(&png, "PLTE", palette.data(), palette.size());
+  put_chunk(&png, "IDAT", zlib, size_t(size));
+  STBIW_FREE(zlib);
+  put_chunk(&png, "IEND", nullptr, 0);
+  return png;
 }
 
 }  // namespace
@@ -75,13 +226,17 @@ void fill_rect(Canvas* canvas, int x, int y, int width, int height, uint32_t col
   int x0 = std::max(0, x), x1 = std::min(canvas->width, x + width);
   int y0 = std::max(0, y), y1 = std::min(canvas->height, y + height);
   if (x0 >= x1 || y0 >= y1) return;
-  uint8_t rgb[3] = {uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour)};
-  if (canvas->channels == 1) rgb[0] = luminance(colour);
-  for (int row = y0; row < y1; ++row) {
-    uint8_t* p = &canvas->pixels[(size_t(row) * canvas->width + x0) * canvas->channels];
-    for (int col = x0; col < x1; ++col)
-      for (int i = 0; i < canvas->channels; ++i) *p++ = rgb[i];
+  // The first row pixel by pixel, the others copies of it.
+  const size_t stride = size_t(canvas->width) * canvas->channels;
+  const size_t span = size_t(x1 - x0) * canvas->channels;
+  uint8_t* first = &canvas->pixels[size_t(y0) * stride + size_t(x0) * canvas->channels];
+  if (canvas->channels == 1) {
+    memset(first, luminance(colour), span);
+  } else {
+    const uint8_t rgb[3] = {uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour)};
+    for (size_t i = 0; i < span; i += 3) memcpy(first + i, rgb, 3);
   }
+  for (int row = y0 + 1; row < y1; ++row) memcpy(first + size_t(row - y0) * stride, first, span);
 }
 
 uint32_t canvas_pixel(const Canvas& canvas, int x, int y) {
@@ -204,6 +359,8 @@ std::vector<uint8_t> encode_png(const Canvas& canvas) {
   if (canvas.width == 0 || canvas.height == 0 ||
       canvas.pixels.size() != size_t(canvas.width) * canvas.height * canvas.channels)
     return png;
+  std::vector<uint32_t> colours;
+  if (few_colours(canvas, &colours)) return encode_palette_png(canvas, colours);
   if (!stbi_write_png_to_func(append_png, &png, canvas.width, canvas.height, canvas.channels,
                               canvas.pixels.data(), canvas.width * canvas.channels))
     png.clear();

@@ -18,7 +18,9 @@ std::vector<std::string> read_png(const std::vector<uint8_t>& png) {
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, png.data(), png.size()))
     return {std::string("unreadable: ") + image.message};
-  std::vector<std::string> art = {image.format & PNG_FORMAT_FLAG_COLOR ? "rgb" : "grey"};
+  std::vector<std::string> art = {image.format & PNG_FORMAT_FLAG_COLORMAP ? "palette"
+                                  : image.format & PNG_FORMAT_FLAG_COLOR  ? "rgb"
+                                                                          : "grey"};
   image.format = PNG_FORMAT_RGB;
   std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
@@ -47,6 +49,13 @@ Canvas text(const BitmapFont& font, int image, std::string_view s, int scale, in
   return c;
 }
 
+// One pixel of each colour, left to right.
+Canvas row_of(const std::vector<uint32_t>& colours, int channels) {
+  Canvas c = make_canvas(int64_t(colours.size()), 1, channels, kPictureWhite);
+  for (size_t x = 0; x < colours.size(); ++x) fill_rect(&c, int(x), 0, 1, 1, colours[x]);
+  return c;
+}
+
 TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
   const BitmapFont v1 = tiny_font(false), v2 = tiny_font(true);
   struct Case {
@@ -57,14 +66,14 @@ TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
       // clang-format off
       {"missing B drawn as the box",
        [&] { return text(v1, 0, "ABC", 1, 1, kPictureInk); },
-       {"grey",
+       {"palette",
         ".#..###.##.",
         "#.#.#.#.#..",
         "###.#.#.#..",
         "#.#.###.##."}},
       {"72 dpi enlarged",
        [&] { return text(v1, 0, "A", 2, 1, kPictureInk); },
-       {"grey",
+       {"palette",
         "..##....",
         "..##....",
         "##..##..",
@@ -75,7 +84,7 @@ TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
         "##..##.."}},
       {"144 dpi image, advances doubled, in red",
        [&] { return text(v2, 1, "CA", 1, 3, 0xFF0000); },
-       {"rgb",
+       {"palette",
         ".rrr....rr....",
         "r......r..r...",
         "r.....r....r..",
@@ -86,7 +95,7 @@ TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
         ".rrr..r....r.."}},
       {"sample line at both densities, the same size",
        [&] { return draw_sample(v2, "AC", {.scale72 = 2, .channels = 1, .gap = 1}); },
-       {"grey",
+       {"palette",
         "..##....####..",
         "..##....####..",
         "##..##..##....",
@@ -110,7 +119,7 @@ TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
         ".............."}},
       {"sheet: present characters only, rows of codes without any left out",
        [&] { return draw_glyph_sheet(v1, {.scale72 = 1, .columns = 2, .channels = 1}); },
-       {"grey",
+       {"palette",
         "+++++++++++++++",
         "+......+......+",
         "+......+..#...+",
@@ -126,9 +135,55 @@ TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
         "+......+.##...+",
         "+......+......+",
         "+++++++++++++++"}},
+      {"five colours, four bits a pixel",
+       [&] { return row_of({kPictureWhite, kPictureInk, kPictureGrid, 0xFF0000, 0x00FF00}, 3); },
+       {"palette",
+        ".#+r?"}},
+      {"seventeen greys: more than a palette holds",
+       [&] {
+         std::vector<uint32_t> greys = {kPictureWhite, kPictureGrid};
+         for (uint32_t v = 0; v < 15; ++v) greys.push_back(v * 0x010101);
+         return row_of(greys, 1);
+       },
+       {"grey",
+        ".+#??????????????"}},
+      {"seventeen colours",
+       [&] {
+         std::vector<uint32_t> colours = {kPictureWhite, 0xFF0000};
+         for (uint32_t v = 0; v < 15; ++v) colours.push_back(v);
+         return row_of(colours, 3);
+       },
+       {"rgb",
+        ".r#??????????????"}},
       // clang-format on
   };
   for (const Case& c : cases) EXPECT_EQ(read_png(encode_png(c.draw())), c.want) << c.name;
+}
+
+// Every pixel comes back as drawn, whatever the PNG's depth: 1, 2 and 4-bit
+// palettes with rows ending inside a byte and rows repeated, and 8-bit grey
+// and RGB beyond 16 colours.
+TEST(FontPicture, EncodedPixelsReadBackAsDrawn) {
+  std::vector<Canvas> canvases;
+  for (int channels : {1, 3})
+    for (int colours : {2, 3, 5, 16, 17, 40}) {
+      Canvas c = make_canvas(37, 9, channels, kPictureWhite);
+      for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+          fill_rect(&c, x, y, 1, 1, uint32_t((x + y / 2 * 5) % colours) * 0x050301u);
+      canvases.push_back(std::move(c));
+    }
+  canvases.push_back(draw_glyph_sheet(tiny_font(true), {.scale72 = 3, .channels = 1}));
+  for (const Canvas& c : canvases) {
+    std::vector<uint8_t> png = encode_png(c);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+    image.format = c.channels == 1 ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    EXPECT_EQ(pixels, c.pixels) << c.width << " x " << c.height << " x " << c.channels;
+  }
 }
 
 TEST(FontPicture, SheetBlocksOfEachDensityHaveOneSize) {
