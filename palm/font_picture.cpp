@@ -43,18 +43,28 @@ void draw_glyph(Canvas* canvas, int x, int y, const FontImage& image, const Glyp
                 int scale, uint32_t ink) {
   auto [row0, row1] = visible(y, image.rows, scale, canvas->height);
   auto [col0, col1] = visible(x, g.width, scale, canvas->width);
-  // A run of ink along a row is one rectangle.
-  for (int row = row0; row < row1; ++row)
-    for (int col = col0; col < col1;) {
-      if (!font_pixel(image, g.x + col, row)) {
+  // Columns outside the image's rows have no ink (as font_pixel has it); the
+  // ones inside are read from the row's bytes directly.
+  const size_t row_bytes = size_t(std::max(0, image.row_words)) * 2;
+  col0 = int(std::max<int64_t>(col0, -int64_t{g.x}));
+  for (int row = row0; row < row1; ++row) {
+    size_t at = size_t(row) * row_bytes;
+    size_t held = at < image.bits.size() ? std::min(row_bytes, image.bits.size() - at) : 0;
+    const int end_col = int(std::min<int64_t>(col1, int64_t(held) * 8 - g.x));
+    const uint8_t* bits = held ? &image.bits[at] : nullptr;
+    auto on = [&](int col) { return (bits[(g.x + col) >> 3] & (0x80 >> ((g.x + col) & 7))) != 0; };
+    // A run of ink along a row is one rectangle.
+    for (int col = col0; col < end_col;) {
+      if (!on(col)) {
         ++col;
         continue;
       }
       int end = col + 1;
-      while (end < col1 && font_pixel(image, g.x + end, row)) ++end;
+      while (end < end_col && on(end)) ++end;
       fill_rect(canvas, x + col * scale, y + row * scale, (end - col) * scale, scale, ink);
       col = end;
     }
+  }
 }
 
 // Pictures of a few flat greys compress best with no row filter, which is

@@ -135,6 +135,17 @@ TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
         "+......+.##...+",
         "+......+......+",
         "+++++++++++++++"}},
+      {"bits cut short: rows without bytes have no ink",
+       [&] {
+         BitmapFont cut = v1;
+         cut.images[0].bits.resize(size_t(cut.images[0].row_words) * 2 * 2 + 1);
+         return text(cut, 0, "A", 1, 1, kPictureInk);
+       },
+       {"palette",
+        ".#..",
+        "#.#.",
+        "###.",
+        "...."}},
       {"five colours, four bits a pixel",
        [&] { return row_of({kPictureWhite, kPictureInk, kPictureGrid, 0xFF0000, 0x00FF00}, 3); },
        {"palette",
