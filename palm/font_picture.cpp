@@ -121,9 +121,21 @@ bool few_colours(const Canvas& canvas, std::vector<uint32_t>* colours) {
   const size_t stride = size_t(canvas.width) * canvas.channels;
   if (canvas.channels == 1) {
     bool seen[256] = {};
-    for (int y = 0; y < canvas.height; ++y)
-      if (!repeats_row(canvas, y))
-        for (size_t i = 0; i < stride; ++i) seen[canvas.pixels[size_t(y) * stride + i]] = true;
+    for (int y = 0; y < canvas.height; ++y) {
+      if (repeats_row(canvas, y)) continue;
+      // Eight pixels at a time; eight like the eight before hold no new grey.
+      const uint8_t* p = &canvas.pixels[size_t(y) * stride];
+      uint64_t last = 0;
+      size_t i = 0;
+      for (; i + 8 <= stride; i += 8) {
+        uint64_t eight;
+        memcpy(&eight, p + i, 8);
+        if (i > 0 && eight == last) continue;
+        last = eight;
+        for (size_t k = 0; k < 8; ++k) seen[p[i + k]] = true;
+      }
+      for (; i < stride; ++i) seen[p[i]] = true;
+    }
     for (int v = 0; v < 256; ++v)
       if (seen[v]) colours->push_back(uint32_t(v) * 0x010101u);
     return colours->size() <= 16;
@@ -159,6 +171,12 @@ void pack_row(const Canvas& canvas, int y, const std::vector<uint32_t>& colours,
   constexpr int per_byte = 8 / depth;
   int x = 0;
   for (; x + per_byte <= canvas.width; x += per_byte) {
+    // Grey pixels like the group before pack into the same byte.
+    if (canvas.channels == 1 && x > 0 && memcmp(p + x, p + x - per_byte, per_byte) == 0) {
+      *out = out[-1];
+      ++out;
+      continue;
+    }
     unsigned byte = 0;
     for (int k = 0; k < per_byte; ++k) byte = byte << depth | index(x + k);
     *out++ = uint8_t(byte);
