@@ -109,6 +109,16 @@ else
   if [ -x "$bin/prcdump" ]; then
     "$bin/prcdump" "$db" 2>&1 | grep -q hrStdFont || problem "the packaged prcdump does not list hrStdFont in remap.prc"
   fi
+  # The whole pipeline but the dialog: a font from an installed face, packed
+  # and read back.
+  if [ -x "$bin/glyphsmith" ] && [ -x "$bin/prcdump" ]; then
+    mkdir "$scratch/fonts"
+    "$bin/glyphsmith" -o "$scratch/fonts" --no-preview 9 11.7 Western DejaVu Sans >/dev/null ||
+      problem "the packaged glyphsmith failed on DejaVu Sans"
+    "$bin/prcbuild" "$scratch/fonts.prc" "DejaVu Sans" Font PGwk "$scratch"/fonts/{NFNT,nfnt}0080.bin &&
+      "$bin/prcdump" "$scratch/fonts.prc" | grep -q 'nfnt  0x0080 .* font v2: .* dpi 72 144$' ||
+      problem "the packaged programs' font package does not list a 72 and 144 dpi font"
+  fi
 fi
 
 echo "== Checking the Windows zip"
@@ -118,22 +128,13 @@ if [ ! -f "$zip" ]; then
   problem "$zip was not made; build/package holds: $(ls "$out")"
 else
   listing=$(unzip -Z1 "$zip")
-  windows_programs=()
-  for p in "${programs[@]}"; do
-    # glyphsmith draws with GDI on Windows; a tree without that builds none.
-    if [ "$p" = glyphsmith ] && [ ! -f glyphsmith/rasterizer-gdi.cpp ]; then
-      echo "NOTE: no glyphsmith.exe: this tree has no Windows rasterizer for it"
-      continue
-    fi
-    windows_programs+=("$p")
-  done
-  for path in "${windows_programs[@]/%/.exe}" "${windows_programs[@]/%/.txt}" README.md examples/tver0001.bin; do
+  for path in "${programs[@]/%/.exe}" "${programs[@]/%/.txt}" README.md examples/tver0001.bin; do
     case $path in *.txt) path=man/$path ;; esac
     grep -qxF "$top/$path" <<<"$listing" || problem "$zip does not hold $top/$path"
   done
   tree=$scratch/zip
   unzip -q "$zip" -d "$tree"
-  for p in "${windows_programs[@]}"; do
+  for p in "${programs[@]}"; do
     page=$tree/$top/man/$p.txt
     [ -f "$page" ] || continue
     grep -q '^SEE ALSO$' "$page" || problem "$p.txt is not a rendered manual page"
