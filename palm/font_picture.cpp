@@ -146,7 +146,8 @@ bool few_colours(const Canvas& canvas, std::vector<uint32_t>* colours) {
     uint32_t last = colours->empty() ? 0 : colours->back();
     for (int x = 0; x < canvas.width; ++x, p += 3) {
       uint32_t rgb = uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
-      if (rgb == last || std::find(colours->begin(), colours->end(), rgb) != colours->end()) {
+      if ((rgb == last && !colours->empty()) ||
+          std::find(colours->begin(), colours->end(), rgb) != colours->end()) {
         last = rgb;
         continue;
       }

@@ -160,12 +160,12 @@ TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
         ".+#??????????????"}},
       {"seventeen colours",
        [&] {
-         std::vector<uint32_t> colours = {kPictureWhite, 0xFF0000};
-         for (uint32_t v = 0; v < 15; ++v) colours.push_back(v);
+         std::vector<uint32_t> colours = {kPictureInk, 0xFF0000, kPictureWhite};
+         for (uint32_t v = 1; v < 15; ++v) colours.push_back(v);
          return row_of(colours, 3);
        },
        {"rgb",
-        ".r#??????????????"}},
+        "#r.??????????????"}},
       // clang-format on
   };
   for (const Case& c : cases) EXPECT_EQ(read_png(encode_png(c.draw())), c.want) << c.name;
