@@ -78,8 +78,6 @@ Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options = 
 Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background);
 
 // The canvas as the bytes of a PNG file; empty when it can't be encoded (an
-// empty canvas, or no memory). A canvas of at most 16 colours (a font's
-// pictures have two or three) is written with a palette of 1, 2 or 4 bits a
-// pixel, others as 8-bit grey or RGB like the canvas; readers see the same
-// pixels either way.
+// empty canvas, or no memory): 8-bit grey or RGB like the canvas, written by
+// stb_image_write.
 std::vector<uint8_t> encode_png(const Canvas& canvas);
