@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times one full glyphsmith run (DejaVu Sans 12 points, Western: both font
 # files and the preview) against a floor, a bare FreeType loop rendering the
-# same characters at both sizes, and prints the medians.
+# same characters at both sizes, and prints the medians and the
+# instructions of one run.
 # Usage: bench/glyphsmith.sh [runs]   (default 21)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +19,13 @@ font=$(fc-match -f '%{file}' 'DejaVu Sans:style=Book')
 out=build/bench/glyphsmith/out
 mkdir -p "$out"
 
+# Instructions of one run under callgrind: the same on every run, however
+# busy the machine.
+instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    awk '/Collected :/ { printf "%8.1f M instructions", $NF / 1e6 }'
+}
+
 # Medians over $runs runs of a command's wall time and CPU time (user +
 # system) in milliseconds; the CPU time holds still on a busy machine.
 median_ms() {
@@ -29,8 +37,11 @@ median_ms() {
   printf '%8.1f ms wall %8.1f ms CPU\n' "$wall" "$cpu"
 }
 
-printf '%-52s %s\n' "glyphsmith 12 15.6 Western DejaVu Sans" \
-  "$(median_ms build/bench/glyphsmith/glyphsmith -o "$out" --id 80 12 15.6 Western DejaVu Sans)"
-printf '%-52s %s\n' "the same with --no-preview" \
-  "$(median_ms build/bench/glyphsmith/glyphsmith -o "$out" --id 80 --no-preview 12 15.6 Western DejaVu Sans)"
-printf '%-52s %s\n' "floor: FreeType alone, 0x20..0xFF at 12 and 24 px" "$(median_ms "$floor" "$font" 12)"
+full=(build/bench/glyphsmith/glyphsmith -o "$out" --id 80 12 15.6 Western DejaVu Sans)
+bare=(build/bench/glyphsmith/glyphsmith -o "$out" --id 80 --no-preview 12 15.6 Western DejaVu Sans)
+printf '%-52s %s %s\n' "glyphsmith 12 15.6 Western DejaVu Sans" \
+  "$(median_ms "${full[@]}")" "$(instructions "${full[@]}")"
+printf '%-52s %s %s\n' "the same with --no-preview" \
+  "$(median_ms "${bare[@]}")" "$(instructions "${bare[@]}")"
+printf '%-52s %s %s\n' "floor: FreeType alone, 0x20..0xFF at 12 and 24 px" \
+  "$(median_ms "$floor" "$font" 12)" "$(instructions "$floor" "$font" 12)"

@@ -160,7 +160,8 @@ std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
                       static_cast<int8_t>(data[ow_at + 2 * i + 1])};
 
   // Images may come in any order but must not overlap one another or the
-  // tables: that also bounds what is copied by the size of the data.
+  // tables; all are checked before any is copied, so that what is copied is
+  // bounded by the size of the data.
   const int64_t tables_end = std::max(loc_at + 2 * (chars + 3), ow_at + 2 * (chars + 2));
   std::vector<std::pair<int64_t, int64_t>> spans;  // start, end
   for (const Record& r : records) {
@@ -174,20 +175,16 @@ std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
     if (is_font_v2(font) && r.offset < tables_end && bytes > 0)
       return dpi(r.density) + " overlaps the tables";
     spans.push_back({r.offset, r.offset + bytes});
-    image.bits.assign(data + r.offset, data + r.offset + bytes);
     font.images.push_back(std::move(image));
   }
-  std::sort(spans.begin(), spans.end());
-  for (size_t i = 1; i < spans.size(); ++i)
-    if (spans[i].first < spans[i - 1].second) return "images overlap";
+  std::vector<std::pair<int64_t, int64_t>> sorted = spans;
+  std::sort(sorted.begin(), sorted.end());
+  for (size_t i = 1; i < sorted.size(); ++i)
+    if (sorted[i].first < sorted[i - 1].second) return "images overlap";
+  for (size_t i = 0; i < spans.size(); ++i)
+    font.images[i].bits.assign(data + spans[i].first, data + spans[i].second);
   *result = std::move(font);
   return "";
-}
-
-bool font_pixel(const FontImage& image, int x, int y) {
-  if (x < 0 || y < 0 || x >= image.row_words * 16 || y >= image.rows) return false;
-  size_t at = (size_t(y) * image.row_words * 2) + size_t(x / 8);
-  return at < image.bits.size() && (image.bits[at] & (0x80 >> (x % 8))) != 0;
 }
 
 bool font_has_char(const BitmapFont& font, int c) {

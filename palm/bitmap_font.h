@@ -82,8 +82,13 @@ int16_t font_ow_t_loc(const BitmapFont& font);
 // Whether the font has character c (in first..last and not (-1, -1)).
 bool font_has_char(const BitmapFont& font, int c);
 
-// Whether pixel (x, y) of an image is set; false outside the image.
-bool font_pixel(const FontImage& image, int x, int y);
+// Whether pixel (x, y) of an image is set; false outside the image. Inline:
+// pictures ask for every pixel of every glyph.
+inline bool font_pixel(const FontImage& image, int x, int y) {
+  if (x < 0 || y < 0 || x >= image.row_words * 16 || y >= image.rows) return false;
+  size_t at = (size_t(y) * image.row_words * 2) + size_t(x / 8);
+  return at < image.bits.size() && (image.bits[at] & (0x80 >> (x % 8))) != 0;
+}
 
 // Where character c is drawn at an image's density: first column and width
 // in that image's pixels (the 72-dpi columns scaled by density / 72). A

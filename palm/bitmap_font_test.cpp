@@ -155,6 +155,18 @@ TEST(BitmapFont, RefusesCorruptFonts) {
   }
 }
 
+// Records that all point at one image would multiply it: refused before
+// anything is copied.
+TEST(BitmapFont, RefusesRecordsSharingAnImage) {
+  BitmapFont font = tiny_font(true);
+  font.images.assign(20000, font.images[0]);
+  std::string bytes = as_string(encode_font(font));
+  bytes.resize(bytes.size() - 8 * (font.images.size() - 1));
+  for (size_t i = 0; i < font.images.size(); ++i) bytes.replace(32 + 6 * i, 4, bytes, 32, 4);
+  BitmapFont got;
+  EXPECT_EQ(decode(bytes, &got), "images overlap");
+}
+
 // No prefix of a font is a font, and no byte changed anywhere reads out of
 // bounds (the sanitizer build watches this one).
 TEST(BitmapFont, RefusesEveryPrefixAndSurvivesEveryByte) {

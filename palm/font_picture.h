@@ -78,5 +78,6 @@ Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options = 
 Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background);
 
 // The canvas as the bytes of a PNG file; empty when it can't be encoded (an
-// empty canvas, or no memory).
+// empty canvas, or no memory): 8-bit grey or RGB like the canvas, written by
+// stb_image_write.
 std::vector<uint8_t> encode_png(const Canvas& canvas);

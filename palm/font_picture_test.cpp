@@ -126,9 +126,45 @@ TEST(FontPicture, DrawsAsAPalmWouldAndReadsBackThroughLibpng) {
         "+......+.##...+",
         "+......+......+",
         "+++++++++++++++"}},
+      {"bits cut short: rows without bytes have no ink",
+       [&] {
+         BitmapFont cut = v1;
+         cut.images[0].bits.resize(size_t(cut.images[0].row_words) * 2 * 2 + 1);
+         return text(cut, 0, "A", 1, 1, kPictureInk);
+       },
+       {"grey",
+        ".#..",
+        "#.#.",
+        "###.",
+        "...."}},
       // clang-format on
   };
   for (const Case& c : cases) EXPECT_EQ(read_png(encode_png(c.draw())), c.want) << c.name;
+}
+
+// Every pixel comes back as drawn, grey or RGB, with few colours or many,
+// rows repeated or not.
+TEST(FontPicture, EncodedPixelsReadBackAsDrawn) {
+  std::vector<Canvas> canvases;
+  for (int channels : {1, 3})
+    for (int colours : {2, 3, 5, 16, 17, 40}) {
+      Canvas c = make_canvas(37, 9, channels, kPictureWhite);
+      for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+          fill_rect(&c, x, y, 1, 1, uint32_t((x + y / 2 * 5) % colours) * 0x050301u);
+      canvases.push_back(std::move(c));
+    }
+  canvases.push_back(draw_glyph_sheet(tiny_font(true), {.scale72 = 3, .channels = 1}));
+  for (const Canvas& c : canvases) {
+    std::vector<uint8_t> png = encode_png(c);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+    image.format = c.channels == 1 ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    EXPECT_EQ(pixels, c.pixels) << c.width << " x " << c.height << " x " << c.channels;
+  }
 }
 
 TEST(FontPicture, SheetBlocksOfEachDensityHaveOneSize) {

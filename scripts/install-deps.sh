@@ -7,15 +7,15 @@ packages=()
 for task in "$@"; do
   case "$task" in
     build) packages+=(cmake make g++ pkg-config libgtk-3-dev perl libpalm-perl
-                     libfreetype-dev libfontconfig-dev libpng-dev libstb-dev fonts-dejavu-core fontconfig scdoc) ;;
+                     libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libstb-dev fonts-dejavu-core fontconfig scdoc) ;;
     test) packages+=(cmake make g++ pkg-config libgtk-3-dev libgtest-dev perl libpalm-perl
                      xvfb xdotool xauth fonts-dejavu-core fontconfig
-                     libfreetype-dev libfontconfig-dev libpng-dev libstb-dev fonts-liberation2
+                     libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libstb-dev fonts-liberation2
                      fontforge-nox txt2pdbdoc scdoc man-db groff-base) ;;
     windows) packages+=(cmake make g++-mingw-w64-x86-64 googletest libstb-dev wine wine64 libxrender1 xvfb xdotool
                         fonts-dejavu-core fonts-liberation2 fontconfig fontforge-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    bench) packages+=(time perl libpalm-perl) ;;
+    bench) packages+=(time perl libpalm-perl valgrind) ;;
     package) packages+=(scdoc man-db groff-base dpkg-dev file zip unzip) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
   esac
