@@ -1,16 +1,10 @@
 #include "program.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <future>
 #include <string>
@@ -18,6 +12,7 @@
 #include <vector>
 
 #include "run.h"
+#include "xserver.h"
 
 namespace {
 
@@ -74,72 +69,10 @@ class Dialog : public testing::Test {
     ASSERT_EQ(mkdir(dir_.file("bin").c_str(), 0755), 0);
     write_file(dir_.file("bin/_glyphsmith"), fake_generator);
     ASSERT_EQ(chmod(dir_.file("bin/_glyphsmith").c_str(), 0755), 0);
-    start_server();
+    ASSERT_TRUE(server_.running()) << server_.error();
   }
 
-  void TearDown() override { stop_server(); }
-
-  void stop_server() {
-    if (server_ > 0) {
-      kill(server_, SIGTERM);
-      waitpid(server_, nullptr, 0);
-      server_ = -1;
-    }
-  }
-
-  // Xvfb picks a free display itself and tells us its number. Two servers
-  // starting at once can both claim a number, and the loser removes the
-  // winner's socket as it moves on: so the test processes start their servers
-  // one at a time (a lock on this test program), and a display that does not
-  // answer, taken by some other server, is tried again.
-  void start_server() {
-    int lock = open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(lock, 0);
-    while (flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      launch_server();
-      if (!display_.empty() &&
-          run_command({"xdotool", "getdisplaygeometry"}, RunOptions{"", environment(), 30})
-                  .status == 0)
-        break;
-      stop_server();
-      std::this_thread::sleep_for(std::chrono::milliseconds(100 + 100 * attempt));
-    }
-    close(lock);
-    ASSERT_GT(server_, 0) << "Xvfb did not start";
-  }
-
-  void launch_server() {
-    display_.clear();
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    server_ = fork();
-    if (server_ < 0) return;
-    if (server_ == 0) {
-      int devnull = open("/dev/null", O_RDWR);
-      dup2(devnull, 0);
-      dup2(devnull, 1);
-      dup2(devnull, 2);
-      close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-             "1024x768x24", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    char c;
-    while (poll(&p, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
-  }
-
-  std::vector<std::string> environment() const {
-    return {"DISPLAY=" + display_, "GDK_BACKEND=x11", "WAYLAND_DISPLAY", "NO_AT_BRIDGE=1",
-            "GTK_THEME", "ASAN_OPTIONS=detect_leaks=0"};
-  }
+  std::vector<std::string> environment() const { return server_.environment(); }
 
   std::future<RunResult> start_fontpick(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), FONTPICK_PROGRAM);
@@ -185,8 +118,7 @@ class Dialog : public testing::Test {
   }
 
   TempDir dir_;
-  pid_t server_ = -1;
-  std::string display_;
+  XServer server_;
 };
 
 TEST_F(Dialog, ConfirmRunsGeneratorWithChosenFont) {

@@ -4,13 +4,9 @@
 
 #include <string>
 
-namespace {
+#include "palm_bytes.h"
 
-std::string be(uint32_t value, int width) {
-  std::string bytes;
-  for (int i = width - 1; i >= 0; --i) bytes += static_cast<char>(value >> (8 * i));
-  return bytes;
-}
+namespace {
 
 std::string header(const std::string& name, unsigned attributes, unsigned count) {
   std::string h = name + std::string(32 - name.size(), '\0');

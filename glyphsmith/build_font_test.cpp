@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "run.h"
+
 namespace {
 
 // A glyph from rows of '#' (ink) and '.', its top `top` pixels above the baseline.
@@ -16,16 +18,6 @@ GlyphBitmap glyph(int advance, int left, int top, std::vector<std::string> rows)
   for (const std::string& row : rows)
     for (char c : row) g.ink.push_back(c == '#');
   return g;
-}
-
-std::string hex(const std::vector<uint8_t>& bytes) {
-  std::string s;
-  char pair[4];
-  for (uint8_t b : bytes) {
-    std::snprintf(pair, sizeof pair, s.empty() ? "%02x" : " %02x", b);
-    s += pair;
-  }
-  return s;
 }
 
 // 'A' sits on the pen; 'B' is missing; 'C' reaches one pixel left of the pen

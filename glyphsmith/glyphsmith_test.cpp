@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
-#include <sstream>
 
 #include "bitmap_font.h"
 #include "run.h"
@@ -20,39 +19,20 @@
 
 namespace {
 
-std::set<std::string> folder_names(const std::string& path) {
-  std::set<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(path))
-    names.insert(e.path().filename().string());
-  return names;
-}
-
 // GLYPHSMITH may name another build to run instead (a command prefix such as
 // "wine .../glyphsmith.exe").
 std::vector<std::string> command_prefix() {
-  const char* env = getenv("GLYPHSMITH");
-  std::istringstream words(env && *env ? env : GLYPHSMITH_PROGRAM);
-  std::vector<std::string> prefix;
-  for (std::string w; words >> w;) prefix.push_back(w);
-  return prefix;
+  return program_command("GLYPHSMITH", GLYPHSMITH_PROGRAM);
 }
 
 bool windows_build() {
-  const std::string last = command_prefix().back();
-  return last.size() > 4 && last.substr(last.size() - 4) == ".exe";
+  return runs_under_wine(command_prefix());
 }
 
 // The version 2 font's file: Windows folders ignore letter case, where
 // nfntxxxx.bin would be NFNTxxxx.bin.
 std::string v2_name(const std::string& id) {
   return "nfnt" + id + (windows_build() ? "-2" : "") + ".bin";
-}
-
-std::string without_cr(const std::string& text) {
-  std::string lf;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
-  return lf;
 }
 
 RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {

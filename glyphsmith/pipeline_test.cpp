@@ -1,90 +1,19 @@
 // The whole road: fontpick's dialog on a private X server, confirmed with
 // Return, starts the built generator as bin/_glyphsmith; prcbuild packs what
 // it wrote with a remap resource; Palm::PDB reads the package back.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <future>
 #include <thread>
 
 #include "bitmap_font.h"
 #include "run.h"
+#include "xserver.h"
 
 namespace {
-
-// Xvfb picks a free display and tells us its number; servers start one at a
-// time (a lock on this test program) so two cannot claim the same number.
-class XServer {
- public:
-  XServer() {
-    int lock = open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
-    while (lock >= 0 && flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    for (int attempt = 0; attempt < 5 && display_.empty(); ++attempt) {
-      launch();
-      if (!display_.empty() &&
-          run_command({"xdotool", "getdisplaygeometry"}, RunOptions{"", environment(), 30})
-                  .status == 0)
-        break;
-      stop();
-      std::this_thread::sleep_for(std::chrono::milliseconds(100 + 100 * attempt));
-    }
-    if (lock >= 0) close(lock);
-  }
-  ~XServer() { stop(); }
-
-  bool running() const { return pid_ > 0 && !display_.empty(); }
-
-  std::vector<std::string> environment() const {
-    return {"DISPLAY=" + display_, "GDK_BACKEND=x11", "WAYLAND_DISPLAY",
-            "NO_AT_BRIDGE=1",      "GTK_THEME",       "ASAN_OPTIONS=detect_leaks=0"};
-  }
-
- private:
-  void launch() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      int devnull = open("/dev/null", O_RDWR);
-      dup2(devnull, 0);
-      dup2(devnull, 1);
-      dup2(devnull, 2);
-      close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-             "1024x768x24", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    char c;
-    while (pid_ > 0 && poll(&p, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
-  }
-
-  void stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-    display_.clear();
-  }
-
-  pid_t pid_ = -1;
-  std::string display_;
-};
 
 // Starts fontpick and presses Return in its dialog until it ends: under load
 // the dialog may map late or miss a key while it fills its font list.
@@ -117,7 +46,7 @@ RunResult confirm_dialog(const XServer& x, const std::string& folder,
 
 TEST(Pipeline, FontpickGlyphsmithPrcbuild) {
   XServer x;
-  ASSERT_TRUE(x.running()) << "Xvfb did not start";
+  ASSERT_TRUE(x.running()) << x.error();
   TempDir dir;
   ASSERT_EQ(mkdir(dir.file("bin").c_str(), 0755), 0);
   ASSERT_EQ(symlink(GLYPHSMITH_PROGRAM, dir.file("bin/_glyphsmith").c_str()), 0);

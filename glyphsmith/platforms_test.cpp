@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <set>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,11 +17,7 @@
 namespace {
 
 std::vector<std::string> other_build() {
-  const char* env = getenv("GLYPHSMITH");
-  std::istringstream words(env ? env : "");
-  std::vector<std::string> prefix;
-  for (std::string w; words >> w;) prefix.push_back(w);
-  return prefix;
+  return env_command("GLYPHSMITH");
 }
 
 // The version 2 font a run wrote into the folder, and its bytes.

@@ -12,10 +12,6 @@
 
 namespace {
 
-std::string as_string(const std::vector<uint8_t>& bytes) {
-  return {bytes.begin(), bytes.end()};
-}
-
 std::string decode(const std::string& bytes, BitmapFont* font) {
   return decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), font);
 }

@@ -16,12 +16,7 @@
 namespace {
 
 struct Output : testing::Test {
-  std::set<std::string> listing() {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path))
-      names.insert(e.path().filename().string());
-    return names;
-  }
+  std::set<std::string> listing() { return folder_names(dir.path); }
   TempDir dir;
 };
 

@@ -29,17 +29,11 @@ using namespace std::string_literals;
 namespace {
 
 std::vector<std::string> command_prefix() {
-  const char* env = getenv("PRCBUILD");
-  if (!env || !*env) return {PRCBUILD_PATH};
-  std::istringstream words(env);
-  std::vector<std::string> prefix;
-  for (std::string w; words >> w;) prefix.push_back(w);
-  return prefix;
+  return program_command("PRCBUILD", PRCBUILD_PATH);
 }
 
 bool windows_build() {
-  const std::string last = command_prefix().back();
-  return last.size() > 4 && last.substr(last.size() - 4) == ".exe";
+  return runs_under_wine(command_prefix());
 }
 
 // The program name as the program itself sees it, for the usage text.
@@ -107,16 +101,9 @@ struct Prcbuild : testing::Test {
     RunResult r = run_command(argv, {dir.path, std::move(env), 300});
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ("", r.out) << "standard output is never written";
+    // Standard error is a text stream on Windows: each line ends in CR LF there.
     if (windows_build()) r.err = without_cr(r.err);
     return r;
-  }
-
-  // Standard error is a text stream on Windows: each line ends in CR LF there.
-  static std::string without_cr(const std::string& text) {
-    std::string lf;
-    for (size_t i = 0; i < text.size(); ++i)
-      if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
-    return lf;
   }
 
   // The output file's bytes, with the two clock fields checked and zeroed.
@@ -128,12 +115,7 @@ struct Prcbuild : testing::Test {
     return file;
   }
 
-  std::set<std::string> listing() {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path))
-      names.insert(e.path().lexically_relative(dir.path).string());
-    return names;
-  }
+  std::set<std::string> listing() { return tree_names(dir.path); }
 
   TempDir dir;
 };

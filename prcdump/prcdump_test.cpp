@@ -4,10 +4,8 @@
 // to run instead (a command prefix such as "wine .../prcdump.exe").
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,25 +20,11 @@ using namespace std::string_literals;
 namespace {
 
 std::vector<std::string> command_prefix() {
-  const char* env = getenv("PRCDUMP");
-  if (!env || !*env) return {PRCDUMP_PATH};
-  std::istringstream words(env);
-  std::vector<std::string> prefix;
-  for (std::string w; words >> w;) prefix.push_back(w);
-  return prefix;
+  return program_command("PRCDUMP", PRCDUMP_PATH);
 }
 
 bool windows_build() {
-  const std::string last = command_prefix().back();
-  return last.size() > 4 && last.substr(last.size() - 4) == ".exe";
-}
-
-// Text streams end their lines in CR LF on Windows.
-std::string without_cr(const std::string& text) {
-  std::string lf;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
-  return lf;
+  return runs_under_wine(command_prefix());
 }
 
 // A database laid out field by field: header, the given entry list, the rest.
@@ -63,6 +47,7 @@ struct Prcdump : testing::Test {
     env.insert(env.begin(), "TZ=UTC0");
     RunResult r = run_command(argv, {dir.path, env, 300});
     EXPECT_FALSE(r.timed_out);
+    // Text streams end their lines in CR LF on Windows.
     r.out = without_cr(r.out);
     r.err = without_cr(r.err);
     return r;
@@ -75,12 +60,8 @@ struct Prcdump : testing::Test {
 
   // Names of the files in a folder, sorted, hidden ones included.
   std::string files_in(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.file(folder)))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
     std::string s;
-    for (const std::string& n : names) s += (s.empty() ? "" : " ") + n;
+    for (const std::string& n : folder_names(dir.file(folder))) s += (s.empty() ? "" : " ") + n;
     return s;
   }
 
@@ -459,10 +440,6 @@ TEST_F(Prcdump, Txt2pdbdocBook) {
   r = run({"packed.pdb"});
   EXPECT_EQ(0, r.status);
   EXPECT_NE(std::string::npos, r.out.find("entries:      4\n")) << r.out;
-}
-
-std::string as_string(const std::vector<uint8_t>& bytes) {
-  return {bytes.begin(), bytes.end()};
 }
 
 // Fonts in resources and in records are described in the listing and drawn

@@ -99,6 +99,31 @@ RunResult run_command(const std::vector<std::string>& argv, const RunOptions& op
   return result;
 }
 
+std::vector<std::string> env_command(const char* env_name) {
+  const char* env = getenv(env_name);
+  std::istringstream words(env ? env : "");
+  std::vector<std::string> command;
+  for (std::string w; words >> w;) command.push_back(w);
+  return command;
+}
+
+std::vector<std::string> program_command(const char* env_name, const char* built_path) {
+  std::vector<std::string> command = env_command(env_name);
+  if (command.empty()) command.push_back(built_path);
+  return command;
+}
+
+bool runs_under_wine(const std::vector<std::string>& command) {
+  return !command.empty() && command.back().size() > 4 && command.back().ends_with(".exe");
+}
+
+std::string without_cr(const std::string& text) {
+  std::string lf;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') lf += text[i];
+  return lf;
+}
+
 TempDir::TempDir() {
   const char* base = getenv("TMPDIR");
   std::string templ = std::string(base && *base ? base : "/tmp") + "/pft-test-XXXXXX";
@@ -131,6 +156,20 @@ bool file_exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+std::set<std::string> folder_names(const std::string& path) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(path))
+    names.insert(e.path().filename().string());
+  return names;
+}
+
+std::set<std::string> tree_names(const std::string& path) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(path))
+    names.insert(e.path().lexically_relative(path).string());
+  return names;
+}
+
 std::string hex(const std::string& bytes) {
   std::string s;
   char pair[4];
@@ -139,4 +178,12 @@ std::string hex(const std::string& bytes) {
     s += pair;
   }
   return s;
+}
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+  return hex(as_string(bytes));
+}
+
+std::string as_string(const std::vector<uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
 }

@@ -2,6 +2,8 @@
 // look at what it left behind. Not part of either tool.
 #pragma once
 
+#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,20 @@ struct RunOptions {
 // closed, collecting both output streams.
 RunResult run_command(const std::vector<std::string>& argv, const RunOptions& options = {});
 
+// The words of the command in the environment variable env_name, which may
+// name another build to test ("wine build/prcbuild.exe"); none when it is
+// unset or empty.
+std::vector<std::string> env_command(const char* env_name);
+
+// env_command(env_name), or else the program built beside the tests.
+std::vector<std::string> program_command(const char* env_name, const char* built_path);
+
+// Whether the command runs a Windows build: its last word names an .exe.
+bool runs_under_wine(const std::vector<std::string>& command);
+
+// Text with each CR LF, as a Windows text stream ends its lines, made LF.
+std::string without_cr(const std::string& text);
+
 // A fresh directory under TMPDIR, removed with everything in it by the destructor.
 struct TempDir {
   TempDir();
@@ -36,5 +52,13 @@ std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
 
+// The names in a folder, hidden ones included.
+std::set<std::string> folder_names(const std::string& path);
+// Everything beneath a folder, as paths relative to it.
+std::set<std::string> tree_names(const std::string& path);
+
 // Bytes written as hex pairs separated by spaces, for readable comparisons.
 std::string hex(const std::string& bytes);
+std::string hex(const std::vector<uint8_t>& bytes);
+
+std::string as_string(const std::vector<uint8_t>& bytes);
