@@ -780,7 +780,7 @@ TEST_F(PrcbuildPosix, SignalsLeaveNoTemporary) {
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        execv(argv[0], argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
       }
       // The first file made in the folder is the temporary one.
