@@ -40,7 +40,7 @@ RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {
   argv.insert(argv.end(), args.begin(), args.end());
   RunResult r = run_command(argv, RunOptions{dir.path, {}, 120});
   r.out = without_cr(r.out);
-  r.err = without_cr(r.err);
+  r.err = from_wine(r.err);
   return r;
 }
 

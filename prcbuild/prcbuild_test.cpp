@@ -102,7 +102,7 @@ struct Prcbuild : testing::Test {
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ("", r.out) << "standard output is never written";
     // Standard error is a text stream on Windows: each line ends in CR LF there.
-    if (windows_build()) r.err = without_cr(r.err);
+    if (windows_build()) r.err = from_wine(r.err);
     return r;
   }
 

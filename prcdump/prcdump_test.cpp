@@ -50,7 +50,7 @@ struct Prcdump : testing::Test {
     EXPECT_FALSE(r.timed_out);
     // Text streams end their lines in CR LF on Windows.
     r.out = without_cr(r.out);
-    r.err = without_cr(r.err);
+    r.err = from_wine(r.err);
     return r;
   }
 

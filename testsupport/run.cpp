@@ -124,6 +124,17 @@ std::string without_cr(const std::string& text) {
   return lf;
 }
 
+std::string from_wine(const std::string& text) {
+  std::string kept, lf = without_cr(text);
+  for (size_t start = 0; start < lf.size();) {
+    size_t end = lf.find('\n', start);
+    end = end == std::string::npos ? lf.size() : end + 1;
+    if (lf.compare(start, 6, "wine: ") != 0) kept.append(lf, start, end - start);
+    start = end;
+  }
+  return kept;
+}
+
 TempDir::TempDir() {
   const char* base = getenv("TMPDIR");
   std::string templ = std::string(base && *base ? base : "/tmp") + "/pft-test-XXXXXX";

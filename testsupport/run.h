@@ -38,6 +38,11 @@ bool runs_under_wine(const std::vector<std::string>& command);
 // Text with each CR LF, as a Windows text stream ends its lines, made LF.
 std::string without_cr(const std::string& text);
 
+// A Windows program's standard error as run under wine: CR LF as LF, and
+// without the lines wine itself adds ("wine: ..."), which none of the
+// programs prints; a crash of the program still shows in its status.
+std::string from_wine(const std::string& text);
+
 // A fresh directory under TMPDIR, removed with everything in it by the destructor.
 struct TempDir {
   TempDir();
