@@ -766,7 +766,7 @@ TEST_F(PrcbuildPosix, SignalsLeaveNoTemporary) {
 
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     bool caught = false;
-    for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+    for (int attempt = 0; attempt < 10 && !caught; ++attempt) {
       int watch = inotify_init1(IN_CLOEXEC);
       ASSERT_GE(watch, 0);
       ASSERT_GE(inotify_add_watch(watch, dir.path.c_str(), IN_CREATE), 0);
@@ -791,10 +791,16 @@ TEST_F(PrcbuildPosix, SignalsLeaveNoTemporary) {
       if (created) {
         kill(pid, SIGSTOP);
         waitpid(pid, &status, WUNTRACED);
-        caught = WIFSTOPPED(status);
+        // On a busy machine the stop may come only after the temporary file
+        // has taken the output's place; such a run is let finish and tried again.
+        caught = WIFSTOPPED(status) && listing().size() == before.size() + 1;
+        if (WIFSTOPPED(status) && !caught) {
+          kill(pid, SIGCONT);
+          waitpid(pid, &status, 0);
+          EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        }
       }
       if (caught) {
-        EXPECT_EQ(before.size() + 1, listing().size()) << "no temporary file while writing";
         kill(pid, signal_number);
         kill(pid, SIGCONT);
         waitpid(pid, &status, 0);
