@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "name_distance.h"
 #include "rasterizer.h"
 
 struct Rasterizer {
@@ -39,21 +40,6 @@ std::string lower(std::string s) {
   return s;
 }
 
-size_t edit_distance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 // The installed family spelled as fontconfig spells it, matched without
 // regard to letter case among scalable faces; "" and the closest name when
 // there is none.
@@ -75,7 +61,7 @@ std::string find_family(FcConfig* config, const std::string& wanted, std::string
         found = family;
         break;
       }
-      size_t d = edit_distance(wanted_lower, family_lower);
+      size_t d = name_distance(wanted_lower, family_lower, [](char c) { return c; });
       // Ties go to the name first in alphabetical order, so the message is stable.
       if (d < best || (d == best && family < *closest)) {
         best = d;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "name_distance.h"
 #include "rasterizer.h"
 
 struct Rasterizer {
@@ -71,24 +72,6 @@ std::vector<std::wstring> installed_families(HDC dc) {
   return families;
 }
 
-// Edits (insert, delete, replace a character, letter case aside) that turn
-// one name into the other.
-size_t name_distance(const std::wstring& a, const std::wstring& b) {
-  auto lower = [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); };
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      size_t replaced = diagonal + (lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1);
-      diagonal = row[j];
-      row[j] = std::min({replaced, row[j] + 1, row[j - 1] + 1});
-    }
-  }
-  return row[b.size()];
-}
-
 std::string not_installed(HDC dc, const std::string& family) {
   std::string message = "no installed font family '" + family + "'";
   std::wstring wanted = widen(family);
@@ -98,7 +81,7 @@ std::string not_installed(HDC dc, const std::string& family) {
   // is the same from run to run.
   std::vector<std::wstring> families = installed_families(dc);
   for (const std::wstring& name : families) {
-    size_t d = name_distance(wanted, name);
+    size_t d = name_distance(wanted, name, [](wchar_t c) { return towlower(c); });
     if (!closest || d < best) closest = &name, best = d;
   }
   if (closest) message += " (closest: '" + narrow(*closest) + "')";
