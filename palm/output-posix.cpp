@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "output.h"
+#include "signals-posix.h"
 
 namespace {
 
@@ -20,18 +21,6 @@ namespace {
 // that read the list are held back while it changes.
 constexpr size_t kMaxTemporaries = 256;
 char* temporaries[kMaxTemporaries];
-const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-struct HoldSignals {
-  sigset_t saved;
-  HoldSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : kCleanupSignals) sigaddset(&set, s);
-    sigprocmask(SIG_BLOCK, &set, &saved);
-  }
-  ~HoldSignals() { sigprocmask(SIG_SETMASK, &saved, nullptr); }
-};
 
 // Called with the signals held.
 void remember(const std::string& path) {

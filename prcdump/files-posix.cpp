@@ -10,6 +10,7 @@
 #include <string>
 
 #include "files.h"
+#include "signals-posix.h"
 
 namespace {
 
@@ -18,20 +19,8 @@ namespace {
 // the signals that read the list are held back while it changes.
 char** temporaries = nullptr;
 size_t temporary_count = 0;
-const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // Folders this run made, taken away too when still empty.
 char* made_folders[2];
-
-struct HoldSignals {
-  sigset_t saved;
-  HoldSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : kCleanupSignals) sigaddset(&set, s);
-    sigprocmask(SIG_BLOCK, &set, &saved);
-  }
-  ~HoldSignals() { sigprocmask(SIG_SETMASK, &saved, nullptr); }
-};
 
 void remember(const std::string& path) {
   HoldSignals hold;
