@@ -5,7 +5,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "iconv_byte.h"
 #include "run.h"
 
 namespace {
@@ -86,19 +86,10 @@ std::vector<std::string> dump_command() {
 }
 
 // A byte as iconv reads it, "-" where it reads none.
-std::string iconv_unicode(const char* page, int byte) {
-  iconv_t cd = iconv_open("UTF-32LE", page);
-  char in[1] = {static_cast<char>(byte)}, out[8];
-  char *ip = in, *op = out;
-  size_t il = 1, ol = sizeof out;
-  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) &&
-            iconv(cd, nullptr, nullptr, &op, &ol) != static_cast<size_t>(-1) && ol == 4;
-  iconv_close(cd);
+std::string iconv_text(const char* page, int byte) {
+  uint32_t u = iconv_unicode(page, static_cast<uint8_t>(byte));
   char text[16] = "-";
-  if (ok)
-    std::snprintf(text, sizeof text, "%04X",
-                  static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8 |
-                      static_cast<uint8_t>(out[2]) << 16);
+  if (u) std::snprintf(text, sizeof text, "%04X", u);
   return text;
 }
 
@@ -126,7 +117,7 @@ TEST(Rasterizer, CodePagesAsIconvReadsThem) {
       std::getline(lines, line);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (editions.count({number, byte})) continue;
-      std::string u = iconv_unicode(name, byte);
+      std::string u = iconv_text(name, byte);
       if (u.size() == 4 && u >= "0080" && u <= "009F") u = "-";
       char text[16];
       std::snprintf(text, sizeof text, "%02X ", byte);

@@ -4,7 +4,6 @@
 // FreeType's monochrome renderer.
 #include <ft2build.h>
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include FT_FREETYPE_H
 
 #include <set>
@@ -12,6 +11,7 @@
 
 #include "bitmap_font.h"
 #include "fontforge.h"
+#include "iconv_byte.h"
 #include "run.h"
 
 namespace {
@@ -60,19 +60,6 @@ Ink shifted(const Ink& ink, int dx) {
   return out;
 }
 
-uint32_t unicode_of(const char* page, uint8_t byte) {
-  iconv_t cd = iconv_open("UTF-32LE", page);
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << page;
-  char in[1] = {static_cast<char>(byte)}, out[8];
-  char *ip = in, *op = out;
-  size_t il = 1, ol = sizeof out;
-  bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) &&
-            iconv(cd, nullptr, nullptr, &op, &ol) != static_cast<size_t>(-1) && ol == 4;
-  iconv_close(cd);
-  if (!ok) return 0;
-  return static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8 |
-         static_cast<uint8_t>(out[2]) << 16;
-}
 
 struct FaceCase {
   std::vector<std::string> options;
@@ -141,7 +128,7 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
       const FontImage& image = font.images[static_cast<size_t>(density)];
       FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(c.pixels[density]));
       for (int byte = 0x20; byte <= 0xFF; ++byte) {
-        uint32_t u = unicode_of(c.page, static_cast<uint8_t>(byte));
+        uint32_t u = iconv_unicode(c.page, static_cast<uint8_t>(byte));
         bool expected = u >= 0x20 && !(u >= 0x7F && u < 0xA0) && FT_Get_Char_Index(face, u) != 0;
         EXPECT_EQ(font_has_char(font, byte), expected) << byte;
         EXPECT_EQ(v2.strikes[static_cast<size_t>(density)].glyphs.count(byte), expected ? 1u : 0u)
@@ -169,7 +156,7 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
       }
     }
     EXPECT_GT(drawn, 150);
-    for (auto [byte, letter] : c.letters) EXPECT_EQ(unicode_of(c.page, byte), letter);
+    for (auto [byte, letter] : c.letters) EXPECT_EQ(iconv_unicode(c.page, byte), letter);
     FT_Done_Face(face);
     FT_Done_FreeType(library);
   }
