@@ -1,21 +1,15 @@
-// Whole prcbuild runs over generated command lines and files. prcbuild ends
-// every run with exit() and keeps its state in statics, so each case runs in
-// a forked child, in a fresh folder, and is then checked against the model:
-// exit status, every byte of standard error, nothing on standard output,
-// nothing left behind after a failure, and the database read back by an
-// independent reader after a success. The child's coverage is copied back so
-// that the fuzzer still learns from the runs.
+// Whole prcbuild runs over generated command lines and files, each in a fresh
+// folder and in this process, checked against the model: exit status, every
+// byte of standard error, nothing on standard output, nothing left behind
+// after a failure, no file left open, and the database read back by an
+// independent reader after a success.
+#include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/mman.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
+#include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -25,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "coverage_counters.h"
+#include "database.h"
 #include "fuzz_case.h"
 #include "palm_check.h"
 #include "prcbuild.h"
@@ -35,14 +29,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kTimeoutMs = 20000;
-constexpr uint32_t kPalmEpochOffset = 2082844800u;
-
 std::string root, case_dir, out_path, err_path, sample_dir;
-pid_t fuzzer_pid;
-uint8_t* counters;         // this process's coverage counters
-uint8_t* shared_counters;  // the child's counters, then one byte: "copied"
-size_t counter_count;
+int home_dir = -1;        // the folder the fuzzer runs in
+int fuzzer_stderr = -1;   // standard error while a run's goes to a file
 unsigned successes, samples;
 
 std::string read_all(const std::string& path) {
@@ -93,67 +82,50 @@ std::map<std::string, std::string> snapshot(const std::string& dir) {
 }
 
 void cleanup() {
-  if (getpid() != fuzzer_pid || root.empty()) return;
+  if (root.empty()) return;
   std::error_code ec;
   fs::remove_all(root, ec);
 }
 
-// Runs in the child when prcbuild calls exit(): hand the coverage to the
-// parent and leave without the fuzzer's own exit handlers, which would take
-// any exit for a fault. (No leak check: in a forked child the leak checker
-// still sees the fuzzer's threads and reports false leaks.)
-void finish_child(int status, void*) {
-  fflush(nullptr);
-  if (shared_counters) {
-    memcpy(shared_counters, counters, counter_count);
-    shared_counters[counter_count] = 1;
+// Descriptors open in this process.
+int open_descriptors() {
+  int n = 0;
+  if (DIR* listing = opendir("/proc/self/fd")) {
+    while (dirent* e = readdir(listing)) n += e->d_name[0] != '.';
+    closedir(listing);
   }
-  _exit(status);
+  return n;
 }
 
-[[noreturn]] void run_child(const std::vector<std::string>& argv) {
-  int in = open("/dev/null", O_RDONLY);
-  int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || out < 0 || err < 0 || chdir(case_dir.c_str()) != 0) _exit(125);
-  dup2(in, 0);
-  dup2(out, 1);
-  dup2(err, 2);
+// Runs prcbuild in the case's folder with its standard output and error going
+// to files, as a shell would start it there.
+int run_in_case_folder(const std::vector<std::string>& argv) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  on_exit(finish_child, nullptr);
-  exit(run_prcbuild(static_cast<int>(argv.size()), args.data()));
-}
-
-// Waits for the child at most kTimeoutMs; false when it had to be killed.
-bool wait_for(pid_t pid, int* wstatus) {
-  int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-  bool done = true;
-  if (pidfd >= 0) {
-    pollfd p = {pidfd, POLLIN, 0};
-    int n;
-    while ((n = poll(&p, 1, kTimeoutMs)) < 0 && errno == EINTR) {
-    }
-    done = n > 0;
-    close(pidfd);
-  } else {
-    timespec start, now, nap = {0, 200000};
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    while (waitpid(pid, wstatus, WNOHANG) == 0) {
-      clock_gettime(CLOCK_MONOTONIC, &now);
-      if ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 > kTimeoutMs) {
-        done = false;
-        break;
-      }
-      nanosleep(&nap, nullptr);
-    }
-    if (done) return true;
+  fflush(nullptr);
+  int saved_out = dup(1), saved_err = dup(2);
+  int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (saved_out < 0 || saved_err < 0 || out < 0 || err < 0 || chdir(case_dir.c_str()) != 0) {
+    perror("prcbuild_fuzz: can't set up a run");
+    exit(1);
   }
-  if (!done) kill(pid, SIGKILL);
-  while (waitpid(pid, wstatus, 0) < 0 && errno == EINTR) {
+  dup2(out, 1);
+  dup2(err, 2);
+  close(out);
+  close(err);
+  int status = run_prcbuild(static_cast<int>(argv.size()), args.data());
+  fflush(nullptr);
+  dup2(saved_out, 1);
+  dup2(saved_err, 2);
+  close(saved_out);
+  close(saved_err);
+  if (fchdir(home_dir) != 0) {
+    perror("prcbuild_fuzz: fchdir");
+    exit(1);
   }
-  return done;
+  return status;
 }
 
 [[noreturn]] void finding(const std::vector<std::string>& argv, const std::string& what,
@@ -198,21 +170,16 @@ void keep_sample(const std::string& bytes, const PalmFile& expected) {
   // Palm::PDB refuses a name whose only NUL follows a newline.
   bool readable = !(expected.name.size() == 31 && expected.name.back() == '\n');
   if (sample_dir.empty() || !readable || data > 65536 || ++successes % 10 != 0 || samples >= 200) return;
-  std::string base = sample_dir + "/sample-" + std::to_string(fuzzer_pid) + "-" + std::to_string(samples++);
+  std::string base = sample_dir + "/sample-" + std::to_string(getpid()) + "-" + std::to_string(samples++);
   std::ofstream(base + ".db", std::ios::binary) << bytes;
   std::ofstream(base + ".expected", std::ios::binary) << palm_dump_text(expected);
 }
 
-uint32_t palm_now() { return static_cast<uint32_t>(time(nullptr)) + kPalmEpochOffset; }
+uint32_t palm_now() { return palm_time(time(nullptr)); }
 
 }  // namespace
 
-// Every run forks this process: a small quarantine keeps it, and so each
-// fork, small.
-extern "C" const char* __asan_default_options() { return "quarantine_size_mb=4"; }
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzzer_pid = getpid();
   const char* tmp = getenv("TMPDIR");
   std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/prcbuild-fuzz-XXXXXX";
   if (!mkdtemp(templ.data())) {
@@ -225,17 +192,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   err_path = root + "/stderr";
   atexit(cleanup);
   if (const char* dir = getenv("PRCBUILD_FUZZ_SAMPLES")) sample_dir = dir;
-
-  counters = coverage_counters(&counter_count);
-  void* shared = counters ? mmap(nullptr, counter_count + 1, PROT_READ | PROT_WRITE,
-                                 MAP_SHARED | MAP_ANONYMOUS, -1, 0)
-                          : MAP_FAILED;
-  // Without the child's coverage the fuzzer would search blind.
-  if (shared == MAP_FAILED) {
-    fprintf(stderr, "prcbuild_fuzz: can't share coverage counters with the runs\n");
+  home_dir = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // A sanitizer's report during a run goes where the fuzzer's own output goes.
+  fuzzer_stderr = fcntl(2, F_DUPFD_CLOEXEC, 3);
+  if (home_dir < 0 || fuzzer_stderr < 0) {
+    perror("prcbuild_fuzz: can't keep the working folder and standard error");
     exit(1);
   }
-  shared_counters = static_cast<uint8_t*>(shared);
+  __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(fuzzer_stderr)));
   return 0;
 }
 
@@ -249,29 +213,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::map<std::string, std::string> before = snapshot(case_dir);
   ExpectedRun want = expected_run(c.argv, case_dir);
 
-  if (shared_counters) shared_counters[counter_count] = 0;
+  int descriptors = open_descriptors();
   uint32_t earliest = palm_now();
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid < 0) {
-    perror("prcbuild_fuzz: fork");
-    return 0;
-  }
-  if (pid == 0) run_child(c.argv);
-  int wstatus = 0;
-  bool finished = wait_for(pid, &wstatus);
+  int status = run_in_case_folder(c.argv);
   uint32_t latest = palm_now();
-  if (shared_counters && shared_counters[counter_count])
-    for (size_t i = 0; i < counter_count; ++i)
-      if (shared_counters[i] > counters[i]) counters[i] = shared_counters[i];
 
   std::string out = read_all(out_path), err = read_all(err_path);
-  if (!finished) finding(c.argv, "hang", "killed after " + std::to_string(kTimeoutMs / 1000) + " s");
-  if (!WIFEXITED(wstatus))
-    finding(c.argv, "killed by signal " + std::to_string(WTERMSIG(wstatus)), "stderr:\n" + err);
-  int status = WEXITSTATUS(wstatus);
   if (status != 0 && status != 1)
     finding(c.argv, "exit status " + std::to_string(status), "stderr:\n" + err);
+  if (open_descriptors() != descriptors) finding(c.argv, "a run left files open", "");
   if (!out.empty()) finding(c.argv, "output on stdout", escaped(out));
   if (status != want.status || err != want.err)
     finding(c.argv, "outcome differs",

@@ -2,13 +2,12 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 
-void fail(const char* format, ...) {
+int fail(const char* format, ...) {
   va_list args;
   va_start(args, format);
   vfprintf(stderr, format, args);
   va_end(args);
   fputc('\n', stderr);
-  exit(1);
+  return 1;
 }

@@ -1,5 +1,5 @@
 #pragma once
 
-// The one failure path: prints the formatted message and a newline on
-// standard error and ends the process with status 1.
-[[noreturn]] void fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The one failure path, at the edge of the run: prints the formatted message
+// and a newline on standard error and returns 1, the status of a failed run.
+int fail(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,6 @@ struct Run {
   Database db;
   bool split_mode = false;
   bool ignore_missing = false;
-  bool x_option = false;  // accepted for compatibility; changes nothing
   // Inputs held open until the database is written, and how many may be.
   size_t open_inputs = 0;
   size_t input_budget = 0;
@@ -38,13 +38,18 @@ const char kUsage[] =
     "Fonts may be specified either by name identifier or in hex.  This is only for\n"
     "generating font remap packages for software using Pagewick font packages.\n";
 
-[[noreturn]] void usage(const char* program) {
-  fail(kUsage, program, program);
+// The message for an argument, in place of the format's one %s.
+std::string message(const char* format, const char* argument) {
+  std::string text(strlen(format) + strlen(argument), '\0');
+  text.resize(static_cast<size_t>(snprintf(text.data(), text.size() + 1, format, argument)));
+  return text;
 }
 
-void check(const std::string& error) {
-  if (!error.empty()) fail("%s", error.c_str());
-}
+struct FileCloser {
+  void operator()(FILE* file) const { fclose(file); }
+};
+// An input file, closed on every way out unless the database takes it over.
+using InputFile = std::unique_ptr<FILE, FileCloser>;
 
 // The file name part of an argument: after the last ':', then the last '\',
 // then the last '/', so that DOS drives and both separators are stripped.
@@ -81,132 +86,138 @@ bool read_resource_id(const char* text, unsigned* id) {
 }
 
 // Takes the ID of an rsrcXXXX name: at least four characters of type, then
-// the ID text from the next (at most) four. Ends the run with the filename
-// message when either is missing.
-unsigned resource_id_of(const char* name, const char* argument) {
+// the ID text from the next (at most) four. The filename message when either
+// is missing.
+std::string resource_id_of(const char* name, const char* argument, unsigned* id) {
   char id_text[5] = {};
-  unsigned id;
-  if (strlen(name) < 4 || !read_resource_id(strncpy(id_text, name + 4, 4), &id))
-    fail("Filename %s not in required rsrcXXXX format.\n", argument);
-  return id;
+  if (strlen(name) < 4 || !read_resource_id(strncpy(id_text, name + 4, 4), id))
+    return message("Filename %s not in required rsrcXXXX format.\n", argument);
+  return "";
 }
 
-// Fills the buffer as far as the file allows; a read error ends the run.
-size_t read_piece(Run* run, FILE* file, const char* argument) {
-  size_t got = fread(run->buffer.data(), 1, kReadBufferSize, file);
-  if (ferror(file)) {
-    fclose(file);
-    fail("Error reading %s.\n", argument);
-  }
-  return got;
+// Fills the buffer as far as the file allows.
+std::string read_piece(Run* run, FILE* file, const char* argument, size_t* got) {
+  *got = fread(run->buffer.data(), 1, kReadBufferSize, file);
+  return ferror(file) ? message("Error reading %s.\n", argument) : "";
 }
 
-void add_file(Run* run, const char* argument) {
+// A large regular file's bytes stay in the file until the database is
+// written, and go from there to the output with no copy in memory.
+std::string add_referenced_file(Run* run, InputFile file, uint64_t size, const char* name,
+                                const char* argument) {
   Database* db = &run->db;
-  const char* name = file_name_of(argument);
-  FILE* file = fopen(argument, "rb");
-  if (!file) {
-    if (run->ignore_missing) return;
-    fail("Error opening %s.\n", argument);
-  }
-  // A large regular file's bytes stay in the file until the database is
-  // written, and go from there to the output with no copy in memory.
-  uint64_t size;
-  if (run->open_inputs < run->input_budget && regular_file_size(file, &size) &&
-      size >= kMinReferencedSize) {
-    unsigned id = db->record_mode ? 0 : resource_id_of(name, argument);
-    size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
-    std::string error = add_file_entry(db, name, id, file, 0, first, argument, true);
-    if (!error.empty()) {
-      fclose(file);
-      fail("%s", error.c_str());
-    }
-    ++run->open_inputs;
-    if (run->split_mode && size > kReadBufferSize) {
-      // Split mode is resource mode, where the name has its four type bytes.
-      uint64_t rest = size - kReadBufferSize;
-      char type[4];
-      memcpy(type, name, sizeof type);
-      type[0] = '2';
-      check(add_file_entry(db, type, id, file, kReadBufferSize,
-                           rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize,
-                           argument, false));
-    }
-    return;
-  }
-
-  size_t got = read_piece(run, file, argument);
-  unsigned id = db->record_mode ? 0 : resource_id_of(name, argument);
-  if (!run->split_mode) {
-    fclose(file);
-    check(add_entry(db, name, id, run->buffer.data(), got));
-    return;
-  }
+  unsigned id = 0;
+  std::string error = db->record_mode ? "" : resource_id_of(name, argument, &id);
+  size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
+  if (error.empty()) error = add_file_entry(db, name, id, file.get(), 0, first, argument, true);
+  if (!error.empty()) return error;
+  FILE* source = file.release();  // the database closes it now
+  ++run->open_inputs;
+  if (!run->split_mode || size <= kReadBufferSize) return "";
+  // Split mode is resource mode, where the name has its four type bytes.
+  uint64_t rest = size - kReadBufferSize;
   char type[4];
   memcpy(type, name, sizeof type);
-  check(add_entry(db, type, id, run->buffer.data(), got));
-  if (got == kReadBufferSize) {
-    // A file of exactly one buffer has no second part.
-    size_t rest = read_piece(run, file, argument);
-    type[0] = '2';
-    if (rest > 0) check(add_entry(db, type, id, run->buffer.data(), rest));
-  }
-  fclose(file);
+  type[0] = '2';
+  return add_file_entry(db, type, id, source, kReadBufferSize,
+                        rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize,
+                        argument, false);
 }
 
-// The group "-f rsrcXXXX toFont" whose -f stands at argv[at]: one 4-byte
-// remap resource. Returns the index of the group's last argument.
-int add_font_remap(Run* run, int argc, char** argv, int at) {
-  if (argc - at < 3) fail("Need to specify both fromFont and toFont.\n");
-  const char* resource = argv[at + 1];
-  unsigned id = resource_id_of(resource, resource);
+std::string add_read_file(Run* run, InputFile file, const char* name, const char* argument) {
+  Database* db = &run->db;
+  size_t got;
+  unsigned id = 0;
+  std::string error = read_piece(run, file.get(), argument, &got);
+  if (error.empty() && !db->record_mode) error = resource_id_of(name, argument, &id);
+  if (!error.empty()) return error;
+  if (!run->split_mode) return add_entry(db, name, id, run->buffer.data(), got);
+  char type[4];
+  memcpy(type, name, sizeof type);
+  error = add_entry(db, type, id, run->buffer.data(), got);
+  if (!error.empty() || got < kReadBufferSize) return error;
+  // A file of exactly one buffer has no second part.
+  size_t rest;
+  error = read_piece(run, file.get(), argument, &rest);
+  type[0] = '2';
+  if (error.empty() && rest > 0) error = add_entry(db, type, id, run->buffer.data(), rest);
+  return error;
+}
+
+std::string add_file(Run* run, const char* argument) {
+  InputFile file(fopen(argument, "rb"));
+  if (!file) return run->ignore_missing ? "" : message("Error opening %s.\n", argument);
+  const char* name = file_name_of(argument);
+  uint64_t size;
+  if (run->open_inputs < run->input_budget && regular_file_size(file.get(), &size) &&
+      size >= kMinReferencedSize)
+    return add_referenced_file(run, std::move(file), size, name, argument);
+  return add_read_file(run, std::move(file), name, argument);
+}
+
+// The group "-f rsrcXXXX toFont" whose -f stands at argv[*at]: one 4-byte
+// remap resource. Moves *at on to the group's last argument.
+std::string add_font_remap(Run* run, int argc, char** argv, int* at) {
+  if (argc - *at < 3) return "Need to specify both fromFont and toFont.\n";
+  const char* resource = argv[*at + 1];
+  unsigned id;
   uint16_t font;
-  check(lookup_font_id(argv[at + 2], &font));
+  std::string error = resource_id_of(resource, resource, &id);
+  if (error.empty()) error = lookup_font_id(argv[*at + 2], &font);
+  if (!error.empty()) return error;
+  *at += 2;
   font_remap_bytes(font, run->buffer.data());
-  check(add_entry(&run->db, resource, id, run->buffer.data(), 4));
-  return at + 2;
+  return add_entry(&run->db, resource, id, run->buffer.data(), 4);
+}
+
+// Every argument after the creator, left to right.
+std::string add_inputs(Run* run, int argc, char** argv, int first) {
+  bool resources = !run->db.record_mode;
+  for (int i = first; i < argc; ++i) {
+    const char* argument = argv[i];
+    std::string error;
+    if (resources && strncmp(argument, "-f", 2) == 0)
+      error = add_font_remap(run, argc, argv, &i);
+    else if (resources && strlen(argument) < 8)
+      error = message("Filename %s not in required rsrcXXXX format.\n", argument);
+    else
+      error = add_file(run, argument);
+    if (!error.empty()) return error;
+  }
+  return "";
+}
+
+// Reads the options that stand before the output name and leaves *at on the
+// output name; false for an unknown option or when too few arguments follow.
+bool read_options(Run* run, int argc, char** argv, int* at) {
+  int i = 1;
+  for (; i < argc && argv[i][0] == '-'; ++i) {
+    if (strcmp(argv[i], "-d") == 0)
+      run->db.record_mode = true;
+    else if (strcmp(argv[i], "-s") == 0)
+      run->split_mode = true;
+    else if (strcmp(argv[i], "-i") == 0)
+      run->ignore_missing = true;
+    else if (strcmp(argv[i], "-x") != 0)  // -x is accepted and changes nothing
+      return false;
+  }
+  if (run->db.record_mode) run->split_mode = false;
+  *at = i;
+  return argc - i >= 4;
 }
 
 }  // namespace
 
 int run_prcbuild(int argc, char** argv) {
   const char* program = argv[0] ? argv[0] : "prcbuild";
-  if (argc < 6) usage(program);
-  // A write cut short by a file size limit or a vanished reader is reported
-  // like any other; an interrupted run leaves no temporary file.
-  output_ignore_write_signals();
-  output_remove_temporaries_on_signals();
-
   Run run;
-  int i = 1;
-  for (; i < argc && argv[i][0] == '-'; ++i) {
-    if (strcmp(argv[i], "-d") == 0)
-      run.db.record_mode = true;
-    else if (strcmp(argv[i], "-s") == 0)
-      run.split_mode = true;
-    else if (strcmp(argv[i], "-i") == 0)
-      run.ignore_missing = true;
-    else if (strcmp(argv[i], "-x") == 0)
-      run.x_option = true;
-    else
-      usage(program);
-  }
-  if (argc - i < 4) usage(program);
-  if (run.db.record_mode) run.split_mode = false;
-
+  int i;
+  if (argc < 6 || !read_options(&run, argc, argv, &i)) return fail(kUsage, program, program);
   const char* output = argv[i];
   run.input_budget = input_file_budget();
   init_header(&run.db, argv[i + 1], argv[i + 2], argv[i + 3]);
-  for (i += 4; i < argc; ++i) {
-    const char* argument = argv[i];
-    if (!run.db.record_mode && strncmp(argument, "-f", 2) == 0) {
-      i = add_font_remap(&run, argc, argv, i);
-      continue;
-    }
-    if (!run.db.record_mode && strlen(argument) < 8)
-      fail("Filename %s not in required rsrcXXXX format.\n", argument);
-    add_file(&run, argument);
-  }
-  check(write_database(&run.db, output));
+  std::string error = add_inputs(&run, argc, argv, i + 4);
+  if (error.empty()) error = write_database(&run.db, output);
+  if (!error.empty()) return fail("%s", error.c_str());
   return 0;
 }

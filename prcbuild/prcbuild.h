@@ -8,6 +8,6 @@
 // longer file is read in pieces of at most this size.
 constexpr size_t kReadBufferSize = 130000;
 
-// The whole run of the program; returns its exit status, or ends the process
-// with status 1 and a message at the first failure.
+// The whole run of the program: stops at the first failure, prints its
+// message and returns 1; returns 0 once the database is written.
 int run_prcbuild(int argc, char** argv);
