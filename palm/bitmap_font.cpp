@@ -65,18 +65,59 @@ bool is_font_v2(const BitmapFont& font) {
   return (font.font_type & kFontTypeExtended) != 0;
 }
 
-int16_t font_ow_t_loc(const BitmapFont& font) {
-  // Palm OS finds the offset/width table at &owTLoc + owTLoc words in both
-  // versions, so in version 2 it counts the density records and the location
-  // table rather than a bit image, which lies behind the tables there.
+namespace {
+
+// owTLoc before it is cut to its 16 bits. Palm OS finds the offset/width
+// table at &owTLoc + owTLoc words in both versions, so in version 2 it counts
+// the density records and the location table rather than a bit image, which
+// lies behind the tables there.
+int64_t ow_t_loc_words(const BitmapFont& font) {
   int64_t chars = int64_t{font.last_char} - font.first_char;
-  int64_t words = is_font_v2(font)
-                      ? (kV2HeaderSize - kOwTLocField) / 2 +
-                            int64_t(kDensityRecordSize / 2) * int64_t(font.images.size()) + chars +
-                            3
-                      : (kHeaderSize - kOwTLocField) / 2 +
-                            int64_t{font.row_words} * font.rect_height + chars + 3;
-  return static_cast<int16_t>(words);
+  return is_font_v2(font) ? (kV2HeaderSize - kOwTLocField) / 2 +
+                                int64_t(kDensityRecordSize / 2) * int64_t(font.images.size()) +
+                                chars + 3
+                          : (kHeaderSize - kOwTLocField) / 2 +
+                                int64_t{font.row_words} * font.rect_height + chars + 3;
+}
+
+}  // namespace
+
+int16_t font_ow_t_loc(const BitmapFont& font) {
+  return static_cast<int16_t>(ow_t_loc_words(font));
+}
+
+std::string font_lay_out(BitmapFont* font, int first_char, const std::vector<int>& cell_widths,
+                         const std::vector<int>& densities) {
+  font->first_char = static_cast<int16_t>(first_char);
+  font->last_char = static_cast<int16_t>(first_char + int(cell_widths.size()) - 2);
+  font->locations.clear();
+  font->widths.clear();
+  int64_t column = 0;
+  for (int width : cell_widths) {
+    font->locations.push_back(static_cast<uint16_t>(column));
+    font->widths.push_back(width < 0 ? FontCharWidth{-1, -1}
+                                     : FontCharWidth{0, static_cast<int8_t>(width)});
+    column += std::max(width, 0);
+  }
+  font->locations.push_back(static_cast<uint16_t>(column));
+  int64_t row_words = (column + 15) / 16;
+  font->row_words = static_cast<int16_t>(row_words);
+  font->images.clear();
+  // The version 1 owTLoc counts the whole 72-dpi image, and the locations are
+  // 16-bit columns: past either, the tables can't be found.
+  BitmapFont v1 = *font;
+  v1.font_type = kFontTypeV1;
+  if (column > 0xFFFF || ow_t_loc_words(v1) > 32767)
+    return "the characters' image (" + std::to_string(row_words) + " words by " +
+           std::to_string(font->rect_height) + " rows) is more than a Palm font can address";
+  for (int density : densities) {
+    FontImage image{static_cast<int16_t>(density), static_cast<int>(at_density(row_words, density)),
+                    static_cast<int>(at_density(font->rect_height, density)), {}};
+    image.bits.resize(size_t(image.row_words) * size_t(image.rows) * 2);
+    font->images.push_back(std::move(image));
+  }
+  font->ow_t_loc = font_ow_t_loc(*font);
+  return "";
 }
 
 std::vector<uint8_t> encode_font(const BitmapFont& font) {

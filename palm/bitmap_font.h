@@ -73,6 +73,16 @@ std::vector<uint8_t> encode_font(const BitmapFont& font);
 // to put after the file's name; *font is left alone then.
 std::string decode_font(const uint8_t* data, size_t size, BitmapFont* font);
 
+// Lays a font's characters out side by side, the way both versions share:
+// cell_widths[i] is the width in 72-dpi pixels of character first_char + i,
+// or -1 for one the font lacks, and the last is the missing symbol's. Fills
+// first_char, last_char, the location and offset/width tables, row_words
+// and owTLoc for the font's version (set font_type and rect_height first),
+// and gives the font one blank image per density. Returns "" on success,
+// else why no Palm font can address the image.
+std::string font_lay_out(BitmapFont* font, int first_char, const std::vector<int>& cell_widths,
+                         const std::vector<int>& densities);
+
 // The owTLoc a font's layout needs (version 1: after the bit image and the
 // location table; version 2: after the density records, one per image, and
 // the location table). Set first_char, last_char, row_words, rect_height and,
@@ -82,12 +92,25 @@ int16_t font_ow_t_loc(const BitmapFont& font);
 // Whether the font has character c (in first..last and not (-1, -1)).
 bool font_has_char(const BitmapFont& font, int c);
 
-// Whether pixel (x, y) of an image is set; false outside the image. Inline:
-// pictures ask for every pixel of every glyph.
+// Where pixel (x, y) of an image lies: its byte, and the bit in that byte.
+inline size_t font_pixel_byte(const FontImage& image, int x, int y) {
+  return size_t(y) * size_t(image.row_words) * 2 + size_t(x / 8);
+}
+inline uint8_t font_pixel_bit(int x) {
+  return static_cast<uint8_t>(0x80 >> (x % 8));
+}
+
+// Whether pixel (x, y) of an image is set; false outside the image or past
+// the end of its bits. Inline: pictures ask for every pixel of every glyph.
 inline bool font_pixel(const FontImage& image, int x, int y) {
   if (x < 0 || y < 0 || x >= image.row_words * 16 || y >= image.rows) return false;
-  size_t at = (size_t(y) * image.row_words * 2) + size_t(x / 8);
-  return at < image.bits.size() && (image.bits[at] & (0x80 >> (x % 8))) != 0;
+  size_t at = font_pixel_byte(image, x, y);
+  return at < image.bits.size() && (image.bits[at] & font_pixel_bit(x)) != 0;
+}
+
+// Sets pixel (x, y), which must lie inside the image.
+inline void set_font_pixel(FontImage* image, int x, int y) {
+  image->bits[font_pixel_byte(*image, x, y)] |= font_pixel_bit(x);
 }
 
 // Where character c is drawn at an image's density: first column and width

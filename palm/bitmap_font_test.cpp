@@ -41,6 +41,34 @@ TEST(BitmapFont, EncodesTinyFontExactly) {
   EXPECT_EQ(hex(as_string(encode_font(tiny_font(true)))), kTinyV2);
 }
 
+// Both versions get the same columns; owTLoc counts the 72-dpi image in
+// version 1 and the density records in version 2, and must fit 15 bits.
+TEST(BitmapFont, LaysOutBothVersionsAlike) {
+  for (bool v2 : {false, true}) {
+    BitmapFont font;
+    font.font_type = v2 ? kFontTypeV2 : kFontTypeV1;
+    font.rect_height = 4;
+    std::vector<int> densities = v2 ? std::vector<int>{72, 144} : std::vector<int>{72};
+    ASSERT_EQ(font_lay_out(&font, 'A', {3, -1, 2, 4}, densities), "");
+    EXPECT_EQ(font.first_char, 'A');
+    EXPECT_EQ(font.last_char, 'C');
+    EXPECT_EQ(font.locations, (std::vector<uint16_t>{0, 3, 3, 5, 9}));
+    EXPECT_EQ(font.widths[1].offset, -1);
+    EXPECT_EQ(font.widths[3].width, 4);
+    EXPECT_EQ(font.row_words, 1);
+    EXPECT_EQ(font.ow_t_loc, v2 ? 0x12 : 0x0e);
+    ASSERT_EQ(font.images.size(), densities.size());
+    EXPECT_EQ(font.images.back().bits, std::vector<uint8_t>(v2 ? 32 : 8));
+  }
+  BitmapFont tall;
+  tall.rect_height = 32760;
+  EXPECT_EQ(font_lay_out(&tall, 'A', {16}, {}), "");
+  EXPECT_EQ(tall.ow_t_loc, 32767);
+  tall.rect_height = 32761;
+  EXPECT_EQ(font_lay_out(&tall, 'A', {16}, {}),
+            "the characters' image (1 words by 32761 rows) is more than a Palm font can address");
+}
+
 void expect_same(const BitmapFont& a, const BitmapFont& b) {
   EXPECT_EQ(as_string(encode_font(a)), as_string(encode_font(b)));
   EXPECT_EQ(a.font_type, b.font_type);
