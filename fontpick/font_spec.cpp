@@ -6,13 +6,6 @@
 #include <cstdint>
 #include <cstring>
 
-const CharsetEntry CharsetTable[13] = {
-    {"Western", 0},     {"Default", 1},  {"EasternEurope", 238}, {"Greek", 161},
-    {"Mac", 77},        {"OEM", 255},    {"Cyrillic", 204},      {"Symbol", 2},
-    {"Turkish", 162},   {"Vietnamese", 163}, {"Arabic", 178},    {"Hebrew", 177},
-    {"Thai", 222},
-};
-
 namespace {
 
 // The longest character-set token kept, as scanf's token area would hold it.
@@ -24,15 +17,6 @@ bool is_space(char c) {
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equal_ignoring_ascii_case(const char* a, const std::string& b) {
-  size_t i = 0;
-  for (; a[i] != '\0' && i < b.size(); ++i)
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-  return a[i] == '\0' && i == b.size();
-}
 
 // What "%d" reads at text[pos]: white space, a sign, then at least one digit.
 // Values beyond int wrap modulo 2^32, so the low bits are always those of the
@@ -167,17 +151,10 @@ void parse_font_spec(int dpi_y, LOGFONTA& font, const std::string& font_spec,
 
 int charset_code(const std::string& token) {
   if (token.empty()) return DEFAULT_CHARSET;
-  for (const CharsetEntry& entry : CharsetTable)
-    if (equal_ignoring_ascii_case(entry.name, token)) return entry.code;
+  if (const CharsetEntry* entry = find_charset_entry(token)) return entry->code;
   size_t pos = 0;
   int code = 0;
   if (scan_int(token, pos, code)) return code;
   // Neither a name nor a number: the default set, which names no script.
   return DEFAULT_CHARSET;
-}
-
-std::string charset_name(int code) {
-  for (const CharsetEntry& entry : CharsetTable)
-    if (entry.code == code) return entry.name;
-  return std::to_string(code);
 }

@@ -4,16 +4,8 @@
 
 #include <string>
 
+#include "charset_table.h"
 #include "logfont.h"
-
-struct CharsetEntry {
-  const char* name;
-  int code;
-};
-
-// Searched in this order, first match winning, names compared without regard
-// to ASCII case.
-extern const CharsetEntry CharsetTable[13];
 
 // Fills font from a FontSpec ("[winfont://]Face[:italic:weight:charset]") and
 // a SizeSpec ("10.5pt" in points when it holds a lower-case p, otherwise a
@@ -24,7 +16,3 @@ void parse_font_spec(int dpi_y, LOGFONTA& font, const std::string& font_spec,
 // The code for a table name or a decimal number; 1 (the default set) for an
 // empty token or one that is neither.
 int charset_code(const std::string& token);
-
-// The table name for code, or its decimal text when no row has it. Returns a
-// fresh string rather than a shared static buffer.
-std::string charset_name(int code);

@@ -1,28 +1,12 @@
-// Character sets as fontpick names them, and the single-byte code page whose
-// bytes 0x20..0xFF become a Palm font's characters.
+// Single-byte code pages (1250..1258, 874, 437, 10000 for Mac Roman) as
+// Unicode, read from the platform's own tables: iconv, or Windows'.
 #pragma once
 
-#include <string>
+#include <array>
+#include <cstdint>
 
-struct CharsetCodePage {
-  const char* name;    // fontpick's name; "" for sets it passes as a number
-  int code;            // the character-set number
-  int code_page;       // 1250..1258, 874, 437, 10000 (Mac Roman); 0 for Symbol
-  const char* sample;  // a sentence in the set's language, UTF-8
-};
+// Entry b is byte b's character; 0 where the page leaves the byte undefined
+// or the platform doesn't know the page.
+using CodePageTable = std::array<uint32_t, 256>;
 
-struct Charset {
-  std::string name;  // as the table spells it, or the number
-  int code = 0;
-  int code_page = 0;
-  bool symbol = false;
-  const char* sample = "";
-};
-
-// Reads a character-set name (any letter case) or a decimal number. Returns
-// "" on success, else the message without the program's name.
-std::string find_charset(const std::string& token, Charset* charset);
-
-// The set's sample sentence in its own code page, one byte a character;
-// characters the page lacks are left out. Empty for Symbol.
-std::string sample_bytes(const Charset& charset);
+CodePageTable code_page_table(int code_page);

@@ -15,13 +15,15 @@
 #include <cstring>
 #include <string>
 
+#include "code_pages.h"
 #include "rasterizer.h"
 
 int main(int argc, char** argv) {
   if (argc == 3 && !std::strcmp(argv[1], "--code-page")) {
+    CodePageTable table = code_page_table(std::atoi(argv[2]));
     for (int byte = 0x20; byte <= 0xFF; ++byte) {
-      uint32_t unicode = 0;
-      if (code_page_to_unicode(std::atoi(argv[2]), static_cast<uint8_t>(byte), &unicode))
+      uint32_t unicode = table[size_t(byte)];
+      if (unicode != 0)
         std::printf("%02X %04X\n", byte, static_cast<unsigned>(unicode));
       else
         std::printf("%02X -\n", byte);

@@ -6,6 +6,7 @@
 
 #include "bitmap_font.h"
 #include "build_font.h"
+#include "charsets.h"
 #include "code_pages.h"
 #include "font_picture.h"
 #include "rasterizer.h"
@@ -241,10 +242,12 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   if (!twice) return fail(error);
 
   std::vector<GlyphPair> glyphs(0xE0);
+  CodePageTable page = code_page_table(o.charset.code_page);
   for (int byte = 0x20; byte <= 0xFF; ++byte) {
     uint32_t code = static_cast<uint32_t>(byte);
     if (!o.charset.symbol) {
-      if (!code_page_to_unicode(o.charset.code_page, static_cast<uint8_t>(byte), &code)) continue;
+      code = page[size_t(byte)];
+      if (code == 0) continue;
       // Control codes have no picture, whatever the face maps them to.
       if (code < 0x20 || (code >= 0x7F && code < 0xA0)) continue;
     }

@@ -1,8 +1,6 @@
-// The rasterizer on FreeType, with faces found through fontconfig and code
-// pages read through iconv.
+// The rasterizer on FreeType, with faces found through fontconfig.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
-#include <iconv.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
@@ -186,34 +184,4 @@ GlyphBitmap render_glyph(Rasterizer& r, uint32_t code) {
     }
   }
   return g;
-}
-
-bool code_page_to_unicode(int code_page, uint8_t byte, uint32_t* unicode) {
-  std::string name;
-  switch (code_page) {
-    case 10000:
-      name = "MACINTOSH";
-      break;
-    case 437:
-      name = "CP437";
-      break;
-    // glibc's CP874 is Windows' page (with the euro sign at 0x80), not TIS-620.
-    default:
-      name = "CP" + std::to_string(code_page);
-  }
-  iconv_t cd = iconv_open("UTF-32BE", name.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  char in[1] = {static_cast<char>(byte)};
-  unsigned char out[16];
-  char* in_p = in;
-  char* out_p = reinterpret_cast<char*>(out);
-  size_t in_left = 1, out_left = sizeof out;
-  bool ok = iconv(cd, &in_p, &in_left, &out_p, &out_left) != static_cast<size_t>(-1);
-  // Pages that compose letters with marks (1255, 1258) hold a letter back
-  // until they see what follows; the flush gives it up.
-  ok = ok && iconv(cd, nullptr, nullptr, &out_p, &out_left) != static_cast<size_t>(-1);
-  iconv_close(cd);
-  if (!ok || sizeof out - out_left != 4) return false;
-  *unicode = uint32_t{out[0]} << 24 | uint32_t{out[1]} << 16 | uint32_t{out[2]} << 8 | out[3];
-  return true;
 }

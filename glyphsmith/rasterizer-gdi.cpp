@@ -199,15 +199,3 @@ GlyphBitmap render_glyph(Rasterizer& r, uint32_t code) {
           static_cast<uint8_t>(ink(x0 + x, y0 + y));
   return glyph;
 }
-
-bool code_page_to_unicode(int code_page, uint8_t byte, uint32_t* unicode) {
-  char in = static_cast<char>(byte);
-  wchar_t out[2] = {};
-  if (MultiByteToWideChar(static_cast<UINT>(code_page), MB_ERR_INVALID_CHARS, &in, 1, out, 2) != 1)
-    return false;
-  // Windows gives the pages' unassigned bytes as C1 controls or private-use
-  // characters rather than as errors: neither is a character to draw.
-  if ((out[0] >= 0x80 && out[0] <= 0x9F) || (out[0] >= 0xE000 && out[0] <= 0xF8FF)) return false;
-  *unicode = out[0];
-  return true;
-}

@@ -1,7 +1,8 @@
 // The platform's part of the generator: open an installed face at a pixel
 // size and turn characters into 1-bit images. One implementation per platform
 // (rasterizer-freetype.cpp with fontconfig, rasterizer-gdi.cpp), chosen by
-// the build; code pages, metrics, the font files and the preview are shared.
+// the build; it only draws: code pages, metrics, the font files and the
+// preview are elsewhere.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +47,3 @@ std::string rasterizer_family(const Rasterizer& r);
 // in the face's symbol map (the byte code, 0x20..0xFF).
 GlyphBitmap render_glyph(Rasterizer& r, uint32_t code);
 
-// A byte of a single-byte code page (1250..1258, 874, 437, 10000 for Mac
-// Roman) as Unicode; false where the page leaves the byte undefined.
-bool code_page_to_unicode(int code_page, uint8_t byte, uint32_t* unicode);

@@ -1,61 +1,51 @@
-#include "code_pages.h"
+#include "charsets.h"
 
 #include <cstddef>
 #include <cstdint>
 
-#include "rasterizer.h"
+#include "charset_table.h"
+#include "code_pages.h"
 
 namespace {
 
 constexpr const char* kEnglish = "The quick brown fox jumps over the lazy dog. 0123456789";
 
-// Names and numbers as fontpick's character-set table has them, in its order,
-// then the sets it can only pass as numbers.
+// Each set fontpick may name, by its number, then the one it can only pass
+// as a number.
 const CharsetCodePage kCharsets[] = {
-    {"Western", 0, 1252, kEnglish},
-    {"Default", 1, 1252, kEnglish},
-    {"EasternEurope", 238, 1250,
+    {0, 1252, kEnglish},
+    {1, 1252, kEnglish},
+    {238, 1250,
      "P\u0159\u00edli\u0161 \u017elu\u0165ou\u010dk\u00fd k\u016f\u0148 "
      "\u00fap\u011bl \u010f\u00e1belsk\u00e9 \u00f3dy."},
-    {"Greek", 161, 1253,
+    {161, 1253,
      "\u039e\u03b5\u03c3\u03ba\u03b5\u03c0\u03ac\u03b6\u03c9 \u03c4\u03b7\u03bd "
      "\u03c8\u03c5\u03c7\u03bf\u03c6\u03b8\u03cc\u03c1\u03b1 "
      "\u03b2\u03b4\u03b5\u03bb\u03c5\u03b3\u03bc\u03af\u03b1."},
-    {"Mac", 77, 10000, kEnglish},
-    {"OEM", 255, 437, kEnglish},
-    {"Cyrillic", 204, 1251,
+    {77, 10000, kEnglish},
+    {255, 437, kEnglish},
+    {204, 1251,
      "\u0421\u044a\u0435\u0448\u044c \u0436\u0435 \u0435\u0449\u0451 "
      "\u044d\u0442\u0438\u0445 \u043c\u044f\u0433\u043a\u0438\u0445 "
      "\u0444\u0440\u0430\u043d\u0446\u0443\u0437\u0441\u043a\u0438\u0445 "
      "\u0431\u0443\u043b\u043e\u043a."},
-    {"Symbol", 2, 0, ""},
-    {"Turkish", 162, 1254,
+    {2, 0, ""},
+    {162, 1254,
      "Pijamal\u0131 hasta ya\u011f\u0131z \u015fof\u00f6re \u00e7abucak "
      "g\u00fcvendi."},
-    {"Vietnamese", 163, 1258, "Ti\u00ea\u0301ng Vi\u00ea\u0323t."},
-    {"Arabic", 178, 1256,
+    {163, 1258, "Ti\u00ea\u0301ng Vi\u00ea\u0323t."},
+    {178, 1256,
      "\u0646\u0635 \u062d\u0643\u064a\u0645 \u0644\u0647 \u0633\u0631 "
      "\u0642\u0627\u0637\u0639."},
-    {"Hebrew", 177, 1255, "\u05d3\u05d2 \u05e1\u05e7\u05e8\u05df \u05e9\u05d8 \u05d1\u05d9\u05dd."},
-    {"Thai", 222, 874, "\u0e20\u0e32\u0e29\u0e32\u0e44\u0e17\u0e22"},
-    {"", 186, 1257,
+    {177, 1255, "\u05d3\u05d2 \u05e1\u05e7\u05e8\u05df \u05e9\u05d8 \u05d1\u05d9\u05dd."},
+    {222, 874, "\u0e20\u0e32\u0e29\u0e32\u0e44\u0e17\u0e22"},
+    {186, 1257,
      "\u012elinkdama fechtuotojo \u0161paga sublyk\u010diojusi "
      "pragr\u0119\u017e\u0117 apval\u0173 arb\u016bz\u0105."},
 };
 
 // Sets of two-byte characters, which a Palm font's 8-bit codes cannot hold.
 const int kDoubleByte[] = {128, 129, 130, 134, 136};
-
-char ascii_lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_name(const char* a, const std::string& b) {
-  size_t i = 0;
-  for (; a[i] != '\0' && i < b.size(); ++i)
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-  return a[i] == '\0' && i == b.size();
-}
 
 // Plain decimal digits only, at most three of them: no sign, no blanks.
 bool read_number(const std::string& token, int* value) {
@@ -73,19 +63,19 @@ bool read_number(const std::string& token, int* value) {
 
 std::string find_charset(const std::string& token, Charset* charset) {
   int code = -1;
-  const CharsetCodePage* found = nullptr;
-  for (const CharsetCodePage& entry : kCharsets)
-    if (entry.name[0] != '\0' && same_name(entry.name, token)) found = found ? found : &entry;
-  if (!found && read_number(token, &code)) {
+  if (const CharsetEntry* entry = find_charset_entry(token)) {
+    code = entry->code;
+  } else if (read_number(token, &code)) {
     for (int d : kDoubleByte)
       if (code == d)
         return "character set " + token +
                " has two-byte characters; a Palm font holds single bytes";
-    for (const CharsetCodePage& entry : kCharsets)
-      if (entry.code == code) found = found ? found : &entry;
   }
+  const CharsetCodePage* found = nullptr;
+  for (const CharsetCodePage& entry : kCharsets)
+    if (entry.code == code) found = found ? found : &entry;
   if (!found) return "unknown character set '" + token + "'";
-  charset->name = found->name[0] != '\0' ? found->name : std::to_string(found->code);
+  charset->name = charset_name(found->code);
   charset->code = found->code;
   charset->code_page = found->code_page;
   charset->symbol = found->code_page == 0;
@@ -95,9 +85,7 @@ std::string find_charset(const std::string& token, Charset* charset) {
 
 std::string sample_bytes(const Charset& charset) {
   if (charset.symbol) return "";
-  uint32_t table[0x100] = {};
-  for (int b = 0x20; b <= 0xFF; ++b)
-    if (!code_page_to_unicode(charset.code_page, static_cast<uint8_t>(b), &table[b])) table[b] = 0;
+  CodePageTable table = code_page_table(charset.code_page);
   std::string bytes;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(charset.sample);
   while (*p) {
@@ -108,7 +96,7 @@ std::string sample_bytes(const Charset& charset) {
     ++p;
     for (int i = 0; i < extra && *p; ++i, ++p) u = u << 6 | (*p & 0x3F);
     for (int b = 0x20; b <= 0xFF; ++b)
-      if (table[b] == u && u != 0) {
+      if (table[size_t(b)] == u && u != 0) {
         bytes += static_cast<char>(b);
         break;
       }

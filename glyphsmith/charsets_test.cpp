@@ -1,0 +1,106 @@
+#include "charsets.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include "charset_table.h"
+
+namespace {
+
+struct CharsetCase {
+  const char* token;
+  const char* name;  // nullptr: refused with `error`
+  int code;
+  int code_page;
+  const char* error;
+};
+
+TEST(Charsets, ByNameOrNumber) {
+  const CharsetCase cases[] = {
+      {"Western", "Western", 0, 1252, ""},
+      {"wEsTeRn", "Western", 0, 1252, ""},
+      {"0", "Western", 0, 1252, ""},
+      {"default", "Default", 1, 1252, ""},
+      {"EASTERNEUROPE", "EasternEurope", 238, 1250, ""},
+      {"238", "EasternEurope", 238, 1250, ""},
+      {"Greek", "Greek", 161, 1253, ""},
+      {"cyrillic", "Cyrillic", 204, 1251, ""},
+      {"Turkish", "Turkish", 162, 1254, ""},
+      {"Hebrew", "Hebrew", 177, 1255, ""},
+      {"Arabic", "Arabic", 178, 1256, ""},
+      {"186", "186", 186, 1257, ""},
+      {"Vietnamese", "Vietnamese", 163, 1258, ""},
+      {"thai", "Thai", 222, 874, ""},
+      {"Mac", "Mac", 77, 10000, ""},
+      {"255", "OEM", 255, 437, ""},
+      {"Symbol", "Symbol", 2, 0, ""},
+      {"128", nullptr, 0, 0,
+       "character set 128 has two-byte characters; a Palm font holds single bytes"},
+      {"129", nullptr, 0, 0,
+       "character set 129 has two-byte characters; a Palm font holds single bytes"},
+      {"134", nullptr, 0, 0,
+       "character set 134 has two-byte characters; a Palm font holds single bytes"},
+      {"136", nullptr, 0, 0,
+       "character set 136 has two-byte characters; a Palm font holds single bytes"},
+      {"Baltic", nullptr, 0, 0, "unknown character set 'Baltic'"},
+      {"999", nullptr, 0, 0, "unknown character set '999'"},
+      {"+186", nullptr, 0, 0, "unknown character set '+186'"},
+      {"", nullptr, 0, 0, "unknown character set ''"},
+  };
+  for (const CharsetCase& c : cases) {
+    Charset charset;
+    std::string error = find_charset(c.token, &charset);
+    if (!c.name) {
+      EXPECT_EQ(error, c.error) << c.token;
+      continue;
+    }
+    EXPECT_EQ(error, "") << c.token;
+    EXPECT_EQ(charset.name, c.name) << c.token;
+    EXPECT_EQ(charset.code, c.code) << c.token;
+    EXPECT_EQ(charset.code_page, c.code_page) << c.token;
+    EXPECT_EQ(charset.symbol, c.code_page == 0) << c.token;
+  }
+}
+
+// What fontpick sends must read back as the same set, by name and by number.
+TEST(Charsets, EveryFontpickNameReadsAsItsNumber) {
+  for (const CharsetEntry& entry : CharsetTable) {
+    Charset by_name, by_number;
+    EXPECT_EQ(find_charset(entry.name, &by_name), "") << entry.name;
+    EXPECT_EQ(by_name.code, entry.code) << entry.name;
+    EXPECT_EQ(find_charset(std::to_string(entry.code), &by_number), "") << entry.name;
+    EXPECT_EQ(by_number.name, charset_name(entry.code)) << entry.name;
+  }
+}
+
+
+// The sample sentences, converted by iconv on its own: every character is in
+// its page, and the preview draws exactly those bytes.
+TEST(Charsets, SamplesInTheirOwnPages) {
+  const std::pair<const char*, const char*> sets[] = {
+      {"Western", "CP1252"}, {"EasternEurope", "CP1250"}, {"Cyrillic", "CP1251"},
+      {"Greek", "CP1253"},   {"Turkish", "CP1254"},       {"Hebrew", "CP1255"},
+      {"Arabic", "CP1256"},  {"186", "CP1257"},           {"Vietnamese", "CP1258"},
+      {"Thai", "CP874"},     {"Mac", "MACINTOSH"},        {"OEM", "CP437"},
+  };
+  for (auto [name, page] : sets) {
+    Charset charset;
+    ASSERT_EQ(find_charset(name, &charset), "");
+    iconv_t cd = iconv_open(page, "UTF-8");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1)) << page;
+    std::string in = charset.sample, out(4 * in.size() + 4, '\0');
+    char *ip = in.data(), *op = out.data();
+    size_t il = in.size(), ol = out.size();
+    EXPECT_NE(iconv(cd, &ip, &il, &op, &ol), static_cast<size_t>(-1)) << name;
+    iconv(cd, nullptr, nullptr, &op, &ol);
+    iconv_close(cd);
+    out.resize(out.size() - ol);
+    EXPECT_GT(out.size(), 6u) << name;
+    EXPECT_EQ(sample_bytes(charset), out) << name;
+  }
+  Charset symbol;
+  ASSERT_EQ(find_charset("symbol", &symbol), "");
+  EXPECT_EQ(sample_bytes(symbol), "");
+}
+
+}  // namespace
