@@ -1,9 +1,9 @@
 #include "charset_table.h"
 
 const CharsetEntry CharsetTable[13] = {
-    {"Western", 0},     {"Default", 1},  {"EasternEurope", 238}, {"Greek", 161},
-    {"Mac", 77},        {"OEM", 255},    {"Cyrillic", 204},      {"Symbol", 2},
-    {"Turkish", 162},   {"Vietnamese", 163}, {"Arabic", 178},    {"Hebrew", 177},
+    {"Western", 0},   {"Default", 1},      {"EasternEurope", 238}, {"Greek", 161},
+    {"Mac", 77},      {"OEM", 255},        {"Cyrillic", 204},      {"Symbol", 2},
+    {"Turkish", 162}, {"Vietnamese", 163}, {"Arabic", 178},        {"Hebrew", 177},
     {"Thai", 222},
 };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "layout.h"
+
 namespace {
 
 // The 13 header fields, in file order, each an Int16.
@@ -17,25 +19,8 @@ constexpr size_t kV2HeaderSize = 30;      // + UInt16 version, UInt16 densityCou
 constexpr size_t kDensityRecordSize = 6;  // Int16 density, UInt32 glyphBitsOffset
 constexpr int16_t kFontTypeExtended = 0x0200;
 
-uint16_t get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
-uint32_t get32(const uint8_t* p) {
-  return uint32_t{get16(p)} << 16 | get16(p + 2);
-}
-
-void put16(std::vector<uint8_t>* out, uint16_t v) {
-  out->push_back(static_cast<uint8_t>(v >> 8));
-  out->push_back(static_cast<uint8_t>(v));
-}
-
-void put32(std::vector<uint8_t>* out, uint32_t v) {
-  put16(out, static_cast<uint16_t>(v >> 16));
-  put16(out, static_cast<uint16_t>(v));
-}
-
 void put_tables(std::vector<uint8_t>* out, const BitmapFont& font) {
-  for (uint16_t loc : font.locations) put16(out, loc);
+  for (uint16_t loc : font.locations) append_field(out, loc);
   for (const FontCharWidth& w : font.widths) {
     out->push_back(static_cast<uint8_t>(w.offset));
     out->push_back(static_cast<uint8_t>(w.width));
@@ -73,11 +58,11 @@ namespace {
 // lies behind the tables there.
 int64_t ow_t_loc_words(const BitmapFont& font) {
   int64_t chars = int64_t{font.last_char} - font.first_char;
-  return is_font_v2(font) ? (kV2HeaderSize - kOwTLocField) / 2 +
-                                int64_t(kDensityRecordSize / 2) * int64_t(font.images.size()) +
-                                chars + 3
-                          : (kHeaderSize - kOwTLocField) / 2 +
-                                int64_t{font.row_words} * font.rect_height + chars + 3;
+  return is_font_v2(font)
+             ? (kV2HeaderSize - kOwTLocField) / 2 +
+                   int64_t(kDensityRecordSize / 2) * int64_t(font.images.size()) + chars + 3
+             : (kHeaderSize - kOwTLocField) / 2 + int64_t{font.row_words} * font.rect_height +
+                   chars + 3;
 }
 
 }  // namespace
@@ -111,8 +96,10 @@ std::string font_lay_out(BitmapFont* font, int first_char, const std::vector<int
     return "the characters' image (" + std::to_string(row_words) + " words by " +
            std::to_string(font->rect_height) + " rows) is more than a Palm font can address";
   for (int density : densities) {
-    FontImage image{static_cast<int16_t>(density), static_cast<int>(at_density(row_words, density)),
-                    static_cast<int>(at_density(font->rect_height, density)), {}};
+    FontImage image{static_cast<int16_t>(density),
+                    static_cast<int>(at_density(row_words, density)),
+                    static_cast<int>(at_density(font->rect_height, density)),
+                    {}};
     image.bits.resize(size_t(image.row_words) * size_t(image.rows) * 2);
     font->images.push_back(std::move(image));
   }
@@ -122,20 +109,21 @@ std::string font_lay_out(BitmapFont* font, int first_char, const std::vector<int
 
 std::vector<uint8_t> encode_font(const BitmapFont& font) {
   std::vector<uint8_t> out;
-  for (int16_t BitmapFont::*field : kHeaderFields) put16(&out, static_cast<uint16_t>(font.*field));
+  for (int16_t BitmapFont::*field : kHeaderFields)
+    append_field(&out, static_cast<uint16_t>(font.*field));
   if (!is_font_v2(font)) {
     if (!font.images.empty())
       out.insert(out.end(), font.images[0].bits.begin(), font.images[0].bits.end());
     put_tables(&out, font);
     return out;
   }
-  put16(&out, font.version);
-  put16(&out, static_cast<uint16_t>(font.images.size()));
+  append_field<uint16_t>(&out, font.version);
+  append_field<uint16_t>(&out, static_cast<uint16_t>(font.images.size()));
   size_t offset = kV2HeaderSize + kDensityRecordSize * font.images.size() +
                   2 * font.locations.size() + 2 * font.widths.size();
   for (const FontImage& image : font.images) {
-    put16(&out, static_cast<uint16_t>(image.density));
-    put32(&out, static_cast<uint32_t>(offset));
+    append_field<uint16_t>(&out, static_cast<uint16_t>(image.density));
+    append_field<uint32_t>(&out, static_cast<uint32_t>(offset));
     offset += image.bits.size();
   }
   put_tables(&out, font);
@@ -148,9 +136,10 @@ std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
   if (size < kHeaderSize) return "header shorter than 26 bytes";
   BitmapFont font;
   for (size_t i = 0; i < std::size(kHeaderFields); ++i)
-    font.*kHeaderFields[i] = static_cast<int16_t>(get16(data + 2 * i));
+    font.*kHeaderFields[i] = static_cast<int16_t>(read_field<uint16_t>(data + 2 * i));
   // fontType is 0x9000 with flag bits below; anything else is not a font.
-  if ((get16(data) & 0xF000) != 0x9000) return "not a font (type " + hex4(get16(data)) + ")";
+  uint16_t type = read_field<uint16_t>(data);
+  if ((type & 0xF000) != 0x9000) return "not a font (type " + hex4(type) + ")";
   if (font.first_char < 0 || font.last_char < font.first_char)
     return "bad character range " + std::to_string(font.first_char) + " to " +
            std::to_string(font.last_char);
@@ -173,14 +162,15 @@ std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
     records.push_back({72, int64_t{kHeaderSize}});
   } else {
     if (size < kV2HeaderSize) return "density records past the end";
-    font.version = get16(data + kHeaderSize);
-    uint16_t count = get16(data + kHeaderSize + 2);
+    font.version = read_field<uint16_t>(data + kHeaderSize);
+    uint16_t count = read_field<uint16_t>(data + kHeaderSize + 2);
     if (count == 0) return "no density records";
     loc_at = kV2HeaderSize + int64_t{kDensityRecordSize} * count;
     if (loc_at > total) return "density records past the end";
     for (uint16_t i = 0; i < count; ++i) {
       const uint8_t* r = data + kV2HeaderSize + kDensityRecordSize * i;
-      records.push_back({static_cast<int16_t>(get16(r)), get32(r + 2)});
+      records.push_back(
+          {static_cast<int16_t>(read_field<uint16_t>(r)), read_field<uint32_t>(r + 2)});
     }
   }
   if (loc_at + 2 * (chars + 3) > total) return "location table past the end";
@@ -190,7 +180,7 @@ std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
 
   font.locations.resize(static_cast<size_t>(chars + 3));
   for (size_t i = 0; i < font.locations.size(); ++i)
-    font.locations[i] = get16(data + loc_at + 2 * i);
+    font.locations[i] = read_field<uint16_t>(data + loc_at + 2 * i);
   if (!std::is_sorted(font.locations.begin(), font.locations.end()))
     return "locations out of order";
   if (font.locations.back() > int64_t{font.row_words} * 16)

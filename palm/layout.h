@@ -7,7 +7,10 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 extern const char kHeaderLayout[];    // DatabaseHeader, 78 bytes
 extern const char kResourceLayout[];  // ResourceEntry, 10 bytes
@@ -21,3 +24,25 @@ constexpr bool kHostSwapsBytes = std::endian::native == std::endian::little;
 // or D stops the walk there and sets *error (the fields before it are
 // converted already).
 size_t pack_fields(void* record, const char* layout, bool swap, std::string* error);
+
+// One 16- or 32-bit field alone, through the same conversion as a record's
+// (a single W or D), for data that is no fixed record: font tables, resource
+// contents.
+template <typename T>
+T read_field(const uint8_t* bytes) {
+  static_assert(sizeof(T) == 2 || sizeof(T) == 4);
+  T value;
+  memcpy(&value, bytes, sizeof value);
+  std::string unused;  // the layout is fixed: no error
+  pack_fields(&value, sizeof(T) == 2 ? "W" : "D", kHostSwapsBytes, &unused);
+  return value;
+}
+
+template <typename T>
+void append_field(std::vector<uint8_t>* out, T value) {
+  static_assert(sizeof(T) == 2 || sizeof(T) == 4);
+  std::string unused;
+  pack_fields(&value, sizeof(T) == 2 ? "W" : "D", kHostSwapsBytes, &unused);
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&value);
+  out->insert(out->end(), bytes, bytes + sizeof value);
+}

@@ -45,8 +45,9 @@ struct Start {
 
 size_t palm_directory_size(const uint8_t* start, size_t size) {
   if (size < kPalmHeaderSize) return kPalmHeaderSize;
-  bool resources = palm_u16(start + offsetof(DatabaseHeader, attributes)) & kPalmAttrResource;
-  return kPalmHeaderSize + palm_u16(start + offsetof(DatabaseHeader, entry_count)) *
+  bool resources =
+      read_field<uint16_t>(start + offsetof(DatabaseHeader, attributes)) & kPalmAttrResource;
+  return kPalmHeaderSize + read_field<uint16_t>(start + offsetof(DatabaseHeader, entry_count)) *
                                (resources ? kResourceEntrySize : kRecordEntrySize);
 }
 
