@@ -1,5 +1,7 @@
 #include "glyphsmith.h"
 
+#include <getopt.h>
+
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -109,55 +111,108 @@ std::string id_text(int id) {
   return s;
 }
 
+// The options that have no one-letter form, by the code getopt_long gives.
+enum LongOption { kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion };
+
+const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+                           {"version", no_argument, nullptr, kVersion},
+                           {"id", required_argument, nullptr, kId},
+                           {"weight", required_argument, nullptr, kWeight},
+                           {"bold", no_argument, nullptr, kBold},
+                           {"italic", no_argument, nullptr, kItalic},
+                           {"no-preview", no_argument, nullptr, kNoPreview},
+                           {nullptr, 0, nullptr, 0}};
+
+// How the user spells an option, for messages.
+std::string option_name(int code) {
+  for (const option& o : kOptions)
+    if (o.name && o.val == code) return std::string("--") + o.name;
+  return std::string("-") + static_cast<char>(code);
+}
+
+// One option and its value. "-" after help or the version, whose text is
+// then in *out.
+std::string apply_option(int code, const std::string& value, Options* o, std::string* out) {
+  switch (code) {
+    case 'h':
+      *out = kUsage;
+      return "-";
+    case kVersion:
+      *out = std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n";
+      return "-";
+    case kBold:
+      o->face.weight = 700;
+      return "";
+    case kItalic:
+      o->face.italic = true;
+      return "";
+    case kNoPreview:
+      o->preview = false;
+      return "";
+    case 'o':
+      if (value.empty()) return "option '-o' needs a folder";
+      o->folder = value;
+      return "";
+    case kId:
+      if (!read_hex_id(value, &o->id))
+        return "resource ID '" + value + "' is not 1 to 4 hexadecimal digits";
+      return "";
+    default:  // kWeight
+      if (!read_weight(value, &o->face.weight))
+        return "weight '" + value + "' is not a number from 1 to 1000";
+      return "";
+  }
+}
+
+// Options anywhere on the line, up to a "--"; the other arguments, in
+// their order, into *operands.
+std::string read_options(const std::vector<std::string>& args, Options* o,
+                         std::vector<std::string>* operands, std::string* out) {
+  std::vector<std::string> words = {"glyphsmith"};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  int argc = static_cast<int>(words.size());
+  // '-': operands come back in order as code 1; ':': a missing value is told
+  // apart from an unknown option; nothing printed by getopt itself.
+  optind = 0;
+  opterr = 0;
+  for (int element = 1;;) {
+    int code = getopt_long(argc, argv.data(), "-:ho:", kOptions, nullptr);
+    if (code == -1) break;
+    std::string error;
+    if (code == 1)
+      operands->push_back(optarg);
+    else if (code == '?')
+      error = "unknown option '" + words[static_cast<size_t>(element)] + "'";
+    else if (code == ':')
+      error = "option '" + option_name(optopt) + "' needs a value";
+    else
+      error = apply_option(code, optarg ? optarg : "", o, out);
+    if (!error.empty()) return error;
+    // A cluster of one-letter options stays on its word until its end.
+    element = optind;
+  }
+  for (int i = optind; i < argc; ++i) operands->push_back(words[static_cast<size_t>(i)]);
+  return "";
+}
+
 // "" when the command line is complete; "-" after help or the version, whose
 // text is then in *out.
 std::string parse(const std::vector<std::string>& args, Options* o, std::string* out) {
-  size_t i = 0;
-  for (; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--") {
-      ++i;
-      break;
-    }
-    if (a.size() < 2 || a[0] != '-') break;
-    if (a == "-h" || a == "--help") {
-      *out = kUsage;
-      return "-";
-    }
-    if (a == "--version") {
-      *out = std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n";
-      return "-";
-    }
-    if (a == "--bold") {
-      o->face.weight = 700;
-    } else if (a == "--italic") {
-      o->face.italic = true;
-    } else if (a == "--no-preview") {
-      o->preview = false;
-    } else if (a == "-o" || a == "--id" || a == "--weight") {
-      if (i + 1 >= args.size()) return "option '" + a + "' needs a value";
-      const std::string& v = args[++i];
-      if (a == "-o") {
-        if (v.empty()) return "option '-o' needs a folder";
-        o->folder = v;
-      } else if (a == "--id" && !read_hex_id(v, &o->id)) {
-        return "resource ID '" + v + "' is not 1 to 4 hexadecimal digits";
-      } else if (a == "--weight" && !read_weight(v, &o->face.weight)) {
-        return "weight '" + v + "' is not a number from 1 to 1000";
-      }
-    } else {
-      return "unknown option '" + a + "'";
-    }
-  }
-  if (args.size() < i + 4) return "expected SIZE LINE CHARSET FACE... (see glyphsmith --help)";
-  if (!read_decimal(args[i], &o->size) || o->size < 0.5 || o->size > 255)
-    return "size '" + args[i] + "' is not a number of points from 0.5 to 255";
-  if (!read_decimal(args[i + 1], &o->line) || o->line > 1000)
-    return "line spacing '" + args[i + 1] + "' is not a number of points from 0 to 1000";
-  std::string error = find_charset(args[i + 2], &o->charset);
+  std::vector<std::string> operands;
+  std::string error = read_options(args, o, &operands, out);
+  if (!error.empty()) return error;
+  if (operands.size() < 4) return "expected SIZE LINE CHARSET FACE... (see glyphsmith --help)";
+  if (!read_decimal(operands[0], &o->size) || o->size < 0.5 || o->size > 255)
+    return "size '" + operands[0] + "' is not a number of points from 0.5 to 255";
+  if (!read_decimal(operands[1], &o->line) || o->line > 1000)
+    return "line spacing '" + operands[1] + "' is not a number of points from 0 to 1000";
+  error = find_charset(operands[2], &o->charset);
   if (!error.empty()) return error;
   o->face.symbol = o->charset.symbol;
-  for (size_t w = i + 3; w < args.size(); ++w) o->face.family += (w > i + 3 ? " " : "") + args[w];
+  for (size_t w = 3; w < operands.size(); ++w) o->face.family += (w > 3 ? " " : "") + operands[w];
   return "";
 }
 

@@ -86,6 +86,10 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
       {line({"--frob", "12", "15.6", "Western"}), "glyphsmith: unknown option '--frob'\n"},
       {line({"-12", "15.6", "Western"}), "glyphsmith: unknown option '-12'\n"},
       {{"-o"}, "glyphsmith: option '-o' needs a value\n"},
+      {{"12", "15.6", "Western", "DejaVu", "Sans", "--frob"},
+       "glyphsmith: unknown option '--frob'\n"},
+      {{"--", "-o", "15.6", "Western", "DejaVu"},
+       "glyphsmith: size '-o' is not a number of points from 0.5 to 255\n"},
       {line({"-o", "", "12", "15.6", "Western"}), "glyphsmith: option '-o' needs a folder\n"},
       {line({"--id", "12345", "12", "15.6", "Western"}),
        "glyphsmith: resource ID '12345' is not 1 to 4 hexadecimal digits\n"},
@@ -137,6 +141,21 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
       EXPECT_EQ(r.err, c.err) << shown;
     EXPECT_EQ(folder_names(dir.path), std::set<std::string>{}) << shown;
   }
+}
+
+// Options may follow the face's words: none of them joins the family name.
+TEST(Program, OptionsAnywhere) {
+  TempDir first, last, plain;
+  ASSERT_EQ(glyphsmith(first, line({"--italic", "--no-preview", "12", "15.6", "Western"})).status,
+            0);
+  ASSERT_EQ(
+      glyphsmith(last, {"12", "15.6", "Western", "DejaVu", "Sans", "--italic", "--no-preview"})
+          .status,
+      0);
+  ASSERT_EQ(glyphsmith(plain, line({"--no-preview", "12", "15.6", "Western"})).status, 0);
+  std::string italic = read_file(first.file("NFNT0080.bin"));
+  EXPECT_EQ(read_file(last.file("NFNT0080.bin")), italic);
+  EXPECT_NE(read_file(plain.file("NFNT0080.bin")), italic);
 }
 
 // A folder the program may not write in, as the system words it.
