@@ -271,6 +271,55 @@ std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& ch
   return "";
 }
 
+// Bytes 0x20..0xFF of the set at both densities; a byte the code page leaves
+// undefined, or a control code, stays absent.
+std::vector<GlyphPair> render_glyphs(const Options& o, Rasterizer& standard, Rasterizer& twice) {
+  std::vector<GlyphPair> glyphs(0xE0);
+  CodePageTable page = code_page_table(o.charset.code_page);
+  for (int byte = 0x20; byte <= 0xFF; ++byte) {
+    uint32_t code = static_cast<uint32_t>(byte);
+    if (!o.charset.symbol) {
+      code = page[size_t(byte)];
+      if (code == 0) continue;
+      // Control codes have no picture, whatever the face maps them to.
+      if (code < 0x20 || (code >= 0x7F && code < 0xA0)) continue;
+    }
+    GlyphPair& p = glyphs[static_cast<size_t>(byte - 0x20)];
+    p.standard = render_glyph(standard, code);
+    if (p.standard.present) p.twice = render_glyph(twice, code);
+  }
+  return glyphs;
+}
+
+// The two fonts' files and their summary lines; refuses a font too large
+// for a resource.
+std::string font_files(const Options& o, const std::string& family, const std::string& id,
+                       const BuiltFonts& fonts, std::vector<PendingFile>* files,
+                       std::vector<std::string>* summaries) {
+  // Where names ignore letter case (Windows), nfntxxxx.bin would be
+  // NFNTxxxx.bin; the version 2 font takes another name there, which prcbuild
+  // reads as the same type and ID.
+  std::string v2_name = "nfnt" + id + (folder_ignores_case(o.folder) ? "-2" : "") + ".bin";
+  std::string what =
+      family + " " + describe_points(o.size) + " points, " + o.charset.name +
+      (o.charset.symbol ? " (the face's symbol map)"
+                        : " (code page " + std::to_string(o.charset.code_page) + ")") +
+      ", " + std::to_string(fonts.characters) + " characters, " +
+      std::to_string(fonts.v1.rect_height) + " pixels high";
+  for (const BitmapFont* font : {&fonts.v1, &fonts.v2}) {
+    bool v2 = font == &fonts.v2;
+    PendingFile f{v2 ? v2_name : "NFNT" + id + ".bin", encode_font(*font)};
+    if (f.bytes.size() > kMaxResource)
+      return "font family '" + family + "' at " + describe_points(o.size) + " points takes " +
+             std::to_string(f.bytes.size()) + " bytes in " + f.name +
+             ", more than a Palm resource holds (" + std::to_string(kMaxResource) + ")";
+    summaries->push_back(f.name + ": " + what + (v2 ? ", 72 and 144 dpi, " : ", 72 dpi, ") +
+                         std::to_string(f.bytes.size()) + " bytes");
+    files->push_back(std::move(f));
+  }
+  return "";
+}
+
 }  // namespace
 
 int glyphsmith(const std::vector<std::string>& args, std::string* out, std::string* err) {
@@ -296,20 +345,7 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   RasterizerPtr twice = open_rasterizer(o.face, round_half_up(2 * o.size), &error);
   if (!twice) return fail(error);
 
-  std::vector<GlyphPair> glyphs(0xE0);
-  CodePageTable page = code_page_table(o.charset.code_page);
-  for (int byte = 0x20; byte <= 0xFF; ++byte) {
-    uint32_t code = static_cast<uint32_t>(byte);
-    if (!o.charset.symbol) {
-      code = page[size_t(byte)];
-      if (code == 0) continue;
-      // Control codes have no picture, whatever the face maps them to.
-      if (code < 0x20 || (code >= 0x7F && code < 0xA0)) continue;
-    }
-    GlyphPair& p = glyphs[static_cast<size_t>(byte - 0x20)];
-    p.standard = render_glyph(*standard, code);
-    if (p.standard.present) p.twice = render_glyph(*twice, code);
-  }
+  std::vector<GlyphPair> glyphs = render_glyphs(o, *standard, *twice);
 
   BuiltFonts fonts;
   std::string family = rasterizer_family(*standard);
@@ -318,32 +354,14 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
     return fail("font family '" + family + "' at " + describe_points(o.size) + " points: " + error);
 
   std::string id = id_text(o.id);
-  // Where names ignore letter case (Windows), nfntxxxx.bin would be
-  // NFNTxxxx.bin; the version 2 font takes another name there, which prcbuild
-  // reads as the same type and ID.
-  std::string v2_name = "nfnt" + id + (folder_ignores_case(o.folder) ? "-2" : "") + ".bin";
   std::vector<PendingFile> files;
   std::vector<std::string> summaries;
-  std::string what =
-      family + " " + describe_points(o.size) + " points, " + o.charset.name +
-      (o.charset.symbol ? " (the face's symbol map)"
-                        : " (code page " + std::to_string(o.charset.code_page) + ")") +
-      ", " + std::to_string(fonts.characters) + " characters, " +
-      std::to_string(fonts.v1.rect_height) + " pixels high";
-  for (const BitmapFont* font : {&fonts.v1, &fonts.v2}) {
-    bool v2 = font == &fonts.v2;
-    PendingFile f{v2 ? v2_name : "NFNT" + id + ".bin", encode_font(*font)};
-    if (f.bytes.size() > kMaxResource)
-      return fail("font family '" + family + "' at " + describe_points(o.size) + " points takes " +
-                  std::to_string(f.bytes.size()) + " bytes in " + f.name +
-                  ", more than a Palm resource holds (" + std::to_string(kMaxResource) + ")");
-    summaries.push_back(f.name + ": " + what + (v2 ? ", 72 and 144 dpi, " : ", 72 dpi, ") +
-                        std::to_string(f.bytes.size()) + " bytes");
-    files.push_back(std::move(f));
-  }
+  error = font_files(o, family, id, fonts, &files, &summaries);
+  if (!error.empty()) return fail(error);
 
   if (o.preview) {
     PendingFile png{"NFNT" + id + ".png", {}};
+    std::string what;
     error = make_preview(files[1].bytes, o.charset, &png.bytes, &what);
     if (!error.empty()) return fail(error);
     summaries.push_back(png.name + ": " + what);

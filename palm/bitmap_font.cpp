@@ -132,90 +132,123 @@ std::vector<uint8_t> encode_font(const BitmapFont& font) {
   return out;
 }
 
-std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
+namespace {
+
+// Sizes are in 64 bits: every product of two Int16 fits, and none is
+// trusted until it has been compared with the data's size.
+
+// Where a density's image starts, as the font says.
+struct DensityRecord {
+  int density;
+  int64_t offset;
+};
+
+std::string read_header(const uint8_t* data, size_t size, BitmapFont* font) {
   if (size < kHeaderSize) return "header shorter than 26 bytes";
-  BitmapFont font;
   for (size_t i = 0; i < std::size(kHeaderFields); ++i)
-    font.*kHeaderFields[i] = static_cast<int16_t>(read_field<uint16_t>(data + 2 * i));
+    font->*kHeaderFields[i] = static_cast<int16_t>(read_field<uint16_t>(data + 2 * i));
   // fontType is 0x9000 with flag bits below; anything else is not a font.
   uint16_t type = read_field<uint16_t>(data);
   if ((type & 0xF000) != 0x9000) return "not a font (type " + hex4(type) + ")";
-  if (font.first_char < 0 || font.last_char < font.first_char)
-    return "bad character range " + std::to_string(font.first_char) + " to " +
-           std::to_string(font.last_char);
-  if (font.row_words < 0 || font.rect_height < 0) return "negative image size";
+  if (font->first_char < 0 || font->last_char < font->first_char)
+    return "bad character range " + std::to_string(font->first_char) + " to " +
+           std::to_string(font->last_char);
+  if (font->row_words < 0 || font->rect_height < 0) return "negative image size";
+  return "";
+}
 
-  // Sizes in 64 bits: every product of two Int16 fits, and none is trusted
-  // until it has been compared with `size`.
-  const int64_t chars = int64_t{font.last_char} - font.first_char;
-  const int64_t image72 = int64_t{font.row_words} * font.rect_height * 2;
+// The images' records (version 1: the one image after the header) and where
+// the location table starts after them.
+std::string read_records(const uint8_t* data, size_t size, BitmapFont* font,
+                         std::vector<DensityRecord>* records, int64_t* loc_at) {
   const int64_t total = static_cast<int64_t>(size);
-  int64_t loc_at = kHeaderSize;
-  struct Record {
-    int density;
-    int64_t offset;
-  };
-  std::vector<Record> records;
-  if (!is_font_v2(font)) {
-    if (loc_at + image72 > total) return "bit image past the end";
-    loc_at += image72;
-    records.push_back({72, int64_t{kHeaderSize}});
-  } else {
-    if (size < kV2HeaderSize) return "density records past the end";
-    font.version = read_field<uint16_t>(data + kHeaderSize);
-    uint16_t count = read_field<uint16_t>(data + kHeaderSize + 2);
-    if (count == 0) return "no density records";
-    loc_at = kV2HeaderSize + int64_t{kDensityRecordSize} * count;
-    if (loc_at > total) return "density records past the end";
-    for (uint16_t i = 0; i < count; ++i) {
-      const uint8_t* r = data + kV2HeaderSize + kDensityRecordSize * i;
-      records.push_back(
-          {static_cast<int16_t>(read_field<uint16_t>(r)), read_field<uint32_t>(r + 2)});
-    }
+  if (!is_font_v2(*font)) {
+    const int64_t image72 = int64_t{font->row_words} * font->rect_height * 2;
+    if (int64_t{kHeaderSize} + image72 > total) return "bit image past the end";
+    *loc_at = int64_t{kHeaderSize} + image72;
+    records->push_back({72, int64_t{kHeaderSize}});
+    return "";
   }
+  if (size < kV2HeaderSize) return "density records past the end";
+  font->version = read_field<uint16_t>(data + kHeaderSize);
+  uint16_t count = read_field<uint16_t>(data + kHeaderSize + 2);
+  if (count == 0) return "no density records";
+  *loc_at = kV2HeaderSize + int64_t{kDensityRecordSize} * count;
+  if (*loc_at > total) return "density records past the end";
+  for (uint16_t i = 0; i < count; ++i) {
+    const uint8_t* r = data + kV2HeaderSize + kDensityRecordSize * i;
+    records->push_back(
+        {static_cast<int16_t>(read_field<uint16_t>(r)), read_field<uint32_t>(r + 2)});
+  }
+  return "";
+}
+
+// The location and offset/width tables; *tables_end is where the later of
+// the two ends.
+std::string read_tables(const uint8_t* data, size_t size, int64_t loc_at, BitmapFont* font,
+                        int64_t* tables_end) {
+  const int64_t chars = int64_t{font->last_char} - font->first_char;
+  const int64_t total = static_cast<int64_t>(size);
   if (loc_at + 2 * (chars + 3) > total) return "location table past the end";
   // owTLoc as unsigned: a large 72-dpi image pushes it past 32767 words.
-  const int64_t ow_at = kOwTLocField + 2 * int64_t{static_cast<uint16_t>(font.ow_t_loc)};
+  const int64_t ow_at = kOwTLocField + 2 * int64_t{static_cast<uint16_t>(font->ow_t_loc)};
   if (ow_at + 2 * (chars + 2) > total) return "offset/width table past the end";
 
-  font.locations.resize(static_cast<size_t>(chars + 3));
-  for (size_t i = 0; i < font.locations.size(); ++i)
-    font.locations[i] = read_field<uint16_t>(data + loc_at + 2 * i);
-  if (!std::is_sorted(font.locations.begin(), font.locations.end()))
+  font->locations.resize(static_cast<size_t>(chars + 3));
+  for (size_t i = 0; i < font->locations.size(); ++i)
+    font->locations[i] = read_field<uint16_t>(data + loc_at + 2 * i);
+  if (!std::is_sorted(font->locations.begin(), font->locations.end()))
     return "locations out of order";
-  if (font.locations.back() > int64_t{font.row_words} * 16)
+  if (font->locations.back() > int64_t{font->row_words} * 16)
     return "glyphs wider than the bit image";
-  font.widths.resize(static_cast<size_t>(chars + 2));
-  for (size_t i = 0; i < font.widths.size(); ++i)
-    font.widths[i] = {static_cast<int8_t>(data[ow_at + 2 * i]),
-                      static_cast<int8_t>(data[ow_at + 2 * i + 1])};
+  font->widths.resize(static_cast<size_t>(chars + 2));
+  for (size_t i = 0; i < font->widths.size(); ++i)
+    font->widths[i] = {static_cast<int8_t>(data[ow_at + 2 * i]),
+                       static_cast<int8_t>(data[ow_at + 2 * i + 1])};
+  *tables_end = std::max(loc_at + 2 * (chars + 3), ow_at + 2 * (chars + 2));
+  return "";
+}
 
-  // Images may come in any order but must not overlap one another or the
-  // tables; all are checked before any is copied, so that what is copied is
-  // bounded by the size of the data.
-  const int64_t tables_end = std::max(loc_at + 2 * (chars + 3), ow_at + 2 * (chars + 2));
+// Images may come in any order but must not overlap one another or the
+// tables; all are checked before any is copied, so that what is copied is
+// bounded by the size of the data.
+std::string read_images(const uint8_t* data, size_t size, const std::vector<DensityRecord>& records,
+                        int64_t tables_end, BitmapFont* font) {
   std::vector<std::pair<int64_t, int64_t>> spans;  // start, end
-  for (const Record& r : records) {
+  for (const DensityRecord& r : records) {
     if (r.density <= 0) return "bad density " + std::to_string(r.density);
     FontImage image;
     image.density = static_cast<int16_t>(r.density);
-    image.rows = static_cast<int>(at_density(font.rect_height, r.density));
-    image.row_words = static_cast<int>(at_density(font.row_words, r.density));
+    image.rows = static_cast<int>(at_density(font->rect_height, r.density));
+    image.row_words = static_cast<int>(at_density(font->row_words, r.density));
     int64_t bytes = int64_t{image.rows} * image.row_words * 2;
-    if (r.offset + bytes > total) return dpi(r.density) + " past the end";
-    if (is_font_v2(font) && r.offset < tables_end && bytes > 0)
+    if (r.offset + bytes > static_cast<int64_t>(size)) return dpi(r.density) + " past the end";
+    if (is_font_v2(*font) && r.offset < tables_end && bytes > 0)
       return dpi(r.density) + " overlaps the tables";
     spans.push_back({r.offset, r.offset + bytes});
-    font.images.push_back(std::move(image));
+    font->images.push_back(std::move(image));
   }
   std::vector<std::pair<int64_t, int64_t>> sorted = spans;
   std::sort(sorted.begin(), sorted.end());
   for (size_t i = 1; i < sorted.size(); ++i)
     if (sorted[i].first < sorted[i - 1].second) return "images overlap";
   for (size_t i = 0; i < spans.size(); ++i)
-    font.images[i].bits.assign(data + spans[i].first, data + spans[i].second);
-  *result = std::move(font);
+    font->images[i].bits.assign(data + spans[i].first, data + spans[i].second);
   return "";
+}
+
+}  // namespace
+
+std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
+  BitmapFont font;
+  std::vector<DensityRecord> records;
+  int64_t loc_at = 0, tables_end = 0;
+  std::string error = read_header(data, size, &font);
+  if (error.empty()) error = read_records(data, size, &font, &records, &loc_at);
+  if (error.empty()) error = read_tables(data, size, loc_at, &font, &tables_end);
+  if (error.empty()) error = read_images(data, size, records, tables_end, &font);
+  if (error.empty()) *result = std::move(font);
+  return error;
 }
 
 bool font_has_char(const BitmapFont& font, int c) {

@@ -41,6 +41,37 @@ struct Start {
   uint32_t offset;
 };
 
+// Checks that everything lies after the entry list and inside the file, in
+// order, and gives each part its size: up to the next one's start.
+std::string place_blocks(const std::vector<Start>& starts, PalmDatabase* db) {
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const Start& s = starts[i];
+    if (s.offset < db->directory_end)
+      return format("%s offset %u lies inside the header and entry list, which end at byte %llu",
+                    s.label.c_str(), s.offset, static_cast<unsigned long long>(db->directory_end));
+    if (s.offset > db->file_size)
+      return format("%s offset %u is past the end of the file (%llu bytes)", s.label.c_str(),
+                    s.offset, static_cast<unsigned long long>(db->file_size));
+    if (i > 0 && s.offset < starts[i - 1].offset)
+      return format("%s offset %u comes before %s offset %u", s.label.c_str(), s.offset,
+                    starts[i - 1].label.c_str(), starts[i - 1].offset);
+  }
+  auto end_of = [&](size_t i) {
+    return i + 1 < starts.size() ? starts[i + 1].offset : static_cast<uint32_t>(db->file_size);
+  };
+  size_t next = 0;
+  if (db->header.app_info_offset) {
+    db->app_info = {db->header.app_info_offset, end_of(next) - db->header.app_info_offset};
+    ++next;
+  }
+  if (db->header.sort_info_offset) {
+    db->sort_info = {db->header.sort_info_offset, end_of(next) - db->header.sort_info_offset};
+    ++next;
+  }
+  for (PalmEntry& e : db->entries) e.size = end_of(next++) - e.offset;
+  return "";
+}
+
 }  // namespace
 
 size_t palm_directory_size(const uint8_t* start, size_t size) {
@@ -89,32 +120,5 @@ std::string read_database(const uint8_t* start, size_t size, uint64_t file_size,
     read_entry(start + kPalmHeaderSize + i * entry_size, db->resources, &db->entries[i]);
     starts.push_back({format("entry %zu", i), db->entries[i].offset});
   }
-  // Everything lies after the entry list and inside the file, in order; each
-  // part runs up to the next one's start.
-  for (size_t i = 0; i < starts.size(); ++i) {
-    const Start& s = starts[i];
-    if (s.offset < directory_end)
-      return format("%s offset %u lies inside the header and entry list, which end at byte %llu",
-                    s.label.c_str(), s.offset, static_cast<unsigned long long>(directory_end));
-    if (s.offset > file_size)
-      return format("%s offset %u is past the end of the file (%llu bytes)", s.label.c_str(),
-                    s.offset, static_cast<unsigned long long>(file_size));
-    if (i > 0 && s.offset < starts[i - 1].offset)
-      return format("%s offset %u comes before %s offset %u", s.label.c_str(), s.offset,
-                    starts[i - 1].label.c_str(), starts[i - 1].offset);
-  }
-  auto end_of = [&](size_t i) {
-    return i + 1 < starts.size() ? starts[i + 1].offset : static_cast<uint32_t>(file_size);
-  };
-  size_t next = 0;
-  if (h.app_info_offset) {
-    db->app_info = {h.app_info_offset, end_of(next) - h.app_info_offset};
-    ++next;
-  }
-  if (h.sort_info_offset) {
-    db->sort_info = {h.sort_info_offset, end_of(next) - h.sort_info_offset};
-    ++next;
-  }
-  for (PalmEntry& e : db->entries) e.size = end_of(next++) - e.offset;
-  return "";
+  return place_blocks(starts, db);
 }
