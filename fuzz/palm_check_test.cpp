@@ -8,11 +8,8 @@
 
 namespace {
 
-std::string header(const std::string& name, unsigned attributes, unsigned count) {
-  std::string h = name + std::string(32 - name.size(), '\0');
-  h += be(attributes, 2) + be(1, 2) + be(3000000000u, 4) + be(3000000000u, 4);
-  h += std::string(16, '\0') + "rsrcPGwk" + std::string(8, '\0') + be(count, 2);
-  return h;
+std::string header(const std::string& name, uint16_t attributes, uint16_t count) {
+  return header_bytes({name, attributes, 3000000000u, 3000000000u, 0, 0, "rsrcPGwk", count});
 }
 
 // Two resources of 3 and 1 bytes: list ends at 98, 2 pad bytes, data at 100.
@@ -24,7 +21,8 @@ std::string two_resources() {
 // Three records of 5, 7 and 1 bytes: data at 104, 109 and 116.
 std::string three_records() {
   std::string list;
-  for (uint32_t i = 0, offset = 104; i < 3; offset += i == 0 ? 5 : 7, ++i) list += be(offset, 4) + be(i, 4);
+  for (uint32_t i = 0, offset = 104; i < 3; offset += i == 0 ? 5 : 7, ++i)
+    list += be(offset, 4) + be(i, 4);
   return header("Notes", 8, 3) + list + std::string(2, '\0') + "12345" + "abcdefg" + "z";
 }
 
@@ -73,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
     Damages, PalmCheckRejects,
     testing::Values(
         Damage{"short", std::string(77, '\0'), "file of 77 bytes is shorter than a header"},
-        Damage{"no NUL in the name", patched(two_resources(), 0, std::string(32, 'n')), "name field has no NUL"},
+        Damage{"no NUL in the name", patched(two_resources(), 0, std::string(32, 'n')),
+               "name field has no NUL"},
         Damage{"bytes after the name's NUL", patched(two_resources(), 20, "x"),
                "name field byte 20 after the NUL is not 0"},
         Damage{"pad byte set", patched(two_resources(), 99, "x"), "pad byte at 99 is not 0"},
@@ -92,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
                "entry 1 has no bytes or ends outside the file (at 103)"},
         Damage{"records read as resources", patched(three_records(), 33, "\x09"),
                "entry 0 starts at 0, not right after the previous one"},
-        Damage{"sort info block", patched(two_resources(), 56, be(4, 4)), "application or sort info block present"}));
+        Damage{"sort info block", patched(two_resources(), 56, be(4, 4)),
+               "application or sort info block present"}));
 
 // A trailing byte belongs to the last entry: nothing marks its end.
 TEST(PalmCheck, LastEntryRunsToTheEnd) {

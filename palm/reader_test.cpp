@@ -13,16 +13,13 @@ namespace {
 // A header laid out field by field; entries follow as the case gives them.
 std::string header(uint16_t attributes, uint16_t count, uint32_t app = 0, uint32_t sort = 0,
                    std::string name = "Test") {
-  name.resize(32, '\0');
-  return name + be(attributes, 2) + be(1, 2) + be(0xD0000000, 4) + be(0xD0000001, 4) +
-         std::string(8, '\0') + be(app, 4) + be(sort, 4) + "typecrea" + std::string(8, '\0') +
-         be(count, 2);
+  return header_bytes({name, attributes, 0xD0000000, 0xD0000001, app, sort, "typecrea", count});
 }
 std::string res(const char* type, uint16_t id, uint32_t offset) {
-  return std::string(type, 4) + be(id, 2) + be(offset, 4);
+  return resource_entry(std::string(type, 4), id, offset);
 }
 std::string rec(uint32_t offset, uint8_t attributes, uint32_t uid) {
-  return be(offset, 4) + static_cast<char>(attributes) + be(uid, 3);
+  return record_entry(offset, attributes, uid);
 }
 
 // What was read, in a few words: blocks, then each entry's key, offset and size.

@@ -53,31 +53,6 @@ std::string usage() {
          "generating font remap packages for software using Pagewick font packages.\n\n";
 }
 
-struct Entry {
-  std::string type;  // empty for a record
-  unsigned id;
-  std::string data;
-};
-
-// The database the program should write, built field by field here so that it
-// does not share the program's own encoder. The clock fields are left zero.
-std::string database(const std::string& name, bool resources, const std::string& type,
-                     const std::string& creator, const std::vector<Entry>& list) {
-  std::string out =
-      header_bytes(name, resources ? 9 : 8, type, creator, static_cast<uint16_t>(list.size()));
-  size_t directory = 78 + list.size() * (resources ? 10 : 8);
-  uint32_t offset = static_cast<uint32_t>((directory + 3) / 4 * 4);
-  std::string data;
-  for (size_t i = 0; i < list.size(); ++i) {
-    out += resources ? list[i].type + be(list[i].id, 2) + be(offset, 4)
-                     : be(offset, 4) + '\0' + be(static_cast<uint32_t>(i), 3);
-    offset += static_cast<uint32_t>(list[i].data.size());
-    data += list[i].data;
-  }
-  out.resize((out.size() + 3) / 4 * 4, '\0');
-  return out + data;
-}
-
 std::string bytes(size_t n, char seed) {
   std::string s(n, '\0');
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 7 + i / 256);
@@ -221,36 +196,36 @@ TEST_F(Prcbuild, ResourceNamesAndOptions) {
   } cases[] = {
       {"empty resource database",
        {"-i", "out.prc", "Name", "appl", "TEST"},
-       database("Name", true, "appl", "TEST", {})},
+       database_bytes("Name", true, "appl", "TEST", {})},
       {"empty record database",
        {"-d", "out.pdb", "Name", "data", "TEST"},
-       database("Name", false, "data", "TEST", {})},
+       database_bytes("Name", false, "data", "TEST", {})},
       {"types and IDs from names",
        {"out.prc", "Fonts", "Font", "PGwk", "tAIN03e8.bin", "dir\\sub/code0001.bin", "dir/abc.bin"},
-       database("Fonts", true, "Font", "PGwk",
-                {{"tAIN", 1000, "first"}, {"code", 1, "second!"}, {"abc.", 0x000B, "abc"}})},
+       database_bytes("Fonts", true, "Font", "PGwk",
+                      {{"tAIN", 1000, "first"}, {"code", 1, "second!"}, {"abc.", 0x000B, "abc"}})},
       {"ID text read like %x",
        {"out.prc", "N", "appl", "TEST", "neg_-001.bin", "spc_ 7f0.bin", "pfx_0x1f.bin"},
-       database("N", true, "appl", "TEST",
-                {{"neg_", 0xFFFF, "n"}, {"spc_", 0x07F0, "s"}, {"pfx_", 0x001F, "p"}})},
+       database_bytes("N", true, "appl", "TEST",
+                      {{"neg_", 0xFFFF, "n"}, {"spc_", 0x07F0, "s"}, {"pfx_", 0x001F, "p"}})},
       {"missing inputs skipped with -i, -x accepted",
        {"-x", "-i", "-i", "out.prc", "N", "appl", "TEST", "gone0001.bin", "tAIN03e8.bin"},
-       database("N", true, "appl", "TEST", {{"tAIN", 1000, "first"}})},
+       database_bytes("N", true, "appl", "TEST", {{"tAIN", 1000, "first"}})},
       {"long file cut to one buffer",
        {"out.prc", "N", "appl", "TEST", "big_0002.bin"},
-       database("N", true, "appl", "TEST", {{"big_", 2, bytes(130000, 'b')}})},
+       database_bytes("N", true, "appl", "TEST", {{"big_", 2, bytes(130000, 'b')}})},
       {"records in order, any names",
        {"-d", "out.pdb", "N", "data", "TEST", "dir/abc.bin", "tAIN03e8.bin", "-f", "r"},
        ""},  // filled below: "-f" is a file in record mode
       {"-s has no effect on records",
        {"-s", "-d", "out.pdb", "N", "data", "TEST", "big_0002.bin"},
-       database("N", false, "data", "TEST", {{"", 0, bytes(130000, 'b')}})},
+       database_bytes("N", false, "data", "TEST", {{"", 0, bytes(130000, 'b')}})},
   };
   put("-f", "dash f");
   put("r", bytes(40000, 'r'));  // large enough to be copied from the file
-  cases[6].expected =
-      database("N", false, "data", "TEST",
-               {{"", 0, "abc"}, {"", 0, "first"}, {"", 0, "dash f"}, {"", 0, bytes(40000, 'r')}});
+  cases[6].expected = database_bytes(
+      "N", false, "data", "TEST",
+      {{"", 0, "abc"}, {"", 0, "first"}, {"", 0, "dash f"}, {"", 0, bytes(40000, 'r')}});
   for (const Case& c : cases) {
     std::string out;  // the first argument that is no option
     for (const std::string& a : c.args)
@@ -269,7 +244,7 @@ TEST_F(Prcbuild, ResourceNamesAndOptions) {
 TEST_F(Prcbuild, SplitMode) {
   struct Case {
     size_t size;
-    std::vector<Entry> expected;
+    std::vector<EntryBytes> expected;
   } cases[] = {
       {129999, {{"tAIN", 1000, bytes(129999, 's')}}},
       {130000, {{"tAIN", 1000, bytes(130000, 's')}}},
@@ -284,7 +259,8 @@ TEST_F(Prcbuild, SplitMode) {
     put("tAIN03e8.bin", bytes(c.size, 's'));
     RunResult r = run({"-s", "out.prc", "Split", "appl", "TEST", "tAIN03e8.bin"});
     EXPECT_EQ(0, r.status) << c.size << "\n" << r.err;
-    EXPECT_EQ(hex(database("Split", true, "appl", "TEST", c.expected)), hex(output("out.prc")))
+    EXPECT_EQ(hex(database_bytes("Split", true, "appl", "TEST", c.expected)),
+              hex(output("out.prc")))
         << c.size;
   }
 }
@@ -302,13 +278,13 @@ TEST_F(Prcbuild, FontRemapGroupsMixWithFiles) {
                      "1a2",      "-fonts",
                      "q__FFFF",  "hrlargeboldfont"});
   EXPECT_EQ(0, r.status) << r.err;
-  EXPECT_EQ(hex(database("Remap", true, "Font", "PGwk",
-                         {{"abcd", 0x80, "@\x00\x00\x01"s},
-                          {"tAIN", 1000, "file"},
-                          {"abcd", 0x81, "@\x00\x00\x06"s},
-                          {"wxyz", 0x1234, "@\x00\x00\x90"s},
-                          {"abcd", 0x80, "@\x00\x01\xa2"s},
-                          {"q__F", 0xFFF, "@\x00\x00\x0f"s}})),
+  EXPECT_EQ(hex(database_bytes("Remap", true, "Font", "PGwk",
+                               {{"abcd", 0x80, "@\x00\x00\x01"s},
+                                {"tAIN", 1000, "file"},
+                                {"abcd", 0x81, "@\x00\x00\x06"s},
+                                {"wxyz", 0x1234, "@\x00\x00\x90"s},
+                                {"abcd", 0x80, "@\x00\x01\xa2"s},
+                                {"q__F", 0xFFF, "@\x00\x00\x0f"s}})),
             hex(output("out.prc")));
 }
 
@@ -320,13 +296,14 @@ TEST_F(Prcbuild, WindowsPathsGiveTypeAndId) {
   RunResult r =
       run({"out.prc", "N", "appl", "TEST", "dir\\sub\\tAIN03e8.bin", "dir\\sub/code0001.bin"});
   EXPECT_EQ(0, r.status) << r.err;
-  EXPECT_EQ(
-      hex(database("N", true, "appl", "TEST", {{"tAIN", 1000, "back"}, {"code", 1, "mixed"}})),
-      hex(output("out.prc")));
+  EXPECT_EQ(hex(database_bytes("N", true, "appl", "TEST",
+                               {{"tAIN", 1000, "back"}, {"code", 1, "mixed"}})),
+            hex(output("out.prc")));
 
   r = run({"-d", "out.pdb", "N", "data", "TEST", "dir\\sub\\tAIN03e8.bin"});
   EXPECT_EQ(0, r.status) << r.err;
-  EXPECT_EQ(hex(database("N", false, "data", "TEST", {{"", 0, "back"}})), hex(output("out.pdb")));
+  EXPECT_EQ(hex(database_bytes("N", false, "data", "TEST", {{"", 0, "back"}})),
+            hex(output("out.pdb")));
 
   r = run({"bad.prc", "N", "appl", "TEST", "dir\\sub\\tAIN03e8.bin", "dir\\sub\\gone0001.bin"});
   EXPECT_EQ(1, r.status);
@@ -338,7 +315,7 @@ TEST_F(Prcbuild, MostEntriesAndOneTooMany) {
   // 6552 groups make a command line far longer than Windows takes (32767).
   if (windows_build()) GTEST_SKIP() << "command line too long for Windows";
   std::vector<std::string> args = {"out.prc", "Many", "Font", "PGwk"};
-  std::vector<Entry> expected;
+  std::vector<EntryBytes> expected;
   for (unsigned i = 0; i < 6552; ++i) {
     char name[9];
     snprintf(name, sizeof name, "frmp%04x", i);
@@ -347,7 +324,7 @@ TEST_F(Prcbuild, MostEntriesAndOneTooMany) {
   }
   RunResult r = run(args);
   EXPECT_EQ(0, r.status) << r.err;
-  EXPECT_EQ(hex(database("Many", true, "Font", "PGwk", expected)), hex(output("out.prc")));
+  EXPECT_EQ(hex(database_bytes("Many", true, "Font", "PGwk", expected)), hex(output("out.prc")));
 
   std::filesystem::remove(dir.file("out.prc"));
   args.insert(args.end(), {"-f", "frmpffff", "0"});
@@ -366,7 +343,7 @@ TEST_F(Prcbuild, ExistingOutputKeptOnFailureReplacedOnSuccess) {
 
   r = run({"out.prc", "N", "appl", "TEST", "tAIN03e8.bin"});
   EXPECT_EQ(0, r.status) << r.err;
-  EXPECT_EQ(hex(database("N", true, "appl", "TEST", {{"tAIN", 1000, "new data"}})),
+  EXPECT_EQ(hex(database_bytes("N", true, "appl", "TEST", {{"tAIN", 1000, "new data"}})),
             hex(output("out.prc")));
   EXPECT_EQ((std::set<std::string>{"out.prc", "tAIN03e8.bin"}), listing());
 }
@@ -379,9 +356,9 @@ TEST_F(Prcbuild, OutputIsAlsoAnInput) {
     std::string expected;
   } cases[] = {
       {{"tAIN0001.bin", "N", "appl", "TEST", "tAIN0002.bin", "tAIN0001.bin"},
-       database("N", true, "appl", "TEST", {{"tAIN", 2, "small"}, {"tAIN", 1, big}})},
+       database_bytes("N", true, "appl", "TEST", {{"tAIN", 2, "small"}, {"tAIN", 1, big}})},
       {{"-d", "tAIN0001.bin", "N", "data", "TEST", "tAIN0001.bin", "tAIN0002.bin", "tAIN0001.bin"},
-       database("N", false, "data", "TEST", {{"", 0, big}, {"", 0, "small"}, {"", 0, big}})},
+       database_bytes("N", false, "data", "TEST", {{"", 0, big}, {"", 0, "small"}, {"", 0, big}})},
   };
   for (const Case& c : cases) {
     put("tAIN0001.bin", big);
@@ -436,7 +413,7 @@ TEST_F(PrcbuildPosix, WriteAndReadErrors) {
 // open; the database is the same either way.
 TEST_F(PrcbuildPosix, FewOpenFilesAllowed) {
   std::vector<std::string> args = {"-s", "out.prc", "Many", "appl", "TEST"};
-  std::vector<Entry> expected;
+  std::vector<EntryBytes> expected;
   for (unsigned i = 0; i < 40; ++i) {
     char name[16];
     snprintf(name, sizeof name, "f%03x%04x.bin", i, i);
@@ -450,12 +427,12 @@ TEST_F(PrcbuildPosix, FewOpenFilesAllowed) {
   }
   RunResult r = shell("ulimit -n 80; exec \"$@\"", args);
   EXPECT_EQ(0, r.status) << r.err;
-  EXPECT_EQ(hex(database("Many", true, "appl", "TEST", expected)), hex(output("out.prc")));
+  EXPECT_EQ(hex(database_bytes("Many", true, "appl", "TEST", expected)), hex(output("out.prc")));
 }
 
 TEST_F(PrcbuildPosix, PermissionsAndLinks) {
   put("tAIN03e8.bin", "x");
-  std::string expected = hex(database("N", true, "appl", "TEST", {{"tAIN", 1000, "x"}}));
+  std::string expected = hex(database_bytes("N", true, "appl", "TEST", {{"tAIN", 1000, "x"}}));
   auto mode = [&](const std::string& name) {
     struct stat st;
     EXPECT_EQ(0, stat(dir.file(name).c_str(), &st));
@@ -581,7 +558,7 @@ const std::string kLongName = "tAIN0001" + std::string(240, 'x');  // 248 bytes
 TEST_F(PrcbuildSafety, OutputsThatAreInputsOrCannotBeWritten) {
   std::string data = bytes(50000, 'i'), piece = bytes(65536, 'p'), small = bytes(32768, 'r');
   std::vector<std::string> many = {"-d", "many.pdb", "N", "data", "TEST"};
-  std::vector<Entry> records;
+  std::vector<EntryBytes> records;
   for (int i = 0; i < 300; ++i) {
     many.push_back("rec.bin");
     records.push_back({"", 0, small});
@@ -599,7 +576,7 @@ TEST_F(PrcbuildSafety, OutputsThatAreInputsOrCannotBeWritten) {
        0,
        "",
        "tAIN0001.bin",
-       database("N", true, "appl", "TEST", {{"tAIN", 1, data}})},
+       database_bytes("N", true, "appl", "TEST", {{"tAIN", 1, data}})},
       {"record database is its own input",
        {{"rec.bin", data}},
        "",
@@ -608,7 +585,7 @@ TEST_F(PrcbuildSafety, OutputsThatAreInputsOrCannotBeWritten) {
        0,
        "",
        "rec.bin",
-       database("N", false, "data", "TEST", {{"", 0, data}, {"", 0, data}})},
+       database_bytes("N", false, "data", "TEST", {{"", 0, data}, {"", 0, data}})},
       {"name too long for the usual temporary name, output is its input",
        {{kLongName, data}},
        "",
@@ -617,7 +594,7 @@ TEST_F(PrcbuildSafety, OutputsThatAreInputsOrCannotBeWritten) {
        0,
        "",
        kLongName,
-       database("N", true, "appl", "TEST", {{"tAIN", 1, data}})},
+       database_bytes("N", true, "appl", "TEST", {{"tAIN", 1, data}})},
       {"the same with -d",
        {{kLongName, data}},
        "",
@@ -626,7 +603,7 @@ TEST_F(PrcbuildSafety, OutputsThatAreInputsOrCannotBeWritten) {
        0,
        "",
        kLongName,
-       database("N", false, "data", "TEST", {{"", 0, data}})},
+       database_bytes("N", false, "data", "TEST", {{"", 0, data}})},
       {"file size limit",
        two_pieces,
        "",
@@ -656,7 +633,7 @@ TEST_F(PrcbuildSafety, OutputsThatAreInputsOrCannotBeWritten) {
        0,
        "",
        "many.pdb",
-       database("N", false, "data", "TEST", records)},
+       database_bytes("N", false, "data", "TEST", records)},
       {"dangling symbolic link: its target is made",
        {{"tAIN0001.bin", "x"}},
        "mkdir real && ln -s real/new.prc link.prc",
@@ -665,7 +642,7 @@ TEST_F(PrcbuildSafety, OutputsThatAreInputsOrCannotBeWritten) {
        0,
        "",
        "real/new.prc",
-       database("N", true, "appl", "TEST", {{"tAIN", 1, "x"}})},
+       database_bytes("N", true, "appl", "TEST", {{"tAIN", 1, "x"}})},
       {"dangling symbolic link into a missing folder",
        {{"tAIN0001.bin", "x"}},
        "ln -s gone/new.prc link.prc",
