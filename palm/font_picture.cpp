@@ -6,15 +6,6 @@
 #include <cstring>
 #include <utility>
 
-#include "png_deflate.h"
-
-// stb_image_write, kept private to this file: its functions are static and
-// it writes to memory only, so no file functions are compiled in. It
-// compresses through png_deflate.
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#define STBI_WRITE_NO_STDIO
-#define STBIW_ZLIB_COMPRESS png_deflate
 #include <stb_image_write.h>
 
 namespace {
@@ -69,8 +60,8 @@ void draw_glyph(Canvas* canvas, int x, int y, const FontImage& image, const Glyp
 
 // Pictures of a few flat greys compress best with no row filter, which is
 // also the fastest; where stb compresses, they lose little with its shortest
-// match search. The settings are this file's own (STB_IMAGE_WRITE_STATIC)
-// and set once, before main.
+// match search. Nothing else in the programs writes PNG: the settings are
+// set once, before main.
 [[maybe_unused]] const bool kPngSettings =
     (stbi_write_force_png_filter = 0, stbi_write_png_compression_level = 5, true);
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds prcbuild.exe, fontpick.exe and their Windows test programs in
-# build/windows and tests them under wine, with a virtual X display for the
-# font dialog:
+# Builds prcbuild.exe, prcdump.exe, fontpick.exe, glyphsmith.exe and their
+# Windows test programs in build/windows and tests them under wine, with a
+# virtual X display for the font dialog:
+#   - that each program imports only the system's DLLs;
 #   - the Windows test programs (output file, launch through cmd.exe, GDI
-#     faces and code pages);
+#     faces, Windows' code pages);
 #   - GDI's glyphs held against FreeType's by the host's rasterizer tests;
 #   - prcbuild's, prcdump's and glyphsmith's end-to-end tests from the host
 #     build ($HOST_BUILD, default build/test; configured and built when
