@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "layout.h"
+#include "text.h"
 
 namespace {
 
@@ -29,12 +30,6 @@ void read_entry(const uint8_t* p, bool resources, PalmEntry* e) {
   }
 }
 
-std::string format(const char* fmt, auto... args) {
-  char text[200];
-  snprintf(text, sizeof text, fmt, args...);
-  return text;
-}
-
 // Something that starts at an offset: AppInfo, SortInfo or an entry.
 struct Start {
   std::string label;
@@ -43,9 +38,26 @@ struct Start {
 
 }  // namespace
 
+const char* header_attribute_name(int bit) {
+  static const char* const kNames[16] = {"resource",        "read-only",
+                                         "appinfo-dirty",   "backup",
+                                         "install-newer",   "reset-after-install",
+                                         "copy-prevention", "stream",
+                                         "hidden",          "launchable-data",
+                                         "recyclable",      "bundle",
+                                         nullptr,           nullptr,
+                                         nullptr,           "open"};
+  return bit >= 0 && bit < 16 ? kNames[bit] : nullptr;
+}
+
+const char* record_flag_name(int bit) {
+  static const char* const kNames[4] = {"secret", "busy", "dirty", "delete"};
+  return bit >= 4 && bit < 8 ? kNames[bit - 4] : nullptr;
+}
+
 size_t palm_directory_size(const uint8_t* start, size_t size) {
   if (size < kPalmHeaderSize) return kPalmHeaderSize;
-  bool resources = palm_u16(start + offsetof(DatabaseHeader, attributes)) & kPalmAttrResource;
+  bool resources = palm_u16(start + offsetof(DatabaseHeader, attributes)) & kAttrResource;
   return kPalmHeaderSize + palm_u16(start + offsetof(DatabaseHeader, entry_count)) *
                                (resources ? kResourceEntrySize : kRecordEntrySize);
 }
@@ -66,7 +78,7 @@ std::string read_database(const uint8_t* start, size_t size, uint64_t file_size,
   std::string unused;
   pack_fields(&h, kHeaderLayout, kHostSwapsBytes, &unused);
   if (!memchr(h.name, 0, sizeof h.name)) return "database name has no terminating zero byte";
-  db->resources = h.attributes & kPalmAttrResource;
+  db->resources = h.attributes & kAttrResource;
   db->file_size = file_size;
 
   // The count is 16 bits, so the list is at most 655 350 bytes; it is
