@@ -36,6 +36,24 @@ struct Start {
   uint32_t offset;
 };
 
+// Everything lies after the entry list and inside the file, in order.
+std::string check_starts(const std::vector<Start>& starts, uint64_t directory_end,
+                         uint64_t file_size) {
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const Start& s = starts[i];
+    if (s.offset < directory_end)
+      return format("%s offset %u lies inside the header and entry list, which end at byte %llu",
+                    s.label.c_str(), s.offset, static_cast<unsigned long long>(directory_end));
+    if (s.offset > file_size)
+      return format("%s offset %u is past the end of the file (%llu bytes)", s.label.c_str(),
+                    s.offset, static_cast<unsigned long long>(file_size));
+    if (i > 0 && s.offset < starts[i - 1].offset)
+      return format("%s offset %u comes before %s offset %u", s.label.c_str(), s.offset,
+                    starts[i - 1].label.c_str(), starts[i - 1].offset);
+  }
+  return "";
+}
+
 }  // namespace
 
 const char* header_attribute_name(int bit) {
@@ -100,20 +118,9 @@ std::string read_database(const uint8_t* start, size_t size, uint64_t file_size,
     read_entry(start + kPalmHeaderSize + i * entry_size, db->resources, &db->entries[i]);
     starts.push_back({format("entry %zu", i), db->entries[i].offset});
   }
-  // Everything lies after the entry list and inside the file, in order; each
-  // part runs up to the next one's start.
-  for (size_t i = 0; i < starts.size(); ++i) {
-    const Start& s = starts[i];
-    if (s.offset < directory_end)
-      return format("%s offset %u lies inside the header and entry list, which end at byte %llu",
-                    s.label.c_str(), s.offset, static_cast<unsigned long long>(directory_end));
-    if (s.offset > file_size)
-      return format("%s offset %u is past the end of the file (%llu bytes)", s.label.c_str(),
-                    s.offset, static_cast<unsigned long long>(file_size));
-    if (i > 0 && s.offset < starts[i - 1].offset)
-      return format("%s offset %u comes before %s offset %u", s.label.c_str(), s.offset,
-                    starts[i - 1].label.c_str(), starts[i - 1].offset);
-  }
+  // Each part runs up to the next one's start.
+  std::string problem = check_starts(starts, directory_end, file_size);
+  if (!problem.empty()) return problem;
   auto end_of = [&](size_t i) {
     return i + 1 < starts.size() ? starts[i + 1].offset : static_cast<uint32_t>(file_size);
   };
