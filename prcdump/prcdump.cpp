@@ -49,6 +49,12 @@ std::string unknown_option(char** argv) {
   return letter ? std::string("-") + static_cast<char>(optopt) : argv[optind - 1];
 }
 
+// Whether getopt_long says an option lacks its folder; some builds give the
+// same answer for a long option that was given a value it doesn't take.
+bool needs_folder(int c) {
+  return c == ':' && (optopt == 'x' || optopt == kPng);
+}
+
 // Options and files in any order, files in the order given; everything after
 // "--" is a file.
 Request parse_command_line(int argc, char** argv, Run* run) {
@@ -68,7 +74,7 @@ Request parse_command_line(int argc, char** argv, Run* run) {
     } else if (c == kVersion) {
       fprintf(run->out, "prcdump %s\n", PRCDUMP_VERSION);
       r.exit = 0;
-    } else if (c == ':' || ((c == 'x' || c == kPng) && !*optarg)) {
+    } else if (needs_folder(c) || ((c == 'x' || c == kPng) && !*optarg)) {
       r.exit = usage_error(run->err, name + " needs a folder");
     } else if (c == 'x' || c == kPng) {
       if (!folder.path.empty()) r.exit = usage_error(run->err, name + " given twice");
