@@ -1,8 +1,10 @@
 #include "bitmap_font.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "layout.h"
+#include "text.h"
 
 namespace {
 
@@ -13,7 +15,6 @@ constexpr int16_t BitmapFont::*kHeaderFields[] = {
     &BitmapFont::rect_width, &BitmapFont::rect_height, &BitmapFont::ow_t_loc,
     &BitmapFont::ascent,     &BitmapFont::descent,     &BitmapFont::leading,
     &BitmapFont::row_words};
-constexpr size_t kHeaderSize = 26;
 constexpr size_t kOwTLocField = 16;       // byte offset of owTLoc, which counts from itself
 constexpr size_t kV2HeaderSize = 30;      // + UInt16 version, UInt16 densityCount
 constexpr size_t kDensityRecordSize = 6;  // Int16 density, UInt32 glyphBitsOffset
@@ -31,13 +32,6 @@ void put_tables(std::vector<uint8_t>* out, const BitmapFont& font) {
 // not a multiple of 72 still holds every scaled column and row.
 int64_t at_density(int64_t length72, int density) {
   return (length72 * density + 71) / 72;
-}
-
-std::string hex4(unsigned v) {
-  const char* digits = "0123456789ABCDEF";
-  std::string s = "0x";
-  for (int shift = 12; shift >= 0; shift -= 4) s += digits[(v >> shift) & 15];
-  return s;
 }
 
 std::string dpi(int density) {
@@ -61,7 +55,7 @@ int64_t ow_t_loc_words(const BitmapFont& font) {
   return is_font_v2(font)
              ? (kV2HeaderSize - kOwTLocField) / 2 +
                    int64_t(kDensityRecordSize / 2) * int64_t(font.images.size()) + chars + 3
-             : (kHeaderSize - kOwTLocField) / 2 + int64_t{font.row_words} * font.rect_height +
+             : (kFontHeaderSize - kOwTLocField) / 2 + int64_t{font.row_words} * font.rect_height +
                    chars + 3;
 }
 
@@ -144,12 +138,12 @@ struct DensityRecord {
 };
 
 std::string read_header(const uint8_t* data, size_t size, BitmapFont* font) {
-  if (size < kHeaderSize) return "header shorter than 26 bytes";
+  if (size < kFontHeaderSize) return "header shorter than 26 bytes";
   for (size_t i = 0; i < std::size(kHeaderFields); ++i)
     font->*kHeaderFields[i] = static_cast<int16_t>(read_field<uint16_t>(data + 2 * i));
   // fontType is 0x9000 with flag bits below; anything else is not a font.
   uint16_t type = read_field<uint16_t>(data);
-  if ((type & 0xF000) != 0x9000) return "not a font (type " + hex4(type) + ")";
+  if ((type & 0xF000) != 0x9000) return "not a font (type " + format("0x%04X", type) + ")";
   if (font->first_char < 0 || font->last_char < font->first_char)
     return "bad character range " + std::to_string(font->first_char) + " to " +
            std::to_string(font->last_char);
@@ -164,14 +158,14 @@ std::string read_records(const uint8_t* data, size_t size, BitmapFont* font,
   const int64_t total = static_cast<int64_t>(size);
   if (!is_font_v2(*font)) {
     const int64_t image72 = int64_t{font->row_words} * font->rect_height * 2;
-    if (int64_t{kHeaderSize} + image72 > total) return "bit image past the end";
-    *loc_at = int64_t{kHeaderSize} + image72;
-    records->push_back({72, int64_t{kHeaderSize}});
+    if (int64_t{kFontHeaderSize} + image72 > total) return "bit image past the end";
+    *loc_at = int64_t{kFontHeaderSize} + image72;
+    records->push_back({72, int64_t{kFontHeaderSize}});
     return "";
   }
   if (size < kV2HeaderSize) return "density records past the end";
-  font->version = read_field<uint16_t>(data + kHeaderSize);
-  uint16_t count = read_field<uint16_t>(data + kHeaderSize + 2);
+  font->version = read_field<uint16_t>(data + kFontHeaderSize);
+  uint16_t count = read_field<uint16_t>(data + kFontHeaderSize + 2);
   if (count == 0) return "no density records";
   *loc_at = kV2HeaderSize + int64_t{kDensityRecordSize} * count;
   if (*loc_at > total) return "density records past the end";
@@ -274,4 +268,12 @@ GlyphColumns glyph_columns(const BitmapFont& font, const FontImage& image, int c
   g.width = static_cast<int>(std::max<int64_t>(0, to - from));
   g.advance = std::max<int>(0, font.widths[i].width);
   return g;
+}
+
+bool is_font_resource_type(const uint8_t type[4]) {
+  return memcmp(type, "NFNT", 4) == 0 || memcmp(type, "nfnt", 4) == 0;
+}
+
+bool starts_like_font(const uint8_t* head, size_t size) {
+  return size >= kFontHeaderSize && (read_field<uint16_t>(head) & 0xF000) == 0x9000;
 }

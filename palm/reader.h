@@ -14,10 +14,14 @@
 constexpr size_t kPalmHeaderSize = kHeaderSize;
 constexpr size_t kResourceEntrySize = sizeof(ResourceEntry);
 constexpr size_t kRecordEntrySize = sizeof(RecordEntry);
-constexpr uint16_t kPalmAttrResource = 0x0001;
 
-// Seconds from 1904-01-01 (the Palm epoch) to 1970-01-01.
-constexpr int64_t kPalmEpochOffset = 2082844800;
+// The name of a header attribute bit (0 to 15), or nullptr for the bits
+// Palm OS gives no name.
+const char* header_attribute_name(int bit);
+
+// The name of a record attribute flag, bits 4 (secret) to 7 (delete); the
+// low four bits are the record's category.
+const char* record_flag_name(int bit);
 
 // One resource (type and ID) or record (attributes and unique ID); its bytes
 // run from offset to the next entry's offset, the last one's to the file's end.
@@ -56,8 +60,3 @@ size_t palm_directory_size(const uint8_t* start, size_t size);
 // and whose length is file_size. Returns "" and fills db, or says what is
 // wrong in a few words for the caller to put after the file's name.
 std::string read_database(const uint8_t* start, size_t size, uint64_t file_size, PalmDatabase* db);
-
-// A big-endian 16-bit field, for entries' own contents.
-inline uint16_t palm_u16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}

@@ -1,6 +1,5 @@
 #include "prcbuild.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -9,9 +8,11 @@
 #include <vector>
 
 #include "database.h"
+#include "entry_name.h"
 #include "fail.h"
 #include "font_remap.h"
 #include "output.h"
+#include "text.h"
 
 namespace {
 
@@ -38,13 +39,6 @@ const char kUsage[] =
     "Fonts may be specified either by name identifier or in hex.  This is only for\n"
     "generating font remap packages for software using Pagewick font packages.\n";
 
-// The message for an argument, in place of the format's one %s.
-std::string message(const char* format, const char* argument) {
-  std::string text(strlen(format) + strlen(argument), '\0');
-  text.resize(static_cast<size_t>(snprintf(text.data(), text.size() + 1, format, argument)));
-  return text;
-}
-
 struct FileCloser {
   void operator()(FILE* file) const { fclose(file); }
 };
@@ -62,43 +56,19 @@ const char* file_name_of(const char* argument) {
   return name;
 }
 
-// Reads an ID from the text after a resource type the way "%x" would
-// (leading white space, a sign and a 0x prefix allowed) and stores its low 16
-// bits; false when the text holds no hexadecimal digit.
-bool read_resource_id(const char* text, unsigned* id) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (isspace(*p)) ++p;
-  bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
-  bool digits = false;
-  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-    digits = true;  // the 0 counts even when no digit follows the x
-    p += 2;
-  }
-  unsigned value = 0;
-  for (int digit; (digit = hex_digit_value(static_cast<char>(*p))) >= 0; ++p) {
-    value = value * 16 + static_cast<unsigned>(digit);
-    digits = true;
-  }
-  if (!digits) return false;
-  *id = (negative ? 0u - value : value) & 0xFFFFu;
-  return true;
-}
-
 // Takes the ID of an rsrcXXXX name: at least four characters of type, then
 // the ID text from the next (at most) four. The filename message when either
 // is missing.
 std::string resource_id_of(const char* name, const char* argument, unsigned* id) {
-  char id_text[5] = {};
-  if (strlen(name) < 4 || !read_resource_id(strncpy(id_text, name + 4, 4), id))
-    return message("Filename %s not in required rsrcXXXX format.\n", argument);
+  if (!entry_name_id(name, id))
+    return format("Filename %s not in required rsrcXXXX format.\n", argument);
   return "";
 }
 
 // Fills the buffer as far as the file allows.
 std::string read_piece(Run* run, FILE* file, const char* argument, size_t* got) {
   *got = fread(run->buffer.data(), 1, kReadBufferSize, file);
-  return ferror(file) ? message("Error reading %s.\n", argument) : "";
+  return ferror(file) ? format("Error reading %s.\n", argument) : "";
 }
 
 // A large regular file's bytes stay in the file until the database is
@@ -146,7 +116,7 @@ std::string add_read_file(Run* run, InputFile file, const char* name, const char
 
 std::string add_file(Run* run, const char* argument) {
   InputFile file(fopen(argument, "rb"));
-  if (!file) return run->ignore_missing ? "" : message("Error opening %s.\n", argument);
+  if (!file) return run->ignore_missing ? "" : format("Error opening %s.\n", argument);
   const char* name = file_name_of(argument);
   uint64_t size;
   if (run->open_inputs < run->input_budget && regular_file_size(file.get(), &size) &&
@@ -179,7 +149,7 @@ std::string add_inputs(Run* run, int argc, char** argv, int first) {
     if (resources && strncmp(argument, "-f", 2) == 0)
       error = add_font_remap(run, argc, argv, &i);
     else if (resources && strlen(argument) < 8)
-      error = message("Filename %s not in required rsrcXXXX format.\n", argument);
+      error = format("Filename %s not in required rsrcXXXX format.\n", argument);
     else
       error = add_file(run, argument);
     if (!error.empty()) return error;
