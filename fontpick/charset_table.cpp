@@ -7,14 +7,12 @@ const CharsetEntry CharsetTable[13] = {
     {"Thai", 222},
 };
 
-char ascii_lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool equal_ignoring_ascii_case(const char* a, const std::string& b) {
+  // fontpick links nothing of palm/, whose text helpers do the same.
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   size_t i = 0;
   for (; a[i] != '\0' && i < b.size(); ++i)
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+    if (lower(a[i]) != lower(b[i])) return false;
   return a[i] == '\0' && i == b.size();
 }
 

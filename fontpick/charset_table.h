@@ -14,8 +14,8 @@ struct CharsetEntry {
 // to ASCII case.
 extern const CharsetEntry CharsetTable[13];
 
-// ASCII letters folded to lower case, whatever the locale; other bytes kept.
-char ascii_lower(char c);
+// Whether two names are equal with ASCII letters folded to lower case,
+// whatever the locale.
 bool equal_ignoring_ascii_case(const char* a, const std::string& b);
 
 // The first row with a name equal to token (any ASCII case), or nullptr.

@@ -2,14 +2,11 @@
 
 #include <algorithm>
 
+#include "text.h"
+
 namespace {
 
 constexpr int kMaxWidth = 127;  // widths are signed bytes
-
-std::string hex_code(int code) {
-  const char* digits = "0123456789ABCDEF";
-  return std::string("0x") + digits[code >> 4 & 15] + digits[code & 15];
-}
 
 int ceil_half(int v) {
   return v >= 0 ? (v + 1) / 2 : -((-v) / 2);
@@ -77,7 +74,7 @@ std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, Metric
     ++m->characters;
     m->cells[i] = cell_for(p);
     if (m->cells[i].width > kMaxWidth)
-      return "character " + hex_code(code) + " would be " + std::to_string(m->cells[i].width) +
+      return "character " + format("0x%02X", code) + " would be " + std::to_string(m->cells[i].width) +
              " pixels wide, more than a Palm font's " + std::to_string(kMaxWidth);
     m->widest = std::max(m->widest, m->cells[i].width);
     if (has_ink(p.standard)) {

@@ -12,6 +12,7 @@
 #include "code_pages.h"
 #include "font_picture.h"
 #include "rasterizer.h"
+#include "text.h"
 #include "write_files.h"
 
 namespace fs = std::filesystem;
@@ -77,10 +78,7 @@ bool read_hex_id(const std::string& text, int* id) {
   if (text.empty() || text.size() > 4) return false;
   int v = 0;
   for (char c : text) {
-    int d = c >= '0' && c <= '9'   ? c - '0'
-            : c >= 'a' && c <= 'f' ? c - 'a' + 10
-            : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                   : -1;
+    int d = hex_digit_value(c);
     if (d < 0) return false;
     v = v * 16 + d;
   }
@@ -104,12 +102,6 @@ int round_half_up(double v) {
   return static_cast<int>(std::floor(v + 0.5));
 }
 
-std::string id_text(int id) {
-  const char* digits = "0123456789abcdef";
-  std::string s;
-  for (int shift = 12; shift >= 0; shift -= 4) s += digits[id >> shift & 15];
-  return s;
-}
 
 // The options that have no one-letter form, by the code getopt_long gives.
 enum LongOption { kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion };
@@ -128,6 +120,12 @@ std::string option_name(int code) {
   for (const option& o : kOptions)
     if (o.name && o.val == code) return std::string("--") + o.name;
   return std::string("-") + static_cast<char>(code);
+}
+
+// Some builds of getopt_long report a value given to an option that takes
+// none as a missing value; it is an unknown option either way.
+bool takes_value(int code) {
+  return code == 'o' || code == kId || code == kWeight;
 }
 
 // One option and its value. "-" after help or the version, whose text is
@@ -184,7 +182,7 @@ std::string read_options(const std::vector<std::string>& args, Options* o,
     std::string error;
     if (code == 1)
       operands->push_back(optarg);
-    else if (code == '?')
+    else if (code == '?' || (code == ':' && !takes_value(optopt)))
       error = "unknown option '" + words[static_cast<size_t>(element)] + "'";
     else if (code == ':')
       error = "option '" + option_name(optopt) + "' needs a value";
@@ -223,9 +221,7 @@ std::string first_free_id(const std::string& folder, int* id) {
   std::set<int> taken;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string lower = it->path().filename().string();
-    for (char& c : lower)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    std::string lower = lower_ascii(it->path().filename().string());
     std::string rest = lower.size() < 8 ? "" : lower.substr(8);
     int value = 0;
     if (lower.compare(0, 4, "nfnt") == 0 && read_hex_id(lower.substr(4, 4), &value) &&
@@ -353,7 +349,7 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   if (!error.empty())
     return fail("font family '" + family + "' at " + describe_points(o.size) + " points: " + error);
 
-  std::string id = id_text(o.id);
+  std::string id = hex_text(static_cast<unsigned>(o.id), 4);
   std::vector<PendingFile> files;
   std::vector<std::string> summaries;
   error = font_files(o, family, id, fonts, &files, &summaries);

@@ -88,6 +88,7 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
       {{"-o"}, "glyphsmith: option '-o' needs a value\n"},
       {{"12", "15.6", "Western", "DejaVu", "Sans", "--frob"},
        "glyphsmith: unknown option '--frob'\n"},
+      {line({"--bold=x", "12", "15.6", "Western"}), "glyphsmith: unknown option '--bold=x'\n"},
       {{"--", "-o", "15.6", "Western", "DejaVu"},
        "glyphsmith: size '-o' is not a number of points from 0.5 to 255\n"},
       {line({"-o", "", "12", "15.6", "Western"}), "glyphsmith: option '-o' needs a folder\n"},
