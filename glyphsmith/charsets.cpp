@@ -5,6 +5,7 @@
 
 #include "charset_table.h"
 #include "code_pages.h"
+#include "text.h"
 
 namespace {
 
@@ -47,25 +48,13 @@ const CharsetCodePage kCharsets[] = {
 // Sets of two-byte characters, which a Palm font's 8-bit codes cannot hold.
 const int kDoubleByte[] = {128, 129, 130, 134, 136};
 
-// Plain decimal digits only, at most three of them: no sign, no blanks.
-bool read_number(const std::string& token, int* value) {
-  if (token.empty() || token.size() > 3) return false;
-  int v = 0;
-  for (char c : token) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  *value = v;
-  return true;
-}
-
 }  // namespace
 
 std::string find_charset(const std::string& token, Charset* charset) {
   int code = -1;
   if (const CharsetEntry* entry = find_charset_entry(token)) {
     code = entry->code;
-  } else if (read_number(token, &code)) {
+  } else if (read_digits(token, 10, 3, &code)) {
     for (int d : kDoubleByte)
       if (code == d)
         return "character set " + token +

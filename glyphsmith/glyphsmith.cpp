@@ -75,25 +75,12 @@ bool read_decimal(const std::string& text, double* value) {
 }
 
 bool read_hex_id(const std::string& text, int* id) {
-  if (text.empty() || text.size() > 4) return false;
-  int v = 0;
-  for (char c : text) {
-    int d = hex_digit_value(c);
-    if (d < 0) return false;
-    v = v * 16 + d;
-  }
-  *id = v;
-  return true;
+  return read_digits(text, 16, 4, id);
 }
 
 bool read_weight(const std::string& text, int* weight) {
-  if (text.empty() || text.size() > 4) return false;
-  int v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  if (v < 1 || v > 1000) return false;
+  int v;
+  if (!read_digits(text, 10, 4, &v) || v < 1 || v > 1000) return false;
   *weight = v;
   return true;
 }

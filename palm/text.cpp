@@ -18,6 +18,18 @@ int hex_digit_value(char c) {
   return -1;
 }
 
+bool read_digits(const std::string& text, int base, size_t max_digits, int* value) {
+  if (text.empty() || text.size() > max_digits) return false;
+  int v = 0;
+  for (char c : text) {
+    int digit = hex_digit_value(c);
+    if (digit < 0 || digit >= base) return false;
+    v = v * base + digit;
+  }
+  *value = v;
+  return true;
+}
+
 std::string hex_text(unsigned value, int digits) {
   return format("%0*x", digits, value);
 }

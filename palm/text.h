@@ -12,6 +12,10 @@ std::string lower_ascii(std::string s);
 // The value of an ASCII hexadecimal digit, or -1 for any other character.
 int hex_digit_value(char c);
 
+// A number of 1 to max_digits digits in base 10 or 16 and nothing else: no
+// sign, blank or prefix. False for any other text, *value left alone.
+bool read_digits(const std::string& text, int base, size_t max_digits, int* value);
+
 // value as `digits` lower-case hexadecimal digits (more when it needs them).
 std::string hex_text(unsigned value, int digits);
 

@@ -18,6 +18,17 @@ TEST(Text, ShellWord) {
   for (const Case& c : cases) EXPECT_EQ(c.quoted, shell_word(c.word)) << c.word;
 }
 
+TEST(Text, Digits) {
+  int v = -1;
+  EXPECT_TRUE(read_digits("ffFF", 16, 4, &v));
+  EXPECT_EQ(v, 0xFFFF);
+  EXPECT_TRUE(read_digits("186", 10, 3, &v));
+  EXPECT_EQ(v, 186);
+  for (const char* refused : {"", "1a", "+12", " 12", "1000"})
+    EXPECT_FALSE(read_digits(refused, 10, 3, &v)) << refused;
+  EXPECT_EQ(v, 186);
+}
+
 TEST(Text, CaseAndHex) {
   EXPECT_EQ("abcz09[@", lower_ascii("AbCZ09[@"));
   EXPECT_EQ("00ff", hex_text(0xff, 4));
