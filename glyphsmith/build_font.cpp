@@ -74,8 +74,9 @@ std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, Metric
     ++m->characters;
     m->cells[i] = cell_for(p);
     if (m->cells[i].width > kMaxWidth)
-      return "character " + format("0x%02X", code) + " would be " + std::to_string(m->cells[i].width) +
-             " pixels wide, more than a Palm font's " + std::to_string(kMaxWidth);
+      return "character " + format("0x%02X", code) + " would be " +
+             std::to_string(m->cells[i].width) + " pixels wide, more than a Palm font's " +
+             std::to_string(kMaxWidth);
     m->widest = std::max(m->widest, m->cells[i].width);
     if (has_ink(p.standard)) {
       m->ascent = std::max(m->ascent, p.standard.top);

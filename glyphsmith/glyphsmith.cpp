@@ -89,7 +89,6 @@ int round_half_up(double v) {
   return static_cast<int>(std::floor(v + 0.5));
 }
 
-
 // The options that have no one-letter form, by the code getopt_long gives.
 enum LongOption { kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion };
 
