@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds prcbuild.exe, prcdump.exe and fontpick.exe for 64-bit Windows
-# with mingw-w64 into build/windows/ (prcbuild/prcbuild.exe, ...). All are
+# with mingw-w64 into build/windows/bin/ (prcbuild.exe, ...). All are
 # linked statically and need nothing beside them on a Windows machine.
 # Extra arguments go to the CMake configure step (-DBUILD_TESTING=ON adds the
 # Windows test programs, -DWERROR=ON makes warnings errors).
