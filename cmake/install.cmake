@@ -31,13 +31,25 @@ foreach(program prcbuild fontpick prcdump glyphsmith)
 endforeach()
 add_subdirectory(man)
 
+# Writes a generated file only when its text changes, so that nothing is
+# rebuilt or reinstalled for nothing.
+function(pft_write output text)
+  set(old "")
+  if(EXISTS ${output})
+    file(READ ${output} old)
+  endif()
+  if(NOT old STREQUAL text)
+    file(WRITE ${output} "${text}")
+  endif()
+endfunction()
+
 # A text file as the target system writes them: CR LF on Windows.
 function(pft_text_file source output)
   file(READ ${source} text)
   if(WIN32)
     string(REPLACE "\n" "\r\n" text "${text}")
   endif()
-  file(CONFIGURE OUTPUT ${output} CONTENT "${text}" @ONLY NEWLINE_STYLE UNIX)
+  pft_write(${output} "${text}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
 endfunction()
 
@@ -62,7 +74,7 @@ else()
   # folder would repeat the name.
   file(READ ${PROJECT_SOURCE_DIR}/README.md readme)
   string(REPLACE "](doc/preview.png)" "](preview.png)" readme "${readme}")
-  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/text/README.md CONTENT "${readme}" NEWLINE_STYLE UNIX)
+  pft_write(${CMAKE_BINARY_DIR}/text/README.md "${readme}")
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
   install(FILES ${CMAKE_BINARY_DIR}/text/README.md doc/preview.png LICENSE NOTICE
     DESTINATION ${PFT_INSTALL_DOCDIR})

@@ -290,4 +290,8 @@ if [ "$problems" -ne 0 ]; then
   exit 1
 fi
 echo "Made and checked:"
-(cd "$out" && ls -l -- *.deb *.zip 2>/dev/null | awk '{print "  " $NF " (" $5 " bytes)"}')
+made=()
+[ "$make_deb" -eq 0 ] || made+=('*.deb')
+[ "$make_zip" -eq 0 ] || made+=('*.zip')
+# shellcheck disable=SC2048,SC2086
+(cd "$out" && ls -l -- ${made[*]} | awk '{print "  " $NF " (" $5 " bytes)"}')
