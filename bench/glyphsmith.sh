@@ -37,8 +37,8 @@ median_ms() {
   printf '%8.1f ms wall %8.1f ms CPU\n' "$wall" "$cpu"
 }
 
-full=(build/bench/glyphsmith/glyphsmith -o "$out" --id 80 12 15.6 Western DejaVu Sans)
-bare=(build/bench/glyphsmith/glyphsmith -o "$out" --id 80 --no-preview 12 15.6 Western DejaVu Sans)
+full=(build/bench/bin/glyphsmith -o "$out" --id 80 12 15.6 Western DejaVu Sans)
+bare=(build/bench/bin/glyphsmith -o "$out" --id 80 --no-preview 12 15.6 Western DejaVu Sans)
 printf '%-52s %s %s\n' "glyphsmith 12 15.6 Western DejaVu Sans" \
   "$(median_ms "${full[@]}")" "$(instructions "${full[@]}")"
 printf '%-52s %s %s\n' "the same with --no-preview" \

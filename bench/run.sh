@@ -10,6 +10,6 @@ scripts/install-deps.sh build bench
 cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build/bench --target prcbuild prcdump -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
-exec perl bench/bench.pl --prcbuild build/bench/prcbuild/prcbuild \
-  --prcdump build/bench/prcdump/prcdump --work build/bench/work \
+exec perl bench/bench.pl --prcbuild build/bench/bin/prcbuild \
+  --prcdump build/bench/bin/prcdump --work build/bench/work \
   --runs "${1:-5}"

@@ -1,5 +1,9 @@
-# What `cmake --install` lays out, and the packages cpack makes of it: a
-# Debian package on Linux, a zip of the static programs on Windows.
+# What `cmake --install` lays out, and the Windows zip cpack makes of it.
+# Debian packages are built by debian/, on the same installation.
+#
+# `cmake --install` writes the path of every file it installed, one a line,
+# to install_manifest.txt in the build folder; `cmake --build BUILD --target
+# uninstall` removes exactly those files again.
 
 # One name for the package and its documents folder (Debian allows no '_').
 set(PFT_PACKAGE_NAME palm-font-tools)
@@ -7,7 +11,9 @@ set(CMAKE_INSTALL_DOCDIR share/doc/${PFT_PACKAGE_NAME} CACHE PATH "Documentation
 include(GNUInstallDirs)
 
 if(WIN32)
-  # A zip to unpack anywhere: the programs at its top, the texts beside them.
+  # A folder to unpack anywhere: the programs at its top, the texts beside
+  # them, and the generator where fontpick.exe looks for it, so that a
+  # double-click on fontpick.exe works there.
   set(PFT_INSTALL_BINDIR .)
   set(PFT_INSTALL_DOCDIR .)
   set(PFT_INSTALL_MANDIR man)
@@ -24,29 +30,73 @@ foreach(program prcbuild fontpick prcdump glyphsmith)
   endif()
 endforeach()
 add_subdirectory(man)
-install(FILES README.md DESTINATION ${PFT_INSTALL_DOCDIR})
-# The README shows this picture from beside it.
-install(FILES doc/preview.png DESTINATION ${PFT_INSTALL_DOCDIR}/doc)
+
+# Writes a generated file only when its text changes, so that nothing is
+# rebuilt or reinstalled for nothing.
+function(pft_write output text)
+  set(old "")
+  if(EXISTS ${output})
+    file(READ ${output} old)
+  endif()
+  if(NOT old STREQUAL text)
+    file(WRITE ${output} "${text}")
+  endif()
+endfunction()
+
+# A text file as the target system writes them: CR LF on Windows.
+function(pft_text_file source output)
+  file(READ ${source} text)
+  if(WIN32)
+    string(REPLACE "\n" "\r\n" text "${text}")
+  endif()
+  pft_write(${output} "${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+endfunction()
+
+if(WIN32)
+  if(TARGET glyphsmith AND TARGET fontpick)
+    # A copy of the installed (and, by cpack, stripped) glyphsmith.exe.
+    install(CODE [[
+      set(top "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+      file(MAKE_DIRECTORY "${top}/bin")
+      file(COPY_FILE "${top}/glyphsmith.exe" "${top}/bin/_glyphsmith.exe")
+      list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${top}/bin/_glyphsmith.exe")
+      message(STATUS "Installing: ${top}/bin/_glyphsmith.exe")
+    ]])
+  endif()
+  pft_text_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${CMAKE_BINARY_DIR}/text/README.txt)
+  pft_text_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/text/LICENSE)
+  pft_text_file(${PROJECT_SOURCE_DIR}/NOTICE ${CMAKE_BINARY_DIR}/text/NOTICE)
+  install(FILES ${CMAKE_BINARY_DIR}/text/README.txt ${CMAKE_BINARY_DIR}/text/LICENSE
+    ${CMAKE_BINARY_DIR}/text/NOTICE DESTINATION ${PFT_INSTALL_DOCDIR})
+else()
+  # The README with its picture beside it: a doc/ folder inside the documents
+  # folder would repeat the name.
+  file(READ ${PROJECT_SOURCE_DIR}/README.md readme)
+  string(REPLACE "](doc/preview.png)" "](preview.png)" readme "${readme}")
+  pft_write(${CMAKE_BINARY_DIR}/text/README.md "${readme}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+  install(FILES ${CMAKE_BINARY_DIR}/text/README.md doc/preview.png LICENSE NOTICE
+    DESTINATION ${PFT_INSTALL_DOCDIR})
+endif()
 install(DIRECTORY examples/ DESTINATION ${PFT_INSTALL_DOCDIR}/examples)
 
-set(CPACK_PACKAGE_NAME ${PFT_PACKAGE_NAME})
-set(CPACK_PACKAGE_VENDOR "Palm font tools")
-set(CPACK_PACKAGE_CONTACT "Palm font tools maintainers <maintainers@palm-font-tools.invalid>"
-    CACHE STRING "The packages' maintainer")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Make Palm OS font packages from desktop fonts")
-set(CPACK_PACKAGE_DESCRIPTION "fontpick picks a desktop font and runs glyphsmith on it, which
-renders it as Palm OS bitmap fonts; prcbuild packs them into a font package
-or writes font remap packages, and prcdump lists, extracts and pictures any
-.prc or .pdb file.")
-set(CPACK_STRIP_FILES ON)
+# Removes what the last `cmake --install` of this build put in place, as its
+# manifest lists it, and the folders that are left empty.
+if(NOT TARGET uninstall)
+  add_custom_target(uninstall
+    COMMAND ${CMAKE_COMMAND} -DMANIFEST=${CMAKE_BINARY_DIR}/install_manifest.txt
+      -DDOCDIR=${PFT_INSTALL_DOCDIR} -P ${PROJECT_SOURCE_DIR}/cmake/uninstall.cmake
+    COMMENT "Removing the files that install_manifest.txt lists" VERBATIM)
+endif()
+
+# The Windows zip: one folder, named for the package and its version.
 if(WIN32)
+  set(CPACK_PACKAGE_NAME ${PFT_PACKAGE_NAME})
+  set(CPACK_PACKAGE_VENDOR "the Palm font tools authors")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Make Palm OS font packages from desktop fonts")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
-else()
-  set(CPACK_GENERATOR DEB)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  # Depends from the libraries the programs link: GTK, FreeType, fontconfig...
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
 endif()
-include(CPack)

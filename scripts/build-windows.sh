@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds prcbuild.exe, prcdump.exe, fontpick.exe and glyphsmith.exe for
-# 64-bit Windows with mingw-w64 into build/windows/ (prcbuild/prcbuild.exe,
-# ...). All are linked statically and need only the system's DLLs on a
-# Windows machine.
+# 64-bit Windows with mingw-w64 into build/windows/bin/ (prcbuild.exe, ...).
+# All are linked statically and need only the system's DLLs on a Windows
+# machine.
 # Extra arguments go to the CMake configure step (-DBUILD_TESTING=ON adds the
 # Windows test programs, -DWERROR=ON makes warnings errors).
 set -euo pipefail

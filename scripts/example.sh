@@ -16,15 +16,15 @@ scripts/install-deps.sh build
 echo "Building the programs in build/release..."
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
-bin=$PWD/build/release
+bin=$PWD/build/release/bin
 for program in prcbuild fontpick prcdump glyphsmith; do
-  [ -x "$bin/$program/$program" ] || { echo "example.sh: $program was not built" >&2; exit 1; }
+  [ -x "$bin/$program" ] || { echo "example.sh: $program was not built" >&2; exit 1; }
 done
 
 example=build/example
 rm -rf "$example"
 mkdir -p "$example/package/bin"
-ln -s "$bin/glyphsmith/glyphsmith" "$example/package/bin/_glyphsmith"
+ln -s "$bin/glyphsmith" "$example/package/bin/_glyphsmith"
 
 # fontpick "DejaVu Sans:0:400:Western" 9pt, confirmed, runs the first line
 # without its --id: size, line spacing (size x 1.3), character set, face. The
@@ -44,17 +44,17 @@ echo
 echo "== The font package and the remap package, built by prcbuild"
 cd "$example"
 fonts=(package/NFNT00a{0,1,2}.bin package/nfnt00a{0,1,2}.bin)
-"$bin/prcbuild/prcbuild" fonts.prc "DejaVu Sans Fonts" Font PGwk "${fonts[@]}"
+"$bin/prcbuild" fonts.prc "DejaVu Sans Fonts" Font PGwk "${fonts[@]}"
 # Fonts 0 to 2 (std, bold, large) shown as the new fonts 0xa0 to 0xa2; the
 # version and name resources come from the examples folder.
-"$bin/prcbuild/prcbuild" remap.prc "DejaVu Sans Remap" Rmap PGwk \
+"$bin/prcbuild" remap.prc "DejaVu Sans Remap" Rmap PGwk \
   ../../examples/tver0001.bin ../../examples/tAIN03e8.bin \
   -f Rmap0000 a0 -f Rmap0001 a1 -f Rmap0002 a2
 echo "Built $example/fonts.prc and $example/remap.prc"
 
 echo
 echo "== What prcdump finds in them"
-"$bin/prcdump/prcdump" --png pictures fonts.prc remap.prc
+"$bin/prcdump" --png pictures fonts.prc remap.prc
 
 echo
 echo "Pictures:"

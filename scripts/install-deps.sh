@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, and nothing when they are all there.
-# Usage: scripts/install-deps.sh build|test|windows|fuzz|bench|package ...
+# Usage: scripts/install-deps.sh build|test|windows|fuzz|bench|deb|zip ...
 set -euo pipefail
 
 packages=()
@@ -16,7 +16,14 @@ for task in "$@"; do
                         fonts-dejavu-core fonts-liberation2 fontconfig fontforge-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(time perl libpalm-perl valgrind) ;;
-    package) packages+=(scdoc man-db groff-base dpkg-dev file zip unzip) ;;
+    # The Debian packages' build (debian/control's Build-Depends) and checks.
+    deb) packages+=(git dpkg-dev debhelper lintian devscripts cmake make g++ pkgconf libgtk-3-dev
+                    libfreetype-dev libfontconfig-dev libstb-dev scdoc zlib1g-dev man-db groff-base
+                    perl libpalm-perl fonts-dejavu-core fontconfig) ;;
+    # The Windows zip and its run under wine.
+    zip) packages+=(cmake make g++-mingw-w64-x86-64 libstb-dev wine wine64 libxrender1 xvfb xdotool
+                    fonts-dejavu-core fontconfig scdoc man-db groff-base bsdextrautils zip unzip
+                    perl libpalm-perl) ;;
     *) echo "install-deps.sh: unknown task '$task'" >&2; exit 2 ;;
   esac
 done

@@ -101,17 +101,17 @@ run_gtest() {
 echo "== What the programs need beside them"
 # Nothing but DLLs that come with Windows: the runtimes are linked in.
 check_equal "prcbuild.exe imports only system DLLs" "kernel32.dll msvcrt.dll" \
-  "$(x86_64-w64-mingw32-objdump -p "$windows/prcbuild/prcbuild.exe" |
+  "$(x86_64-w64-mingw32-objdump -p "$windows/bin/prcbuild.exe" |
      sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 check_equal "prcdump.exe imports only system DLLs" "kernel32.dll msvcrt.dll" \
-  "$(x86_64-w64-mingw32-objdump -p "$windows/prcdump/prcdump.exe" |
+  "$(x86_64-w64-mingw32-objdump -p "$windows/bin/prcdump.exe" |
      sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 check_equal "fontpick.exe imports only system DLLs" \
   "comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll" \
-  "$(x86_64-w64-mingw32-objdump -p "$windows/fontpick/fontpick.exe" |
+  "$(x86_64-w64-mingw32-objdump -p "$windows/bin/fontpick.exe" |
      sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 check_equal "glyphsmith.exe imports only system DLLs" "gdi32.dll kernel32.dll msvcrt.dll" \
-  "$(x86_64-w64-mingw32-objdump -p "$windows/glyphsmith/glyphsmith.exe" |
+  "$(x86_64-w64-mingw32-objdump -p "$windows/bin/glyphsmith.exe" |
      sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 
 echo "== Windows test programs"
@@ -127,7 +127,7 @@ run_gtest "rasterizer tests" "$scratch" \
 grep ' px U+' "$scratch/gtest.log.txt" || true
 
 echo "== prcbuild.exe end to end"
-prcbuild_exe=$windows/prcbuild/prcbuild.exe
+prcbuild_exe=$windows/bin/prcbuild.exe
 # The program's own name as wine hands it over is its full Windows path.
 run_gtest "prcbuild end-to-end tests" "$root" \
   env PRCBUILD="wine $prcbuild_exe" PRCBUILD_ARGV0="$(winepath -w "$prcbuild_exe" 2>/dev/null)" \
@@ -137,10 +137,10 @@ echo "== prcdump.exe end to end"
 # Databases are made by the host's prcbuild, Perl and txt2pdbdoc; prcdump.exe
 # reads them.
 run_gtest "prcdump end-to-end tests" "$root" \
-  env PRCDUMP="wine $windows/prcdump/prcdump.exe" "$prcdump_tests" --gtest_filter='Prcdump*'
+  env PRCDUMP="wine $windows/bin/prcdump.exe" "$prcdump_tests" --gtest_filter='Prcdump*'
 
 echo "== glyphsmith.exe end to end"
-glyphsmith_exe=$windows/glyphsmith/glyphsmith.exe
+glyphsmith_exe=$windows/bin/glyphsmith.exe
 # The generator's own end-to-end tests, and its fonts against this machine's
 # build of it: FontForge reads them, and how close their glyphs come.
 run_gtest "glyphsmith end-to-end tests" "$root" \
@@ -170,7 +170,7 @@ check_equal "-o on a drive that isn't there: the message" "glyphsmith: no folder
   "$(printf '%s' "$err" | tr -d '\r')"
 
 echo "== fontpick.exe and the font dialog"
-fontpick_exe=$windows/fontpick/fontpick.exe
+fontpick_exe=$windows/bin/fontpick.exe
 
 # Starts fontpick.exe in folder $1 with the arguments after it, waits for the
 # dialog, presses key $2 in it and waits for the program to end. Sets

@@ -4,17 +4,24 @@
 # then the Windows programs under wine and the fuzz targets.
 #
 # Each stage says what it does before it does it. Passing tests are counted,
-# not listed; a failure is shown in full, and each stage's whole output stays
-# in its log. The output ends with the line "N passed, N failed" and then one
-# verdict with the counts per stage. Exit status 1 when anything failed.
+# not listed; a skipped test is named with its reason, a failure is shown in
+# full, and each stage's whole output stays in its log. The output ends with
+# the line "N passed, N failed, N skipped" and then one verdict with the
+# counts per stage. Exit status 1 when anything failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh test || exit 1
 jobs=$(nproc 2>/dev/null || echo 2)
 
-passed=0 failed=0
+passed=0 failed=0 skipped=0
 stages=()
+
+# Adds a stage's counts to the totals and to the verdict.
+count_stage() {  # label passed failed skipped [what follows in the verdict]
+  passed=$((passed + $2)) failed=$((failed + $3)) skipped=$((skipped + $4))
+  stages+=("$1 $2 passed, $4 skipped, $3 failed${5:-}")
+}
 
 # What is left of ctest's output once the passing tests and its summary are
 # taken out: failures with their output, and the list of failed tests.
@@ -23,13 +30,15 @@ quiet_ctest+='|^Test project |^Internal ctest changing |^$|^Total Test time|^[0-
 # Build progress lines; warnings and errors stay.
 quiet_build='^\[ *[0-9]+%\] |^-- '
 
-# Sets ctest_passed and ctest_failed from a ctest log; false without a summary.
+# Sets ctest_passed, ctest_failed and ctest_skipped from a ctest log; false
+# without a summary. ctest's summary counts a skipped test as passed.
 ctest_counts() {
   local counts
   counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests failed out of \([0-9]*\)$/\1 \2/p' "$1" | tail -1)
   [ -n "$counts" ] || return 1
   ctest_failed=${counts% *}
-  ctest_passed=$((${counts#* } - ctest_failed))
+  ctest_skipped=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\*\*\*Skipped ' "$1")
+  ctest_passed=$((${counts#* } - ctest_failed - ctest_skipped))
 }
 
 # Builds in folder $2 with the configure arguments after it and runs the
@@ -48,9 +57,8 @@ ctest_stage() {
   echo "== $label: running the tests (log: $dir/test.log)"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" 2>&1 | tee "$dir/test.log" | grep -vE "$quiet_ctest"
   if ctest_counts "$dir/test.log"; then
-    passed=$((passed + ctest_passed)) failed=$((failed + ctest_failed))
-    stages+=("$label $ctest_passed/$((ctest_passed + ctest_failed))")
-    echo "$label: $ctest_passed of $((ctest_passed + ctest_failed)) tests passed ($((SECONDS - start)) s)"
+    count_stage "$label" "$ctest_passed" "$ctest_failed" "$ctest_skipped"
+    echo "$label: $ctest_passed passed, $ctest_skipped skipped, $ctest_failed failed ($((SECONDS - start)) s)"
   else
     stages+=("$label: tests did not run")
     failed=$((failed + 1))
@@ -68,14 +76,13 @@ echo "== Windows: cross-building with mingw-w64, then testing under wine (log: $
 HOST_BUILD=build/test scripts/test-windows.sh 2>&1 | tee "$log" |
   grep -vE "$quiet_build|^ok: |^[0-9]+ passed, [0-9]+ failed, [0-9]+ skipped$"
 windows_status=${PIPESTATUS[0]}
-counts=$(sed -n 's/^\([0-9]*\) passed, \([0-9]*\) failed, [0-9]* skipped$/\1 \2/p' "$log" | tail -1)
+counts=$(sed -n 's/^\([0-9]*\) passed, \([0-9]*\) failed, \([0-9]*\) skipped$/\1 \2 \3/p' "$log" | tail -1)
 if [ -n "$counts" ]; then
-  p=${counts% *} f=${counts#* }
+  read -r p f s <<<"$counts"
   # A script that stopped after its count still failed.
   [ "$windows_status" -eq 0 ] || [ "$f" -gt 0 ] || f=1
-  passed=$((passed + p)) failed=$((failed + f))
-  stages+=("Windows $p/$((p + f))")
-  echo "Windows: $p of $((p + f)) checks passed ($((SECONDS - start)) s)"
+  count_stage Windows "$p" "$f" "$s"
+  echo "Windows: $p passed, $s skipped, $f failed ($((SECONDS - start)) s)"
 else
   stages+=("Windows: did not finish")
   failed=$((failed + 1))
@@ -90,32 +97,30 @@ fuzz_status=${PIPESTATUS[0]}
 targets=$(grep -cE '^[a-z_]+: runs: [0-9]+$' "$log")
 runs=$(sed -n 's/^[a-z_]*: runs: \([0-9]*\)$/\1/p' "$log" | awk '{n += $1} END {print n + 0}')
 findings=$(grep -c 'finding above' "$log")
-fuzz="fuzz $targets targets ($runs runs"
-if ctest_counts "$log"; then
-  passed=$((passed + ctest_passed)) failed=$((failed + ctest_failed))
-  fuzz+=", unit tests $ctest_passed/$((ctest_passed + ctest_failed)))"
-else
-  fuzz+=", unit tests did not run)"
-  failed=$((failed + 1))
-fi
+fuzz=" ($targets targets, $runs runs"
 if [ "$findings" -gt 0 ]; then
-  fuzz+=", $findings findings"
+  fuzz+=", $findings findings)"
   failed=$((failed + findings))
 elif [ "$fuzz_status" -ne 0 ]; then
-  fuzz+=", failed (status $fuzz_status)"
+  fuzz+=", failed with status $fuzz_status)"
   failed=$((failed + 1))
 else
-  fuzz+=", no findings"
+  fuzz+=", no findings)"
 fi
-stages+=("$fuzz")
+if ctest_counts "$log"; then
+  count_stage fuzz "$ctest_passed" "$ctest_failed" "$ctest_skipped" "$fuzz"
+else
+  stages+=("fuzz: unit tests did not run$fuzz")
+  failed=$((failed + 1))
+fi
 echo "Fuzzing: done ($((SECONDS - start)) s)"
 
 echo
-echo "$passed passed, $failed failed"
-verdict=$(printf ', %s' "${stages[@]}")
+echo "$passed passed, $failed failed, $skipped skipped"
+verdict=$(printf '; %s' "${stages[@]}")
 if [ "$failed" -eq 0 ]; then
-  echo "passed: ${verdict#, }"
+  echo "passed: ${verdict#; }"
 else
-  echo "FAILED: ${verdict#, }"
+  echo "FAILED: ${verdict#; }"
   exit 1
 fi
