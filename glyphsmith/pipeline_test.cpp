@@ -55,16 +55,16 @@ TEST(Pipeline, FontpickGlyphsmithPrcbuild) {
   ASSERT_EQ(pick.status, 0) << pick.err;
   EXPECT_EQ(pick.err, "");
   EXPECT_EQ(pick.out.substr(0, pick.out.find(',')), "NFNT0080.bin: DejaVu Sans 12 points");
-  for (const char* name : {"NFNT0080.bin", "nfnt0080.bin", "NFNT0080.png"})
+  for (const char* name : {"NFNT0080.bin", "nfnt0080-hd.bin", "preview-0080.png"})
     EXPECT_TRUE(file_exists(dir.file(name))) << name;
-  std::string v2 = read_file(dir.file("nfnt0080.bin"));
+  std::string v2 = read_file(dir.file("nfnt0080-hd.bin"));
   BitmapFont font;
   ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(v2.data()), v2.size(), &font), "");
   EXPECT_TRUE(font_has_char(font, 0xC1));   // Greek capital alpha in 1253
   EXPECT_FALSE(font_has_char(font, 0xAA));  // undefined in 1253
 
   RunResult pack = run_command({PRCBUILD_PROGRAM, "Greek.prc", "DejaVu Sans Greek", "Font", "PGwk",
-                                "NFNT0080.bin", "nfnt0080.bin", "-f", "Rmap0000", "80"},
+                                "NFNT0080.bin", "nfnt0080-hd.bin", "-f", "Rmap0000", "80"},
                                RunOptions{dir.path, {}, 60});
   ASSERT_EQ(pack.status, 0) << pack.err;
   RunResult dump = run_command({"perl", PALM_DUMP, dir.file("Greek.prc")});

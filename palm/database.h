@@ -53,6 +53,9 @@ constexpr size_t kHeaderSize = 78;
 // A database holds at most this many entries; add_entry refuses more.
 constexpr size_t kMaxEntries = 6552;
 
+// The largest resource or record a Palm holds: a memory chunk is under 64 KiB.
+constexpr size_t kMaxEntrySize = 65505;
+
 // One entry waiting to be written. Its bytes are either a heap block of its
 // own or a stretch of an input file held open until the database is written.
 struct DatabaseEntry {

@@ -81,3 +81,14 @@ void font_remap_bytes(uint16_t id, unsigned char bytes[4]) {
   bytes[2] = static_cast<unsigned char>(id >> 8);
   bytes[3] = static_cast<unsigned char>(id);
 }
+
+bool first_free_font_id(const std::set<uint16_t>& taken, uint16_t* id) {
+  for (unsigned candidate = kFirstCustomFontId; candidate <= 0xFFFF; ++candidate) {
+    auto value = static_cast<uint16_t>(candidate);
+    if (!taken.count(value) && !font_id_name(value)) {
+      *id = value;
+      return true;
+    }
+  }
+  return false;
+}

@@ -43,7 +43,7 @@ echo "== Fonts from ${face[*]}, made in $example/package by bin/_glyphsmith"
 echo
 echo "== The font package and the remap package, built by prcbuild"
 cd "$example"
-fonts=(package/NFNT00a{0,1,2}.bin package/nfnt00a{0,1,2}.bin)
+fonts=(package/NFNT00a{0,1,2}.bin package/nfnt00a{0,1,2}-hd.bin)
 "$bin/prcbuild/prcbuild" fonts.prc "DejaVu Sans Fonts" Font PGwk "${fonts[@]}"
 # Fonts 0 to 2 (std, bold, large) shown as the new fonts 0xa0 to 0xa2; the
 # version and name resources come from the examples folder.
@@ -58,6 +58,6 @@ echo "== What prcdump finds in them"
 
 echo
 echo "Pictures:"
-echo "  $example/package/NFNT00a{0,1,2}.png   glyphsmith's previews, drawn from the fonts it wrote"
+echo "  $example/package/preview-00a{0,1,2}.png  glyphsmith's previews, drawn from the fonts it wrote"
 echo "  $example/pictures/                     prcdump's glyph sheets of the fonts in fonts.prc"
 ls pictures | sed 's/^/    /'
