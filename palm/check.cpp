@@ -64,7 +64,7 @@ std::string too_big(uint32_t size) {
 }  // namespace
 
 std::string check_entry_name(const PalmDatabase& db, size_t entry) {
-  if (entry >= db.entries.size()) return "the database";
+  if (entry >= db.entries.size()) return "";
   if (!db.resources) return "record " + std::to_string(entry);
   const PalmEntry& e = db.entries[entry];
   char id[8];

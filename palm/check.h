@@ -31,5 +31,6 @@ using ReadEntryBytes =
 std::string check_database(const PalmDatabase& db, const ReadEntryBytes& read,
                            std::vector<CheckFinding>* findings);
 
-// "entry 3 (NFNT 0x0080)" or "record 3": the entry a finding names.
+// "entry 3 (NFNT 0x0080)" or "record 3": the entry a finding names; "" for
+// the database as a whole.
 std::string check_entry_name(const PalmDatabase& db, size_t entry);

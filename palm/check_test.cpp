@@ -49,7 +49,10 @@ std::string checked(const Package& p, bool fail_reads = false) {
   std::string error = check_database(p.db, read, &findings);
   if (!error.empty()) return "error: " + error;
   std::string s;
-  for (const CheckFinding& f : findings) s += check_entry_name(p.db, f.entry) + ": " + f.what + "\n";
+  for (const CheckFinding& f : findings) {
+    std::string entry = check_entry_name(p.db, f.entry);
+    s += (entry.empty() ? "" : entry + ": ") + f.what + "\n";
+  }
   return s;
 }
 
@@ -115,13 +118,13 @@ TEST(Check, WholeDatabase) {
   p.db.app_info = {100, 70000};
   p.db.sort_info = {100, static_cast<uint32_t>(kMaxEntrySize)};
   EXPECT_EQ(
-      "the database: 6553 entries, more than a Palm database holds (6552)\n"
-      "the database: AppInfo of 70000 bytes, more than a Palm holds in one entry (65505)\n",
+      "6553 entries, more than a Palm database holds (6552)\n"
+      "AppInfo of 70000 bytes, more than a Palm holds in one entry (65505)\n",
       checked(p));
   p.db.entries.pop_back();
   p.db.app_info = {};
   p.db.sort_info = {100, 70000};
-  EXPECT_EQ("the database: SortInfo of 70000 bytes, more than a Palm holds in one entry (65505)\n",
+  EXPECT_EQ("SortInfo of 70000 bytes, more than a Palm holds in one entry (65505)\n",
             checked(p));
   // A read that fails stops the check; a font is read, another type isn't.
   EXPECT_EQ("", checked(package({{"tAIN", 1, {1}}}), true));
