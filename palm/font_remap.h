@@ -3,6 +3,7 @@
 // another. The Palm font names and the IDs they stand for.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -22,11 +23,10 @@ extern const FontId kFontIdTable[27];
 // (low 16 bits kept). Returns "" or the message for a text that is neither.
 std::string lookup_font_id(const char* text, uint16_t* id);
 
-// The value of an ASCII hexadecimal digit, or -1 for any other character.
-int hex_digit_value(char c);
-
 // The first name in kFontIdTable for id, or nullptr when none has it.
 const char* font_id_name(uint16_t id);
+
+constexpr size_t kFontRemapSize = 4;
 
 // The remap resource's four bytes for a font ID.
 void font_remap_bytes(uint16_t id, unsigned char bytes[4]);
@@ -39,3 +39,6 @@ constexpr uint16_t kFirstCustomFontId = 0x0080;
 // kFontIdTable stands for, as a remap to such an ID reads as that Palm font
 // (0x0081 is narrowFixedFont). False when every one is used.
 bool first_free_font_id(const std::set<uint16_t>& taken, uint16_t* id);
+
+// Whether bytes are a remap resource, and the font it names when they are.
+bool read_font_remap(const uint8_t* bytes, size_t size, uint16_t* id);
