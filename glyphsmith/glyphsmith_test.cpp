@@ -11,6 +11,7 @@
 #include <set>
 
 #include "bitmap_font.h"
+#include "entry_name.h"
 #include "run.h"
 
 #ifndef GLYPHSMITH_PROGRAM
@@ -215,6 +216,11 @@ TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
                        " bytes\npreview-0086.png: preview at 72 and 144 dpi, " +
                        png_size(dir.file("preview-0086.png")) + " pixels\n");
   EXPECT_EQ(read_file(dir.file("nfnt0080.bin")), "keep");
+  // prcbuild refuses the preview's name, and reads the fonts' as their type and ID.
+  unsigned id = 0;
+  EXPECT_FALSE(entry_name_id("preview-0086.png", &id));
+  EXPECT_TRUE(entry_name_id(v2_name("0086").c_str(), &id));
+  EXPECT_EQ(0x86u, id);
 
   r = glyphsmith(dir, line({"--id", "80", "--no-preview", "9", "11.7", "Western"}));
   ASSERT_EQ(r.status, 0) << r.err;

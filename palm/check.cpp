@@ -1,6 +1,5 @@
 #include "check.h"
 
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -8,26 +7,13 @@
 #include "bitmap_font.h"
 #include "database.h"
 #include "font_remap.h"
+#include "text.h"
 
 namespace {
 
-std::string type_text(const uint8_t type[4]) {
-  std::string s;
-  for (int i = 0; i < 4; ++i) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02x", type[i]);
-    s += type[i] >= 0x20 && type[i] < 0x7f && type[i] != '\\' ? std::string(1, char(type[i])) : hex;
-  }
-  return s;
-}
-
 std::string bytes_text(const std::vector<uint8_t>& bytes) {
   std::string s;
-  for (uint8_t b : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%s%02x", s.empty() ? "" : " ", b);
-    s += hex;
-  }
+  for (uint8_t b : bytes) s += (s.empty() ? "" : " ") + hex_text(b, 2);
   return s;
 }
 
@@ -43,16 +29,16 @@ std::string font_problem(const PalmEntry& e, const std::vector<uint8_t>& bytes) 
     return problem.rfind("not a font", 0) == 0 ? problem : "not a font: " + problem;
   // Palm OS reads an 'NFNT' as a version 1 font and an 'nfnt' as version 2.
   bool v2 = is_font_v2(font);
-  if (is_type(e, "NFNT") && v2) return "a version 2 font; NFNT holds version 1 (nfnt holds 2)";
-  if (is_type(e, "nfnt") && !v2) return "a version 1 font; nfnt holds version 2 (NFNT holds 1)";
+  if (is_type(e, "NFNT") && v2) return "a version 2 font, but NFNT holds version 1";
+  if (is_type(e, "nfnt") && !v2) return "a version 1 font, but nfnt holds version 2";
   return "";
 }
 
 std::string remap_problem(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() != 4)
-    return std::to_string(bytes.size()) + " bytes; a font remap is 4: 40 00 and the font ID";
+  if (bytes.size() != kFontRemapSize)
+    return std::to_string(bytes.size()) + " bytes, not the 4 of a font remap (40 00 and the font ID)";
   if (bytes[0] != '@' || bytes[1] != 0)
-    return "bytes " + bytes_text(bytes) + "; a font remap is 40 00 and the font ID";
+    return "bytes " + bytes_text(bytes) + ", not a font remap (40 00 and the font ID)";
   return "";
 }
 
@@ -67,9 +53,7 @@ std::string check_entry_name(const PalmDatabase& db, size_t entry) {
   if (entry >= db.entries.size()) return "";
   if (!db.resources) return "record " + std::to_string(entry);
   const PalmEntry& e = db.entries[entry];
-  char id[8];
-  std::snprintf(id, sizeof id, "0x%04x", e.id);
-  return "entry " + std::to_string(entry) + " (" + type_text(e.type) + " " + id + ")";
+  return format("entry %zu (%s 0x%04x)", entry, printable(e.type, 4).c_str(), e.id);
 }
 
 std::string check_database(const PalmDatabase& db, const ReadEntryBytes& read,
@@ -85,7 +69,7 @@ std::string check_database(const PalmDatabase& db, const ReadEntryBytes& read,
     auto [at, added] = first_of.emplace(std::make_pair(type, e.id), i);
     // The handheld finds a resource by type and ID: the later one is never seen.
     if (!added) add("the same type and ID as entry " + std::to_string(at->second));
-    bool font = is_type(e, "NFNT") || is_type(e, "nfnt");
+    bool font = is_font_resource_type(e.type);
     if (!font && !is_type(e, kFontRemapType)) continue;
     std::vector<uint8_t> bytes;
     if (!read(e.offset, e.size, &bytes)) return "read error in " + check_entry_name(db, i);

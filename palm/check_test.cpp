@@ -79,11 +79,11 @@ TEST(Check, BadPackages) {
        "entry 2 (NFNT 0x0080): not a font (type 0x8950)\n"},
       {"the 72-dpi font packed as both",
        package({{"NFNT", 0x80, kV1}, {"nfnt", 0x80, kV1}}),
-       "entry 1 (nfnt 0x0080): a version 1 font; nfnt holds version 2 (NFNT holds 1)\n"},
+       "entry 1 (nfnt 0x0080): a version 1 font, but nfnt holds version 2\n"},
       {"the fonts' types swapped",
        package({{"NFNT", 0x81, kV2}, {"nfnt", 0x81, kV1}}),
-       "entry 0 (NFNT 0x0081): a version 2 font; NFNT holds version 1 (nfnt holds 2)\n"
-       "entry 1 (nfnt 0x0081): a version 1 font; nfnt holds version 2 (NFNT holds 1)\n"},
+       "entry 0 (NFNT 0x0081): a version 2 font, but NFNT holds version 1\n"
+       "entry 1 (nfnt 0x0081): a version 1 font, but nfnt holds version 2\n"},
       {"a font cut short",
        package({{"nfnt", 0x80, std::vector<uint8_t>(kV2.begin(), kV2.begin() + 20)}}),
        "entry 0 (nfnt 0x0080): not a font: header shorter than 26 bytes\n"},
@@ -92,11 +92,11 @@ TEST(Check, BadPackages) {
                 {"Rmap", 1, {'A', 0, 0, 1}},
                 {"Rmap", 1, {'@', 0, 0, 1, 0}},
                 {"rmap", 1, {'A'}}}),
-       "entry 0 (Rmap 0x0001): 3 bytes; a font remap is 4: 40 00 and the font ID\n"
+       "entry 0 (Rmap 0x0001): 3 bytes, not the 4 of a font remap (40 00 and the font ID)\n"
        "entry 1 (Rmap 0x0001): the same type and ID as entry 0\n"
-       "entry 1 (Rmap 0x0001): bytes 41 00 00 01; a font remap is 40 00 and the font ID\n"
+       "entry 1 (Rmap 0x0001): bytes 41 00 00 01, not a font remap (40 00 and the font ID)\n"
        "entry 2 (Rmap 0x0001): the same type and ID as entry 0\n"
-       "entry 2 (Rmap 0x0001): 5 bytes; a font remap is 4: 40 00 and the font ID\n"},
+       "entry 2 (Rmap 0x0001): 5 bytes, not the 4 of a font remap (40 00 and the font ID)\n"},
       {"types that differ only in letter case are two types",
        package({{"abcd", 1, {1}}, {"ABCD", 1, {1}}, {"ab\x01" "d", 1, {1}}, {"ab\x01" "d", 1, {2}}}),
        "entry 3 (ab\\x01d 0x0001): the same type and ID as entry 2\n"},
