@@ -8,7 +8,8 @@
 #      and double density, with preview pictures;
 #   3. a font package of them and a remap package that shows them in place of
 #      the Palm's own, both built with prcbuild;
-#   4. both listed by prcdump, and their fonts drawn as pictures.
+#   4. both listed by prcdump, and their fonts drawn as pictures, then both
+#      checked by prcdump --check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -57,7 +58,11 @@ echo "== What prcdump finds in them"
 "$bin/prcdump/prcdump" --png pictures fonts.prc remap.prc
 
 echo
+echo "== What a Palm would mis-read in them: nothing, or prcdump --check says so"
+"$bin/prcdump/prcdump" --check fonts.prc remap.prc
+
+echo
 echo "Pictures:"
 echo "  $example/package/preview-00a{0,1,2}.png  glyphsmith's previews, drawn from the fonts it wrote"
-echo "  $example/pictures/                     prcdump's glyph sheets of the fonts in fonts.prc"
+echo "  $example/pictures/                       prcdump's glyph sheets of the fonts in fonts.prc"
 ls pictures | sed 's/^/    /'

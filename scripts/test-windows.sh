@@ -9,6 +9,7 @@
 #     build ($HOST_BUILD, default build/test; configured and built when
 #     missing) run against prcbuild.exe, prcdump.exe and glyphsmith.exe;
 #   - glyphsmith.exe's fonts against the host build's, and its -o paths;
+#   - the README's steps, run as written with the Windows programs;
 #   - fontpick.exe's real dialog, confirmed and cancelled with xdotool.
 # Ends with the line "N passed, N failed, N skipped".
 set -euo pipefail
@@ -140,10 +141,13 @@ run_gtest "prcdump end-to-end tests" "$root" \
 
 echo "== glyphsmith.exe end to end"
 glyphsmith_exe=$windows/glyphsmith/glyphsmith.exe
-# The generator's own end-to-end tests, and its fonts against this machine's
-# build of it: FontForge reads them, and how close their glyphs come.
+# The generator's own end-to-end tests, its fonts against this machine's
+# build of it (FontForge reads them, and how close their glyphs come), and
+# the README's steps run as written with the Windows programs.
 run_gtest "glyphsmith end-to-end tests" "$root" \
-  env GLYPHSMITH="wine $glyphsmith_exe" "$glyphsmith_tests" --gtest_filter='Program*:Platforms*'
+  env GLYPHSMITH="wine $glyphsmith_exe" PRCBUILD="wine $windows/prcbuild/prcbuild.exe" \
+  PRCDUMP="wine $windows/prcdump/prcdump.exe" "$glyphsmith_tests" \
+  --gtest_filter='Program*:Platforms*:Pipeline.Readme*'
 grep ' dpi: ' "$scratch/gtest.log.txt" || true
 
 # -o as Windows users write it: a\b relative to the current folder, from the
