@@ -195,9 +195,9 @@ std::string png_size(const std::string& path) {
 // replaces.
 TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
   TempDir dir;
-  write_file(dir.file("nfnt0080.bin"), "keep");
+  write_file(dir.file("nfnt0080-2.bin"), "keep");
   write_file(dir.file("PREVIEW-0082.PNG"), "keep");
-  write_file(dir.file("nfnt0083-2.bin"), "keep");
+  write_file(dir.file("nfnt0083.bin"), "keep");
   write_file(dir.file("NFNT0084.png"), "keep");
   write_file(dir.file("Nfnt0085"), "keep");
   write_file(dir.file("nfnt0086x.bin"), "not a font's name");
@@ -215,7 +215,7 @@ TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
                        size_of(dir, v2_name("0086")) +
                        " bytes\npreview-0086.png: preview at 72 and 144 dpi, " +
                        png_size(dir.file("preview-0086.png")) + " pixels\n");
-  EXPECT_EQ(read_file(dir.file("nfnt0080.bin")), "keep");
+  EXPECT_EQ(read_file(dir.file("nfnt0080-2.bin")), "keep");
   // prcbuild refuses the preview's name, and reads the fonts' as their type and ID.
   unsigned id = 0;
   EXPECT_FALSE(entry_name_id("preview-0086.png", &id));
@@ -228,8 +228,8 @@ TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
   r = glyphsmith(dir, line({"--id", "81", "--no-preview", "25", "32.5", "Western"}));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(folder_names(dir.path),
-            (std::set<std::string>{"nfnt0080.bin", "NFNT0080.bin", v2_name("0080"), "NFNT0081.bin",
-                                   v2_name("0081"), "PREVIEW-0082.PNG", "nfnt0083-2.bin",
+            (std::set<std::string>{"nfnt0080-2.bin", "NFNT0080.bin", v2_name("0080"), "NFNT0081.bin",
+                                   v2_name("0081"), "PREVIEW-0082.PNG", "nfnt0083.bin",
                                    "NFNT0084.png", "Nfnt0085", "nfnt0086x.bin", "NFNT0086.bin",
                                    v2_name("0086"), "preview-0086.png"}));
   EXPECT_LT(decoded(dir.file(v2_name("0080"))).rect_height, v1.rect_height);
