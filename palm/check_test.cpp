@@ -105,7 +105,7 @@ TEST(Check, BadPackages) {
                 {"tAIN", 2, std::vector<uint8_t>(kMaxEntrySize + 1)}}),
        "entry 1 (tAIN 0x0002): 65506 bytes, more than a Palm holds in one entry (65505)\n"},
       {"records: any bytes and any number of the same, but not too big",
-       package({{"", 0, kPng}, {"", 0, kPng}, {"", 0, std::vector<uint8_t>(70000)}}, false),
+       package({{"data", 0, kPng}, {"data", 0, kPng}, {"data", 0, std::vector<uint8_t>(70000)}}, false),
        "record 2: 70000 bytes, more than a Palm holds in one entry (65505)\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.expected, checked(c.package)) << c.title;
