@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -10,7 +11,9 @@
 #include "build_font.h"
 #include "charsets.h"
 #include "code_pages.h"
+#include "database.h"
 #include "font_picture.h"
+#include "font_remap.h"
 #include "rasterizer.h"
 #include "text.h"
 #include "write_files.h"
@@ -22,9 +25,12 @@ namespace {
 constexpr const char* kUsage =
     "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...\n"
     "Turns an installed font into Palm OS bitmap fonts: NFNTxxxx.bin (72 dpi),\n"
-    "nfntxxxx.bin (72 and 144 dpi) and a preview, NFNTxxxx.png.\n"
+    "nfntxxxx-hd.bin (72 and 144 dpi) and a preview, preview-xxxx.png.\n"
     "\n"
-    "  SIZE     the em square in points, a Palm pixel each: 12, 10.5\n"
+    "  SIZE     the em square in points, a Palm pixel each: 12, 10.5. The\n"
+    "           144-dpi font must fit in a Palm resource (65505 bytes); Western\n"
+    "           fonts reach that at 24 to 30 points: DejaVu Sans at 26 (bold 25),\n"
+    "           DejaVu Serif 25, Liberation Sans 28, Liberation Serif 30\n"
     "  LINE     the line spacing in points\n"
     "  CHARSET  Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic,\n"
     "           Symbol, Turkish, Vietnamese, Arabic, Hebrew, Thai (any case),\n"
@@ -33,16 +39,14 @@ constexpr const char* kUsage =
     "\n"
     "  -o DIR        write into DIR (default: the current folder)\n"
     "  --id HEX      the resource ID (default: the first from 0080 up that no\n"
-    "                font file in DIR has; an ID given here may replace one)\n"
+    "                font file in DIR has and no Palm font name stands for,\n"
+    "                so not 0081, 0089 or 0090; an ID given here may replace one)\n"
     "  --bold        the same as --weight 700\n"
     "  --weight N    100 thin .. 400 normal .. 700 bold .. 900 black\n"
     "  --italic      the italic face\n"
-    "  --no-preview  write no NFNTxxxx.png\n"
+    "  --no-preview  write no preview-xxxx.png\n"
     "  -h, --help    show this text\n"
     "  --version     show the version\n";
-
-// The largest resource a Palm OS database record can hold.
-constexpr size_t kMaxResource = 65505;
 
 struct Options {
   std::string folder = ".";
@@ -200,27 +204,47 @@ std::string parse(const std::vector<std::string>& args, Options* o, std::string*
   return "";
 }
 
-// The font files already in the folder, by ID: NFNTxxxx.bin and nfntxxxx.bin
-// (or nfntxxxx-2.bin) in any case, and previews, so that a new font never
-// replaces one.
+// The 4 hexadecimal digits at text[at], or -1.
+int id_at(const std::string& text, size_t at) {
+  int id = 0;
+  return text.size() >= at + 4 && read_hex_id(text.substr(at, 4), &id) ? id : -1;
+}
+
+// The IDs of the fonts already in the folder: NFNTxxxx and nfntxxxx files in
+// any case, with or without a suffix, and previews, so that a new font never
+// replaces one, nor one written under names of earlier versions.
 std::string first_free_id(const std::string& folder, int* id) {
-  std::set<int> taken;
+  std::set<uint16_t> taken;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string lower = lower_ascii(it->path().filename().string());
-    std::string rest = lower.size() < 8 ? "" : lower.substr(8);
-    int value = 0;
-    if (lower.compare(0, 4, "nfnt") == 0 && read_hex_id(lower.substr(4, 4), &value) &&
-        (rest == ".bin" || rest == ".png" || rest == "-2.bin"))
-      taken.insert(value);
+    int value = -1;
+    if (lower.compare(0, 4, "nfnt") == 0 && (lower.size() == 8 || (lower.size() > 8 && strchr(".-", lower[8]))))
+      value = id_at(lower, 4);
+    else if (lower.compare(0, 8, "preview-") == 0 && lower.size() > 12 && lower[12] == '.')
+      value = id_at(lower, 8);
+    if (value >= 0) taken.insert(static_cast<uint16_t>(value));
   }
   if (ec) return "cannot read the folder '" + folder + "': " + ec.message();
-  for (int candidate = 0x80; candidate <= 0xFFFF; ++candidate)
-    if (!taken.count(candidate)) {
-      *id = candidate;
-      return "";
-    }
-  return "every resource ID from 0080 to ffff is taken in '" + folder + "'";
+  uint16_t free_id;
+  if (!first_free_font_id(taken, &free_id))
+    return "every resource ID from 0080 to ffff is taken in '" + folder + "'";
+  *id = free_id;
+  return "";
+}
+
+// The files of one font, the same on every system. prcbuild reads type and
+// ID from a name's first eight characters; the version 2 font's suffix keeps
+// them and parts its name from the version 1 font's where names ignore
+// letter case. The preview's name holds no ID prcbuild would read, and no
+// NFNT* or nfnt* pattern takes it for a font.
+struct FontFileNames {
+  std::string v1, v2, preview;
+};
+
+FontFileNames font_file_names(int id) {
+  std::string digits = hex_text(static_cast<unsigned>(id), 4);
+  return {"NFNT" + digits + ".bin", "nfnt" + digits + "-hd.bin", "preview-" + digits + ".png"};
 }
 
 std::string describe_points(double v) {
@@ -275,13 +299,9 @@ std::vector<GlyphPair> render_glyphs(const Options& o, Rasterizer& standard, Ras
 
 // The two fonts' files and their summary lines; refuses a font too large
 // for a resource.
-std::string font_files(const Options& o, const std::string& family, const std::string& id,
+std::string font_files(const Options& o, const std::string& family, const FontFileNames& names,
                        const BuiltFonts& fonts, std::vector<PendingFile>* files,
                        std::vector<std::string>* summaries) {
-  // Where names ignore letter case (Windows), nfntxxxx.bin would be
-  // NFNTxxxx.bin; the version 2 font takes another name there, which prcbuild
-  // reads as the same type and ID.
-  std::string v2_name = "nfnt" + id + (folder_ignores_case(o.folder) ? "-2" : "") + ".bin";
   std::string what =
       family + " " + describe_points(o.size) + " points, " + o.charset.name +
       (o.charset.symbol ? " (the face's symbol map)"
@@ -290,11 +310,11 @@ std::string font_files(const Options& o, const std::string& family, const std::s
       std::to_string(fonts.v1.rect_height) + " pixels high";
   for (const BitmapFont* font : {&fonts.v1, &fonts.v2}) {
     bool v2 = font == &fonts.v2;
-    PendingFile f{v2 ? v2_name : "NFNT" + id + ".bin", encode_font(*font)};
-    if (f.bytes.size() > kMaxResource)
+    PendingFile f{v2 ? names.v2 : names.v1, encode_font(*font)};
+    if (f.bytes.size() > kMaxEntrySize)
       return "font family '" + family + "' at " + describe_points(o.size) + " points takes " +
              std::to_string(f.bytes.size()) + " bytes in " + f.name +
-             ", more than a Palm resource holds (" + std::to_string(kMaxResource) + ")";
+             ", more than a Palm resource holds (" + std::to_string(kMaxEntrySize) + ")";
     summaries->push_back(f.name + ": " + what + (v2 ? ", 72 and 144 dpi, " : ", 72 dpi, ") +
                          std::to_string(f.bytes.size()) + " bytes");
     files->push_back(std::move(f));
@@ -335,14 +355,14 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   if (!error.empty())
     return fail("font family '" + family + "' at " + describe_points(o.size) + " points: " + error);
 
-  std::string id = hex_text(static_cast<unsigned>(o.id), 4);
+  FontFileNames names = font_file_names(o.id);
   std::vector<PendingFile> files;
   std::vector<std::string> summaries;
-  error = font_files(o, family, id, fonts, &files, &summaries);
+  error = font_files(o, family, names, fonts, &files, &summaries);
   if (!error.empty()) return fail(error);
 
   if (o.preview) {
-    PendingFile png{"NFNT" + id + ".png", {}};
+    PendingFile png{names.preview, {}};
     std::string what;
     error = make_preview(files[1].bytes, o.charset, &png.bytes, &what);
     if (!error.empty()) return fail(error);

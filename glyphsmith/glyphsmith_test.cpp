@@ -11,6 +11,7 @@
 #include <set>
 
 #include "bitmap_font.h"
+#include "entry_name.h"
 #include "run.h"
 
 #ifndef GLYPHSMITH_PROGRAM
@@ -29,10 +30,9 @@ bool windows_build() {
   return runs_under_wine(command_prefix());
 }
 
-// The version 2 font's file: Windows folders ignore letter case, where
-// nfntxxxx.bin would be NFNTxxxx.bin.
+// The version 2 font's file, the same on every system.
 std::string v2_name(const std::string& id) {
-  return "nfnt" + id + (windows_build() ? "-2" : "") + ".bin";
+  return "nfnt" + id + "-hd.bin";
 }
 
 RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {
@@ -125,6 +125,11 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
        "glyphsmith: font family 'DejaVu Sans' at 200 points: character 0x* would be * pixels "
        "wide, more than a Palm font's 127\n",
        true},
+      // The size the help names for this face.
+      {line({"26", "33.8", "Western"}),
+       "glyphsmith: font family 'DejaVu Sans' at 26 points takes * bytes in " + v2_name("0080") +
+           ", more than a Palm resource holds (65505)\n",
+       true},
       {line({"40", "52", "Western"}),
        "glyphsmith: font family 'DejaVu Sans' at 40 points takes * bytes in " + v2_name("0080") +
            ", more than a Palm resource holds (65505)\n",
@@ -205,11 +210,17 @@ std::string png_size(const std::string& path) {
   return be32(16) + " x " + be32(20);
 }
 
-// New fonts take the first free ID from 0080 up; --id names one and replaces.
+// New fonts take the first free ID from 0080 up that no Palm font name stands
+// for, whatever names earlier versions gave the files; --id names one and
+// replaces.
 TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
   TempDir dir;
-  write_file(dir.file(v2_name("0080")), "keep");
-  write_file(dir.file("NFNT0081.PNG"), "keep");
+  write_file(dir.file("nfnt0080-2.bin"), "keep");
+  write_file(dir.file("PREVIEW-0082.PNG"), "keep");
+  write_file(dir.file("nfnt0083.bin"), "keep");
+  write_file(dir.file("NFNT0084.png"), "keep");
+  write_file(dir.file("Nfnt0085"), "keep");
+  write_file(dir.file("nfnt0086x.bin"), "not a font's name");
   RunResult r = glyphsmith(dir, line({"12", "15.6", "Western"}));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
@@ -217,20 +228,30 @@ TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
   std::string what =
       "DejaVu Sans 12 points, Western (code page 1252), "
       "218 characters, ";
-  BitmapFont v1 = decoded(dir.file("NFNT0082.bin"));
+  BitmapFont v1 = decoded(dir.file("NFNT0086.bin"));
   std::string high = std::to_string(v1.rect_height) + " pixels high";
-  EXPECT_EQ(r.out, "NFNT0082.bin: " + what + high + ", 72 dpi, " + size_of(dir, "NFNT0082.bin") +
-                       " bytes\n" + v2_name("0082") + ": " + what + high + ", 72 and 144 dpi, " +
-                       size_of(dir, v2_name("0082")) +
-                       " bytes\nNFNT0082.png: preview at 72 and 144 dpi, " +
-                       png_size(dir.file("NFNT0082.png")) + " pixels\n");
-  EXPECT_EQ(read_file(dir.file(v2_name("0080"))), "keep");
+  EXPECT_EQ(r.out, "NFNT0086.bin: " + what + high + ", 72 dpi, " + size_of(dir, "NFNT0086.bin") +
+                       " bytes\n" + v2_name("0086") + ": " + what + high + ", 72 and 144 dpi, " +
+                       size_of(dir, v2_name("0086")) +
+                       " bytes\npreview-0086.png: preview at 72 and 144 dpi, " +
+                       png_size(dir.file("preview-0086.png")) + " pixels\n");
+  EXPECT_EQ(read_file(dir.file("nfnt0080-2.bin")), "keep");
+  // prcbuild refuses the preview's name, and reads the fonts' as their type and ID.
+  unsigned id = 0;
+  EXPECT_FALSE(entry_name_id("preview-0086.png", &id));
+  EXPECT_TRUE(entry_name_id(v2_name("0086").c_str(), &id));
+  EXPECT_EQ(0x86u, id);
 
   r = glyphsmith(dir, line({"--id", "80", "--no-preview", "9", "11.7", "Western"}));
   ASSERT_EQ(r.status, 0) << r.err;
+  // The largest size of this face that fits, as the help says.
+  r = glyphsmith(dir, line({"--id", "81", "--no-preview", "25", "32.5", "Western"}));
+  ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(folder_names(dir.path),
-            (std::set<std::string>{"NFNT0080.bin", v2_name("0080"), "NFNT0081.PNG", "NFNT0082.bin",
-                                   v2_name("0082"), "NFNT0082.png"}));
+            (std::set<std::string>{"nfnt0080-2.bin", "NFNT0080.bin", v2_name("0080"), "NFNT0081.bin",
+                                   v2_name("0081"), "PREVIEW-0082.PNG", "nfnt0083.bin",
+                                   "NFNT0084.png", "Nfnt0085", "nfnt0086x.bin", "NFNT0086.bin",
+                                   v2_name("0086"), "preview-0086.png"}));
   EXPECT_LT(decoded(dir.file(v2_name("0080"))).rect_height, v1.rect_height);
 }
 

@@ -26,9 +26,7 @@ BitmapFont made_font(std::vector<std::string> command, const TempDir& dir,
   command.insert(command.end(), args.begin(), args.end());
   RunResult r = run_command(command, RunOptions{dir.path, {}, 120});
   EXPECT_EQ(r.status, 0) << r.err;
-  // Windows names it nfnt0080-2.bin beside NFNT0080.bin.
-  *bytes = read_file(
-      dir.file(file_exists(dir.file("nfnt0080-2.bin")) ? "nfnt0080-2.bin" : "nfnt0080.bin"));
+  *bytes = read_file(dir.file("nfnt0080-hd.bin"));
   BitmapFont font;
   EXPECT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size(), &font), "");
   return font;

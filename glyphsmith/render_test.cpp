@@ -99,7 +99,7 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
     args.insert(args.end(), c.family.begin(), c.family.end());
     RunResult r = run_command(args, RunOptions{dir.path, {}, 120});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::string bytes = read_file(dir.file("nfnt0080.bin"));
+    std::string bytes = read_file(dir.file("nfnt0080-hd.bin"));
     BitmapFont font;
     ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
     ASSERT_EQ(font.images.size(), 2u);
@@ -188,7 +188,7 @@ TEST(Render, SymbolSetFromTheFacesSymbolMap) {
   r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "12", "15.6", "symbol", "Symbolic", "Test"},
                   options);
   ASSERT_EQ(r.status, 0) << r.err;
-  std::string bytes = read_file(out.file("nfnt0080.bin"));
+  std::string bytes = read_file(out.file("nfnt0080-hd.bin"));
   BitmapFont font;
   ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
 

@@ -76,16 +76,3 @@ std::string write_files(const std::string& folder, const std::vector<PendingFile
   }
   return "";
 }
-
-bool folder_ignores_case(const std::string& folder) {
-  OutputFile probe;
-  if (!output_open(&probe, (fs::path(folder) / "Case-Probe").string().c_str())) return false;
-  bool ignores = false;
-  if (!probe.temp_path.empty()) {
-    fs::path temp = probe.temp_path;
-    std::error_code ec;
-    ignores = fs::exists(temp.parent_path() / swap_case(temp.filename().string()), ec);
-  }
-  output_discard(&probe);
-  return ignores;
-}

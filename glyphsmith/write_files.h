@@ -15,9 +15,3 @@ struct PendingFile {
 
 // Returns "" when all are in place, else what went wrong.
 std::string write_files(const std::string& folder, const std::vector<PendingFile>& files);
-
-// Whether names in the folder ignore letter case (Windows, FAT, macOS), so
-// that NFNT0080.bin and nfnt0080.bin would be one file. Tried with a
-// temporary file, removed at once; false when none can be made there, and
-// the write then fails on its own.
-bool folder_ignores_case(const std::string& folder);

@@ -53,6 +53,9 @@ constexpr size_t kHeaderSize = 78;
 // A database holds at most this many entries; add_entry refuses more.
 constexpr size_t kMaxEntries = 6552;
 
+// The largest resource or record a Palm holds: a memory chunk is under 64 KiB.
+constexpr size_t kMaxEntrySize = 65505;
+
 // prcbuild reads an input file in pieces of at most this many bytes
 // (decimal, not 128 KiB): without splitting, a longer file is cut there.
 constexpr size_t kReadBufferSize = 130000;

@@ -80,3 +80,14 @@ bool read_font_remap(const uint8_t* bytes, size_t size, uint16_t* id) {
   *id = static_cast<uint16_t>(bytes[2] << 8 | bytes[3]);
   return true;
 }
+
+bool first_free_font_id(const std::set<uint16_t>& taken, uint16_t* id) {
+  for (unsigned candidate = kFirstCustomFontId; candidate <= 0xFFFF; ++candidate) {
+    auto value = static_cast<uint16_t>(candidate);
+    if (!taken.count(value) && !font_id_name(value)) {
+      *id = value;
+      return true;
+    }
+  }
+  return false;
+}

@@ -5,7 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
+
+// The resource type of remap packages' entries (-f Rmap0000 stdFont).
+constexpr char kFontRemapType[] = "Rmap";
 
 struct FontId {
   const char* name;
@@ -26,6 +30,15 @@ constexpr size_t kFontRemapSize = 4;
 
 // The remap resource's four bytes for a font ID.
 void font_remap_bytes(uint16_t id, unsigned char bytes[4]);
+
+// IDs from here up are left to applications' own fonts; below are the Palm's.
+constexpr uint16_t kFirstCustomFontId = 0x0080;
+
+// The ID a new font gets when none is asked for: the first from
+// kFirstCustomFontId up that `taken` doesn't hold and that no name of
+// kFontIdTable stands for, as a remap to such an ID reads as that Palm font
+// (0x0081 is narrowFixedFont). False when every one is used.
+bool first_free_font_id(const std::set<uint16_t>& taken, uint16_t* id);
 
 // Whether bytes are a remap resource, and the font it names when they are.
 bool read_font_remap(const uint8_t* bytes, size_t size, uint16_t* id);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "run.h"
@@ -107,6 +108,36 @@ TEST(FontRemap, NamesOfIds) {
   for (const Case& c : cases) {
     const char* name = font_id_name(c.id);
     EXPECT_STREQ(c.name, name) << c.id;
+  }
+}
+
+// New fonts step over the IDs the table names, whatever is taken.
+TEST(FontRemap, FirstFreeIdSkipsNamedFonts) {
+  std::set<uint16_t> all;
+  for (unsigned v = 0x80; v <= 0xFFFF; ++v) all.insert(static_cast<uint16_t>(v));
+  std::set<uint16_t> all_but_last = all;
+  all_but_last.erase(0xFFFF);
+  std::set<uint16_t> all_but_named = all;
+  for (uint16_t named : {0x81, 0x89, 0x90}) all_but_named.erase(named);
+  struct Case {
+    std::set<uint16_t> taken;
+    bool found;
+    uint16_t id;
+  } cases[] = {
+      {{}, true, 0x80},
+      {{0x80}, true, 0x82},
+      {{0x7F, 0x80, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88}, true, 0x8A},
+      {{0x80, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x8A, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F},
+       true,
+       0x91},
+      {all_but_last, true, 0xFFFF},
+      {all_but_named, false, 0xDEAD},
+      {all, false, 0xDEAD},
+  };
+  for (const Case& c : cases) {
+    uint16_t id = 0xDEAD;
+    EXPECT_EQ(c.found, first_free_font_id(c.taken, &id)) << c.taken.size();
+    EXPECT_EQ(c.id, id) << c.taken.size();
   }
 }
 

@@ -53,3 +53,14 @@ std::string shell_word(const std::string& word) {
   }
   return s + "'";
 }
+
+std::string printable(const uint8_t* p, size_t n) {
+  std::string s;
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] >= 0x20 && p[i] < 0x7f && p[i] != '\\')
+      s += static_cast<char>(p[i]);
+    else
+      s += format("\\x%02x", p[i]);
+  }
+  return s;
+}

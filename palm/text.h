@@ -3,6 +3,7 @@
 // words quoted for a POSIX shell.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -18,6 +19,10 @@ bool read_digits(const std::string& text, int base, size_t max_digits, int* valu
 
 // value as `digits` lower-case hexadecimal digits (more when it needs them).
 std::string hex_text(unsigned value, int digits);
+
+// Bytes as they can be shown on a terminal: printable ASCII as it is, the
+// rest (and the backslash) as \xNN.
+std::string printable(const uint8_t* p, size_t n);
 
 // snprintf into a string of the length it needs.
 template <typename... Args>

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "check.h"
 #include "files.h"
 #include "listing.h"
 #include "output.h"
@@ -40,6 +41,21 @@ std::string dump_file(Run* run, const std::string& path) {
   std::string problem = read_directory(file, &db);
   if (!problem.empty()) return problem;
 
+  std::vector<CheckFinding> findings;
+  problem = check_database(
+      db,
+      [file](uint64_t offset, size_t size, std::vector<uint8_t>* bytes) {
+        bytes->resize(size);
+        return read_at(file, offset, bytes->data(), size);
+      },
+      &findings);
+  if (!problem.empty()) return problem;
+  if (run->check) {
+    print_findings(run->out, path, db, findings);
+    run->found_any = run->found_any || !findings.empty();
+    return "";
+  }
+
   std::vector<std::string> details(db.entries.size());
   std::vector<FoundFont> fonts;
   bool pictures = !run->png.path.empty();
@@ -57,7 +73,7 @@ std::string dump_file(Run* run, const std::string& path) {
 
   if (run->listed_any) fputc('\n', run->out);
   run->listed_any = true;
-  print_listing(run->out, path, db, details);
+  print_listing(run->out, path, db, details, findings);
   if (!sheets.empty()) {
     problem = write_parts(run, &run->png, file, &sheets);
     if (!problem.empty()) return problem;

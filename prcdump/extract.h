@@ -35,6 +35,8 @@ struct Run {
   Folder extract;
   Folder png;
   bool listed_any = false;           // listings are separated by an empty line
+  bool check = false;                // --check: findings instead of listings
+  bool found_any = false;            // a finding was printed
   std::set<std::string> used_names;  // lower case: some file systems ignore case
   std::vector<char> buffer;
 };

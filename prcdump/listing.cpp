@@ -119,17 +119,6 @@ void print_header(FILE* out, const std::string& path, const PalmDatabase& db) {
 
 }  // namespace
 
-std::string printable(const uint8_t* p, size_t n) {
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    if (p[i] >= 0x20 && p[i] < 0x7f && p[i] != '\\')
-      s += static_cast<char>(p[i]);
-    else
-      s += format("\\x%02x", p[i]);
-  }
-  return s;
-}
-
 size_t zero_terminated_length(const uint8_t* p, size_t n) {
   const void* zero = memchr(p, 0, n);
   return zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - p) : n;
@@ -167,11 +156,12 @@ std::string entry_detail(FILE* file, const PalmDatabase& db, size_t index,
 }
 
 void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
-                   const std::vector<std::string>& details) {
+                   const std::vector<std::string>& details,
+                   const std::vector<CheckFinding>& findings) {
   print_header(out, path, db);
-  if (db.entries.empty()) return;
-  fprintf(out, db.resources ? "  index  type  id          offset        size\n"
-                            : "  index  attr  unique id   offset        size\n");
+  if (!db.entries.empty())
+    fprintf(out, db.resources ? "  index  type  id          offset        size\n"
+                              : "  index  attr  unique id   offset        size\n");
   for (size_t i = 0; i < db.entries.size(); ++i) {
     const PalmEntry& e = db.entries[i];
     std::string line = db.resources ? format("  %5zu  %-4s  0x%04x  %10u  %10u", i,
@@ -180,6 +170,27 @@ void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
                                              e.unique_id, e.offset, e.size);
     std::string detail = db.resources ? details[i] : record_flags(e.attributes);
     if (!details[i].empty() && !db.resources) detail += (detail.empty() ? "" : ", ") + details[i];
+    std::string marks;
+    bool marked = false;
+    for (const CheckFinding& f : findings) {
+      if (f.entry != i) continue;
+      marked = true;
+      if (f.what != details[i]) marks += (marks.empty() ? "" : "; ") + f.what;
+    }
+    if (marked) line[0] = '!';
+    if (!marks.empty()) detail += (detail.empty() ? "! " : "  ! ") + marks;
     fprintf(out, "%s%s%s\n", line.c_str(), detail.empty() ? "" : "  ", detail.c_str());
+  }
+  for (const CheckFinding& f : findings)
+    if (f.entry == CheckFinding::kDatabase) fprintf(out, "! %s\n", f.what.c_str());
+}
+
+void print_findings(FILE* out, const std::string& path, const PalmDatabase& db,
+                    const std::vector<CheckFinding>& findings) {
+  if (findings.empty()) fprintf(out, "%s: ok, %zu entries\n", path.c_str(), db.entries.size());
+  for (const CheckFinding& f : findings) {
+    std::string entry = check_entry_name(db, f.entry);
+    fprintf(out, "%s: %s%s%s\n", path.c_str(), entry.c_str(), entry.empty() ? "" : ": ",
+            f.what.c_str());
   }
 }

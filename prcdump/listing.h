@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bitmap_font.h"
+#include "check.h"
 #include "reader.h"
 
 // A font found in an entry, for --png.
@@ -17,9 +18,6 @@ struct FoundFont {
   BitmapFont font;
 };
 
-// Bytes as they can be shown on a terminal: printable ASCII as it is, the
-// rest (and the backslash) as \xNN.
-std::string printable(const uint8_t* p, size_t n);
 
 inline const uint8_t* bytes_of(const char* p) {
   return reinterpret_cast<const uint8_t*>(p);
@@ -36,6 +34,14 @@ std::string peek(FILE* file, uint32_t offset, uint32_t size);
 std::string entry_detail(FILE* file, const PalmDatabase& db, size_t index,
                          std::vector<FoundFont>* fonts);
 
-// details holds entry_detail's text for each entry.
+// details holds entry_detail's text for each entry. An entry with findings
+// is marked with a '!' before its line and the findings its detail doesn't
+// tell after it; findings about the whole database follow the entries.
 void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
-                   const std::vector<std::string>& details);
+                   const std::vector<std::string>& details,
+                   const std::vector<CheckFinding>& findings);
+
+// --check: a line "path: entry: finding" for each finding, or
+// "path: ok, N entries" when there is none.
+void print_findings(FILE* out, const std::string& path, const PalmDatabase& db,
+                    const std::vector<CheckFinding>& findings);

@@ -13,17 +13,21 @@ namespace {
 
 const char kUsage[] =
     "Usage: prcdump [-x DIR] [--png DIR] FILE...\n"
+    "       prcdump --check FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
     "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
+    "  --check     list nothing, but say what a Palm would mis-read, one line\n"
+    "              each; the status is 1 when anything is found\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
-enum { kFile = 1, kPng = 0x100, kVersion };
+enum { kFile = 1, kPng = 0x100, kVersion, kCheck };
 
 const option kLongOptions[] = {
+    {"check", no_argument, nullptr, kCheck},
     {"help", no_argument, nullptr, 'h'},
     {"png", required_argument, nullptr, kPng},
     {"version", no_argument, nullptr, kVersion},
@@ -71,6 +75,8 @@ Request parse_command_line(int argc, char** argv, Run* run) {
     } else if (c == 'h') {
       fputs(kUsage, run->out);
       r.exit = 0;
+    } else if (c == kCheck) {
+      run->check = true;
     } else if (c == kVersion) {
       fprintf(run->out, "prcdump %s\n", PRCDUMP_VERSION);
       r.exit = 0;
@@ -85,6 +91,8 @@ Request parse_command_line(int argc, char** argv, Run* run) {
   }
   for (int i = optind; r.exit < 0 && i < argc; ++i) r.files.push_back(argv[i]);
   if (r.exit < 0 && r.files.empty()) r.exit = usage_error(run->err, "no FILE given");
+  if (r.exit < 0 && run->check && !(run->extract.path.empty() && run->png.path.empty()))
+    r.exit = usage_error(run->err, "--check takes no -x or --png");
   return r;
 }
 
@@ -104,7 +112,7 @@ bool make_folders(Run* run) {
 }  // namespace
 
 int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
-  Run run{out, err, {}, {}, false, {}, {}};
+  Run run{out, err, {}, {}, false, false, false, {}, {}};
   Request request = parse_command_line(argc, argv, &run);
   if (request.exit >= 0) return request.exit;
   if (!make_folders(&run)) return 1;
@@ -118,6 +126,7 @@ int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
       status = 1;
     }
   }
+  if (run.found_any) status = 1;
   // A folder made for nothing is not left behind.
   for (Folder* folder : {&run.extract, &run.png})
     if (folder->created && !folder->used) remove_folder(folder->path);

@@ -76,11 +76,14 @@ struct Prcdump : testing::Test {
 
 const char kUsage[] =
     "Usage: prcdump [-x DIR] [--png DIR] FILE...\n"
+    "       prcdump --check FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
     "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
+    "  --check     list nothing, but say what a Palm would mis-read, one line\n"
+    "              each; the status is 1 when anything is found\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
@@ -102,6 +105,8 @@ TEST_F(Prcdump, CommandLine) {
       {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
       {{"--png=", "a.prc"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
       {{"--png=a", "--png", "b", "a.prc"}, 1, "", "prcdump: --png given twice\n"s + kUsage},
+      {{"--check", "-x", "a", "a.prc"}, 1, "", "prcdump: --check takes no -x or --png\n"s + kUsage},
+      {{"--png", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x or --png\n"s + kUsage},
       {{"missing.prc", "--", "-x"},
        1,
        "",
@@ -469,7 +474,7 @@ TEST_F(Prcdump, Fonts) {
       "height 4, ascent 3, dpi 72\n",
       "      1  nfnt  0x0081         160         100  font v2: characters 65-67 (2 present), "
       "height 4, ascent 3, dpi 72 144\n",
-      "      2  NFNT  0x0082         260          34  not a font (type 0x6E6F)\n",
+      "!     2  NFNT  0x0082         260          34  not a font (type 0x6E6F)\n",
       "      0  0x00  0x000000          96          34\n",
       "      1  0x00  0x000001         130         100  font v2: characters 65-67 (2 present), "
       "height 4, ascent 3, dpi 72 144\n"};
@@ -500,6 +505,60 @@ TEST_F(Prcdump, Fonts) {
   EXPECT_EQ(1, r.status);
   EXPECT_EQ("prcdump: NFNT0082.bin: file of 34 bytes is shorter than the 78-byte header\n", r.err);
   EXPECT_FALSE(file_exists(dir.file("none")));
+}
+
+// The packages a glob and a folder that ignores letter case make: the
+// preview taken for a second NFNT, the 72-dpi font packed as the nfnt too.
+// --check names each entry a Palm would mis-read and ends with 1; the
+// listing marks them and ends with 0.
+TEST_F(Prcdump, Check) {
+  put("NFNT0080.bin", as_string(encode_font(tiny_font(false))));
+  put("NFNT0080.png", "\x89PNG\r\n\x1a\n a picture, as long as a font's header");
+  put("nfnt0080.bin", as_string(encode_font(tiny_font(false))));
+  put("nfnt0081.bin", as_string(encode_font(tiny_font(true))));
+  ASSERT_EQ(0, shell("prcbuild fonts.prc Fonts Font PGwk NFNT* nfnt*").status);
+  ASSERT_EQ(0, shell("prcbuild good.prc Good Font PGwk NFNT0080.bin nfnt0081.bin "
+                     "-f Rmap0000 81 && prcbuild -i empty.prc Empty Font PGwk")
+                   .status);
+  put("remap.prc", header(1, 2, "RmapPGwk") + res("Rmap", 0, 98) + res("Rmap", 1, 102) +
+                       "@\0\0\x81"s + "@\0\x81"s);
+  put("notes.txt", "Not a database, just some words.\n");
+  RunResult r = run({"--check", "fonts.prc", "good.prc", "notes.txt", "remap.prc", "empty.prc"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(
+      "fonts.prc: entry 1 (NFNT 0x0080): the same type and ID as entry 0\n"
+      "fonts.prc: entry 1 (NFNT 0x0080): not a font (type 0x8950)\n"
+      "fonts.prc: entry 2 (nfnt 0x0080): a version 1 font, but nfnt holds version 2\n"
+      "good.prc: ok, 3 entries\n"
+      "remap.prc: entry 1 (Rmap 0x0001): 3 bytes, not the 4 of a font remap (40 00 and the font "
+      "ID)\n"
+      "empty.prc: ok, 0 entries\n",
+      r.out);
+  EXPECT_EQ("prcdump: notes.txt: file of 33 bytes is shorter than the 78-byte header\n", r.err);
+  r = run({"--check", "good.prc", "empty.prc"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ("good.prc: ok, 3 entries\nempty.prc: ok, 0 entries\n", r.out);
+  EXPECT_EQ("", r.err);
+
+  r = run({"fonts.prc", "remap.prc"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ("", r.err);
+  const char* lines[] = {
+      "      0  NFNT  0x0080         120          52  font v1: characters 65-67 (2 present), "
+      "height 4, ascent 3, dpi 72\n",
+      "!     1  NFNT  0x0080         172          46  not a font (type 0x8950)  ! the same type and "
+      "ID as entry 0\n",
+      "!     2  nfnt  0x0080         218          52  font v1: characters 65-67 (2 present), "
+      "height 4, ascent 3, dpi 72  ! a version 1 font, but nfnt holds version 2\n",
+      "      3  nfnt  0x0081         270         100  font v2: characters 65-67 (2 present), "
+      "height 4, ascent 3, dpi 72 144\n",
+      "      0  Rmap  0x0000          98           4  remap to narrowFixedFont (0x0081)\n",
+      "!     1  Rmap  0x0001         102           3  ! 3 bytes, not the 4 of a font remap (40 00 "
+      "and the font ID)\n"};
+  for (const char* line : lines) EXPECT_NE(std::string::npos, r.out.find(line)) << line << r.out;
+  EXPECT_EQ("NFNT0080.bin NFNT0080.png empty.prc fonts.prc good.prc nfnt0080.bin nfnt0081.bin "
+            "notes.txt remap.prc",
+            files_in("."));
 }
 
 // Where the data lies differently from prcbuild's layout, a note says so.

@@ -8,7 +8,8 @@
 #      and double density, with preview pictures;
 #   3. a font package of them and a remap package that shows them in place of
 #      the Palm's own, both built with prcbuild;
-#   4. both listed by prcdump, and their fonts drawn as pictures.
+#   4. both listed by prcdump, and their fonts drawn as pictures, then both
+#      checked by prcdump --check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,7 +44,7 @@ echo "== Fonts from ${face[*]}, made in $example/package by bin/_glyphsmith"
 echo
 echo "== The font package and the remap package, built by prcbuild"
 cd "$example"
-fonts=(package/NFNT00a{0,1,2}.bin package/nfnt00a{0,1,2}.bin)
+fonts=(package/NFNT00a{0,1,2}.bin package/nfnt00a{0,1,2}-hd.bin)
 "$bin/prcbuild" fonts.prc "DejaVu Sans Fonts" Font PGwk "${fonts[@]}"
 # Fonts 0 to 2 (std, bold, large) shown as the new fonts 0xa0 to 0xa2; the
 # version and name resources come from the examples folder.
@@ -57,7 +58,11 @@ echo "== What prcdump finds in them"
 "$bin/prcdump" --png pictures fonts.prc remap.prc
 
 echo
+echo "== What a Palm would mis-read in them: nothing, or prcdump --check says so"
+"$bin/prcdump" --check fonts.prc remap.prc
+
+echo
 echo "Pictures:"
-echo "  $example/package/NFNT00a{0,1,2}.png   glyphsmith's previews, drawn from the fonts it wrote"
-echo "  $example/pictures/                     prcdump's glyph sheets of the fonts in fonts.prc"
+echo "  $example/package/preview-00a{0,1,2}.png  glyphsmith's previews, drawn from the fonts it wrote"
+echo "  $example/pictures/                       prcdump's glyph sheets of the fonts in fonts.prc"
 ls pictures | sed 's/^/    /'

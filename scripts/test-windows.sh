@@ -10,6 +10,7 @@
 #     build ($HOST_BUILD, default build/test; configured and built when
 #     missing) run against prcbuild.exe, prcdump.exe and glyphsmith.exe;
 #   - glyphsmith.exe's fonts against the host build's, and its -o paths;
+#   - the README's steps, run as written with the Windows programs;
 #   - fontpick.exe's real dialog, confirmed and cancelled with xdotool.
 # Ends with the line "N passed, N failed, N skipped".
 set -euo pipefail
@@ -141,10 +142,13 @@ run_gtest "prcdump end-to-end tests" "$root" \
 
 echo "== glyphsmith.exe end to end"
 glyphsmith_exe=$windows/bin/glyphsmith.exe
-# The generator's own end-to-end tests, and its fonts against this machine's
-# build of it: FontForge reads them, and how close their glyphs come.
+# The generator's own end-to-end tests, its fonts against this machine's
+# build of it (FontForge reads them, and how close their glyphs come), and
+# the README's steps run as written with the Windows programs.
 run_gtest "glyphsmith end-to-end tests" "$root" \
-  env GLYPHSMITH="wine $glyphsmith_exe" "$glyphsmith_tests" --gtest_filter='Program*:Platforms*'
+  env GLYPHSMITH="wine $glyphsmith_exe" PRCBUILD="wine $windows/bin/prcbuild.exe" \
+  PRCDUMP="wine $windows/bin/prcdump.exe" "$glyphsmith_tests" \
+  --gtest_filter='Program*:Platforms*:Pipeline.Readme*'
 grep ' dpi: ' "$scratch/gtest.log.txt" || true
 
 # -o as Windows users write it: a\b relative to the current folder, from the
@@ -156,12 +160,12 @@ id=80
 for target in 'a\b' '.\a/b\' "$drive_path" "${drive_path//\\//}"; do
   (cd "$dir" && wine "$glyphsmith_exe" -o "$target" --id "$id" --no-preview 9 11.7 Western \
     DejaVu Sans >/dev/null 2>&1) || true
-  check_equal "-o $target writes NFNT00$id.bin and nfnt00$id-2.bin into a\\b" \
-    "NFNT00$id.bin nfnt00$id-2.bin" "$(cd "$dir/a/b" && ls NFNT00$id.bin nfnt00$id-2.bin 2>&1 | xargs)"
+  check_equal "-o $target writes NFNT00$id.bin and nfnt00$id-hd.bin into a\\b" \
+    "NFNT00$id.bin nfnt00$id-hd.bin" "$(cd "$dir/a/b" && ls NFNT00$id.bin nfnt00$id-hd.bin 2>&1 | xargs)"
   id=$((id + 1))
 done
 check_equal "nothing but the fonts appears" "a a/b $(for i in 80 81 82 83; do
-  printf 'a/b/NFNT00%s.bin a/b/nfnt00%s-2.bin ' $i $i; done | xargs -n1 | sort | xargs)" \
+  printf 'a/b/NFNT00%s.bin a/b/nfnt00%s-hd.bin ' $i $i; done | xargs -n1 | sort | xargs)" \
   "$(cd "$dir" && find . -mindepth 1 | sed 's|^\./||' | sort | xargs)"
 status=0
 err=$(cd "$dir" && wine "$glyphsmith_exe" -o 'Q:\none' 9 11.7 Western DejaVu Sans 2>&1) || status=$?
@@ -233,18 +237,18 @@ dir=$scratch/package
 mkdir -p "$dir/bin" && cp "$glyphsmith_exe" "$dir/bin/_glyphsmith.exe"
 run_dialog "$dir" Return "Liberation Sans:0:400:Cyrillic" 10pt
 check_equal "fontpick.exe runs bin\\_glyphsmith.exe to the end" 0 "$status"
-check_equal "the fonts and the preview appear" "NFNT0080.bin NFNT0080.png bin nfnt0080-2.bin stderr stdout" \
+check_equal "the fonts and the preview appear" "NFNT0080.bin bin nfnt0080-hd.bin preview-0080.png stderr stdout" \
   "$(cd "$dir" && echo *)"
 check_equal "the summary names the face" "NFNT0080.bin: Liberation Sans 10 points" \
   "$(head -1 "$dir/stdout" | cut -d, -f1)"
 check_equal "nothing on standard error" "" "$(cat "$dir/stderr")"
 status=0
 (cd "$dir" && wine "$prcbuild_exe" Cyrillic.prc "Liberation Sans Cyrillic" Font PLib \
-  NFNT0080.bin nfnt0080-2.bin -f Rmap0000 80) || status=$?
+  NFNT0080.bin nfnt0080-hd.bin -f Rmap0000 80) || status=$?
 check_equal "prcbuild.exe packs them" 0 "$status"
 check_equal "Palm::PDB reads the package: both fonts and the remap resource" \
   "$(printf 'entries:    3\n  NFNT   128 (0x0080) %7d bytes\n  nfnt   128 (0x0080) %7d bytes\n  Rmap     0 (0x0000)       4 bytes' \
-     "$(stat -c %s "$dir/NFNT0080.bin" 2>/dev/null)" "$(stat -c %s "$dir/nfnt0080-2.bin" 2>/dev/null)")" \
+     "$(stat -c %s "$dir/NFNT0080.bin" 2>/dev/null)" "$(stat -c %s "$dir/nfnt0080-hd.bin" 2>/dev/null)")" \
   "$(perl scripts/palm-dump.pl "$dir/Cyrillic.prc" 2>&1 | sed -n '/^entries:/,$p')"
 
 echo "$passed passed, $failed failed, $skipped skipped"
