@@ -63,7 +63,7 @@ Cell cell_for(const GlyphPair& p) {
 }  // namespace
 
 std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, int line,
-                        BuiltFonts* fonts) {
+                        BuiltFonts* fonts, const GlyphPair* missing) {
   int first = -1, last = -1, ascent = 0, descent = 0, widest = 0, characters = 0;
   std::vector<Cell> cells(glyphs.size());
   for (size_t i = 0; i < glyphs.size(); ++i) {
@@ -87,6 +87,22 @@ std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, in
       descent = std::max(descent, ceil_half(p.twice.height - p.twice.top));
     }
   }
+  Cell missing_cell;
+  if (missing) {
+    missing_cell = cell_for(*missing);
+    if (missing_cell.width > kMaxWidth)
+      return "the missing symbol would be " + std::to_string(missing_cell.width) +
+             " pixels wide, more than a Palm font's " + std::to_string(kMaxWidth);
+    widest = std::max(widest, missing_cell.width);
+    if (has_ink(missing->standard)) {
+      ascent = std::max(ascent, missing->standard.top);
+      descent = std::max(descent, missing->standard.height - missing->standard.top);
+    }
+    if (has_ink(missing->twice)) {
+      ascent = std::max(ascent, ceil_half(missing->twice.top));
+      descent = std::max(descent, ceil_half(missing->twice.height - missing->twice.top));
+    }
+  }
   if (first < 0 || ascent + descent <= 0) return "the face draws none of the set's characters";
   // Ink wholly below or above the baseline still leaves the other side at 0.
   ascent = std::max(ascent, 0);
@@ -95,7 +111,7 @@ std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, in
 
   // The missing symbol: an open box three quarters of the ascent high.
   int box_height = std::max(1, (ascent * 3 + 2) / 4);
-  int box_width = std::max(3, (box_height + 1) / 2 + 2);
+  int box_width = missing ? missing_cell.width : std::max(3, (box_height + 1) / 2 + 2);
   widest = std::max(widest, box_width);
 
   std::vector<uint16_t> locations;
@@ -137,10 +153,20 @@ std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, in
     if (has_ink(p.twice))
       draw_ink(twice, p.twice, 2 * (x + cells[i].shift) + p.twice.left, 2 * ascent - p.twice.top);
   }
-  int box_top = ascent - box_height;
-  draw_box(standard, box_column + 1, box_top, box_column + box_width - 2, ascent - 1);
-  draw_box(twice, 2 * box_column + 2, 2 * box_top, 2 * (box_column + box_width) - 3,
-           2 * ascent - 1);
+  if (missing) {
+    const Cell& c = missing_cell;
+    if (has_ink(missing->standard))
+      draw_ink(standard, missing->standard, box_column + c.shift + missing->standard.left,
+               ascent - missing->standard.top);
+    if (has_ink(missing->twice))
+      draw_ink(twice, missing->twice, 2 * (box_column + c.shift) + missing->twice.left,
+               2 * ascent - missing->twice.top);
+  } else {
+    int box_top = ascent - box_height;
+    draw_box(standard, box_column + 1, box_top, box_column + box_width - 2, ascent - 1);
+    draw_box(twice, 2 * box_column + 2, 2 * box_top, 2 * (box_column + box_width) - 3,
+             2 * ascent - 1);
+  }
 
   BitmapFont& v1 = fonts->v1;
   v1 = BitmapFont{};

@@ -9,6 +9,7 @@
 #include "code_pages.h"
 #include "font_picture.h"
 #include "rasterizer.h"
+#include "sources.h"
 #include "write_files.h"
 
 namespace fs = std::filesystem;
@@ -17,7 +18,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...\n"
-    "Turns an installed font into Palm OS bitmap fonts: NFNTxxxx.bin (72 dpi),\n"
+    "Turns an installed font or a font file into Palm OS bitmap fonts: NFNTxxxx.bin (72 dpi),\n"
     "nfntxxxx.bin (72 and 144 dpi) and a preview, NFNTxxxx.png.\n"
     "\n"
     "  SIZE     the em square in points, a Palm pixel each: 12, 10.5\n"
@@ -25,7 +26,8 @@ constexpr const char* kUsage =
     "  CHARSET  Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic,\n"
     "           Symbol, Turkish, Vietnamese, Arabic, Hebrew, Thai (any case),\n"
     "           or a number such as 186 (Baltic)\n"
-    "  FACE     the font family, as one or more words\n"
+    "  FACE     the font family, as one or more words; or a font file (TTF,\n"
+    "           OTF, TTC, OTB, BDF, PCF), or two: 72 dpi, then 144 dpi\n"
     "\n"
     "  -o DIR        write into DIR (default: the current folder)\n"
     "  --id HEX      the resource ID (default: the first from 0080 up that no\n"
@@ -235,27 +237,18 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   }
 
   // A Palm point is a pixel at standard density, two at double density.
-  RasterizerPtr standard = open_rasterizer(o.face, round_half_up(o.size), &error);
-  if (!standard) return fail(error);
-  RasterizerPtr twice = open_rasterizer(o.face, round_half_up(2 * o.size), &error);
-  if (!twice) return fail(error);
-
-  std::vector<GlyphPair> glyphs(0xE0);
-  for (int byte = 0x20; byte <= 0xFF; ++byte) {
-    uint32_t code = static_cast<uint32_t>(byte);
-    if (!o.charset.symbol) {
-      if (!code_page_to_unicode(o.charset.code_page, static_cast<uint8_t>(byte), &code)) continue;
-      // Control codes have no picture, whatever the face maps them to.
-      if (code < 0x20 || (code >= 0x7F && code < 0xA0)) continue;
-    }
-    GlyphPair& p = glyphs[static_cast<size_t>(byte - 0x20)];
-    p.standard = render_glyph(*standard, code);
-    if (p.standard.present) p.twice = render_glyph(*twice, code);
-  }
+  std::string second_file;
+  error = resolve_face(&o.face, &second_file);
+  if (!error.empty()) return fail(error);
+  SourceGlyphs source;
+  error = read_glyphs(o.face, second_file, round_half_up(o.size), round_half_up(2 * o.size),
+                      o.charset, &source);
+  if (!error.empty()) return fail(error);
 
   BuiltFonts fonts;
-  std::string family = rasterizer_family(*standard);
-  error = build_fonts(glyphs, 0x20, round_half_up(o.line), &fonts);
+  std::string family = source.family;
+  error = build_fonts(source.glyphs, source.first_code, round_half_up(o.line), &fonts,
+                      source.own_missing ? &source.missing : nullptr);
   if (!error.empty())
     return fail("font family '" + family + "' at " + describe_points(o.size) + " points: " + error);
 
@@ -295,5 +288,6 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   error = write_files(o.folder, files);
   if (!error.empty()) return fail(error);
   for (const std::string& s : summaries) *out += s + "\n";
+  for (const std::string& note : source.notes) *out += "note: " + note + "\n";
   return 0;
 }
