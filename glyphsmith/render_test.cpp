@@ -88,6 +88,11 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
        {{0xF0, 0x11F}}},
       {{"--italic", "--weight", "400"}, "Western", "CP1252", {"Liberation", "Serif"},
        "Liberation Serif", "Italic", "16", {16, 32}, {{0x80, 0x20AC}}},
+      // Bitmap strikes, copied: Terminus from fonts-terminus-otb.
+      {{}, "Cyrillic", "CP1251", {"Terminus"}, "Terminus", "Medium", "16", {16, 32},
+       {{0xC0, 0x410}}},
+      {{"--bold"}, "Western", "CP1252", {"terminus"}, "Terminus", "Bold", "12", {12, 24},
+       {{0xE9, 0xE9}}},
   };
   // clang-format on
   for (const FaceCase& c : cases) {
