@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bdf.h"
 #include "bitmap_font.h"
 #include "files.h"
 #include "font_picture.h"
@@ -19,12 +20,15 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: prcdump [-x DIR] [--png DIR] FILE...\n"
+    "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
     "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
+    "  --bdf DIR   write every font as BDF, a file per density, in DIR (made if\n"
+    "              missing) and print the glyphsmith command that builds it again\n"
+    "  --charset NAME  the character set the BDF files name (default: Western)\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
@@ -233,6 +237,9 @@ struct Run {
   FILE* err;
   Folder extract;
   Folder png;
+  Folder bdf;
+  int code_page = 1252;  // of the BDF files
+  std::string charset = "Western";
   bool listed_any = false;           // listings are separated by an empty line
   std::set<std::string> used_names;  // lower case: some file systems ignore case
   std::vector<char> buffer;
@@ -583,7 +590,7 @@ std::string dump_file(Run* run, const std::string& path) {
 
   std::vector<std::string> details(db.entries.size());
   std::vector<FoundFont> fonts;
-  bool pictures = !run->png.path.empty();
+  bool pictures = !run->png.path.empty() || !run->bdf.path.empty();
   for (size_t i = 0; i < db.entries.size(); ++i)
     details[i] = entry_detail(file, db, i, pictures ? &fonts : nullptr);
 
@@ -591,14 +598,41 @@ std::string dump_file(Run* run, const std::string& path) {
   std::vector<std::string> notes;
   if (!run->extract.path.empty()) plan_parts(run, file, db, &parts, &notes);
 
-  // Every font as a glyph sheet, named after its entry.
-  std::vector<Part> sheets;
+  // Every font as a glyph sheet, and as BDF, named after its entry.
+  std::vector<Part> sheets, bdfs;
+  std::vector<std::string> rebuilds;
   PictureOptions options;
   for (const FoundFont& f : fonts) {
     const PalmEntry& e = db.entries[f.entry];
     bool escaped;
     std::string base = db.resources ? type_file_name(e.type, &escaped) + format("%04x", e.id)
                                     : record_base(db, f.entry);
+    if (!run->bdf.path.empty()) {
+      std::string name = printable(bytes_of(db.header.name),
+                                   zero_terminated_length(bytes_of(db.header.name), 32));
+      std::string command = db.resources && is_font_resource(db, e) ? format(" --id %04x", e.id)
+                                                                    : "";
+      command += format(" %d %d %s", f.font.rect_height, f.font.rect_height + f.font.leading,
+                        run->charset.c_str());
+      std::string paths[2];  // of the 72- and 144-dpi files
+      for (size_t i = 0; i < f.font.images.size(); ++i) {
+        int density = f.font.images[i].density;
+        Part part;
+        // A font of several densities names each: nfnt0080-72.bdf, nfnt0080-144.bdf.
+        bool one = f.font.images.size() == 1;
+        part.name = unique_name(run, one ? base : base + format("-%d", density), ".bdf");
+        std::string text = encode_bdf(f.font, i, {name, run->code_page});
+        part.bytes.assign(text.begin(), text.end());
+        if ((density == 72 || density == 144) && paths[density / 144].empty())
+          paths[density / 144] = " " + path_argument(join_path(run->bdf.path, part.name));
+        bdfs.push_back(std::move(part));
+      }
+      // glyphsmith builds from the 72-dpi strike; a font without one has
+      // no command.
+      if (!paths[0].empty() && f.font.rect_height > 0)
+        rebuilds.push_back("glyphsmith" + command + paths[0] + paths[1]);
+    }
+    if (run->png.path.empty()) continue;
     if (sheet_bytes(f.font, options) > (uint64_t{256} << 20))
       return format("entry %zu: the font's picture would be too large", f.entry);
     Part sheet;
@@ -616,17 +650,23 @@ std::string dump_file(Run* run, const std::string& path) {
     problem = write_parts(run, &run->png, file, &sheets);
     if (!problem.empty()) return problem;
   }
-  if (run->extract.path.empty()) return "";
-  problem = write_parts(run, &run->extract, file, &parts);
-  if (!problem.empty()) return problem;
-  print_command(run->out, path, run->extract.path, db, parts, notes);
+  if (!bdfs.empty()) {
+    problem = write_parts(run, &run->bdf, file, &bdfs);
+    if (!problem.empty()) return problem;
+  }
+  if (!run->extract.path.empty()) {
+    problem = write_parts(run, &run->extract, file, &parts);
+    if (!problem.empty()) return problem;
+    print_command(run->out, path, run->extract.path, db, parts, notes);
+  }
+  for (const std::string& line : rebuilds) fprintf(run->out, "%s\n", line.c_str());
   return "";
 }
 
 }  // namespace
 
 int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
-  Run run{out, err, {}, {}, false, {}, {}};
+  Run run{out, err, {}, {}, {}, 1252, "Western", false, {}, {}};
   std::vector<std::string> files;
   auto usage_error = [&](const std::string& message) {
     fprintf(err, "prcdump: %s\n%s", message.c_str(), kUsage);
@@ -645,13 +685,19 @@ int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
     } else if (arg == "--version") {
       fprintf(out, "prcdump %s\n", PRCDUMP_VERSION);
       return 0;
-    } else if (arg.rfind("-x", 0) == 0 || arg == "--png" || arg.rfind("--png=", 0) == 0) {
-      bool png = arg.rfind("--png", 0) == 0;
-      std::string name = png ? "--png" : "-x";
-      std::string dir = arg.size() > name.size() ? arg.substr(name.size() + png)
+    } else if (arg == "--charset" || arg.rfind("--charset=", 0) == 0) {
+      std::string name = arg.size() > 9 ? arg.substr(10) : i + 1 < argc ? argv[++i] : "";
+      if (name.empty()) return usage_error("--charset needs a name");
+      if (!bdf_find_charset(name, &run.code_page, &run.charset))
+        return usage_error("unknown character set '" + name + "'");
+    } else if (arg.rfind("-x", 0) == 0 || arg == "--png" || arg.rfind("--png=", 0) == 0 ||
+               arg == "--bdf" || arg.rfind("--bdf=", 0) == 0) {
+      bool long_option = arg.rfind("--", 0) == 0;
+      std::string name = long_option ? arg.substr(0, 5) : "-x";
+      std::string dir = arg.size() > name.size() ? arg.substr(name.size() + long_option)
                         : i + 1 < argc           ? argv[++i]
                                                  : "";
-      Folder& folder = png ? run.png : run.extract;
+      Folder& folder = name == "--png" ? run.png : name == "--bdf" ? run.bdf : run.extract;
       if (dir.empty()) return usage_error(name + " needs a folder");
       if (!folder.path.empty()) return usage_error(name + " given twice");
       folder.path = dir;
@@ -660,10 +706,10 @@ int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
     }
   }
   if (files.empty()) return usage_error("no FILE given");
-  for (Folder* folder : {&run.extract, &run.png}) {
+  for (Folder* folder : {&run.extract, &run.png, &run.bdf}) {
     if (!folder->path.empty() && !make_folder(folder->path, &folder->created)) {
       fprintf(err, "prcdump: %s: %s\n", folder->path.c_str(), error_text(errno).c_str());
-      for (Folder* made : {&run.extract, &run.png})
+      for (Folder* made : {&run.extract, &run.png, &run.bdf})
         if (made->created) remove_folder(made->path);
       return 1;
     }
@@ -679,7 +725,7 @@ int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
     }
   }
   // A folder made for nothing is not left behind.
-  for (Folder* folder : {&run.extract, &run.png})
+  for (Folder* folder : {&run.extract, &run.png, &run.bdf})
     if (folder->created && !folder->used) remove_folder(folder->path);
   if (fflush(out) != 0 || ferror(out)) {
     fprintf(err, "prcdump: error writing the listing: %s\n", error_text(errno).c_str());
