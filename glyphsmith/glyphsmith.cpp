@@ -250,7 +250,7 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   error = build_fonts(source.glyphs, source.first_code, round_half_up(o.line), &fonts,
                       source.own_missing ? &source.missing : nullptr);
   if (!error.empty())
-    return fail("font family '" + family + "' at " + describe_points(o.size) + " points: " + error);
+    return fail(source.what + " at " + describe_points(o.size) + " points: " + error);
 
   std::string id = id_text(o.id);
   // Where names ignore letter case (Windows), nfntxxxx.bin would be
@@ -269,7 +269,7 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
     bool v2 = font == &fonts.v2;
     PendingFile f{v2 ? v2_name : "NFNT" + id + ".bin", encode_font(*font)};
     if (f.bytes.size() > kMaxResource)
-      return fail("font family '" + family + "' at " + describe_points(o.size) + " points takes " +
+      return fail(source.what + " at " + describe_points(o.size) + " points takes " +
                   std::to_string(f.bytes.size()) + " bytes in " + f.name +
                   ", more than a Palm resource holds (" + std::to_string(kMaxResource) + ")");
     summaries.push_back(f.name + ": " + what + (v2 ? ", 72 and 144 dpi, " : ", 72 dpi, ") +

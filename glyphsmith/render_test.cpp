@@ -185,6 +185,15 @@ std::vector<std::string> words_of(const std::string& line) {
   return words;
 }
 
+// A string property's value, without its quotes.
+std::string read_property(const std::string& path, const std::string& name) {
+  std::string bdf = read_file(path);
+  size_t at = bdf.find("\n" + name + " \"");
+  if (at == std::string::npos) return "";
+  at += name.size() + 3;
+  return bdf.substr(at, bdf.find('"', at) - at);
+}
+
 // Runs a command line glyphsmith printed by prcdump, into `folder`.
 RunResult rebuild(const std::string& cwd, std::vector<std::string> line, const std::string& folder) {
   line[0] = GLYPHSMITH_PROGRAM;
@@ -285,6 +294,21 @@ TEST(Render, BdfRoundTrips) {
                          std::to_string(2 * font.rect_height) + "-pixel strike\n"),
               std::string::npos)
         << r.out;
+
+    // What a bitmap can't be: another set, or bold.
+    std::vector<std::string> other_set = lines[1], bold = lines[1];
+    other_set[5] = "Symbol";
+    bold.insert(bold.begin() + 1, "--bold");
+    r = rebuild(dir.path, other_set, "d");
+    EXPECT_EQ(r.err, "glyphsmith: font file 'bdf/nfnt0080-72.bdf' holds the character set " +
+                         read_property(dir.file(names[0]), "CHARSET_REGISTRY") + "-" +
+                         read_property(dir.file(names[0]), "CHARSET_ENCODING") +
+                         ", not Symbol (microsoft-symbol)\n");
+    r = rebuild(dir.path, bold, "d");
+    EXPECT_EQ(r.err,
+              "glyphsmith: font file 'bdf/nfnt0080-72.bdf' has no bold face, and bitmap glyphs are "
+              "not thickened\n");
+    EXPECT_EQ(tree_names(dir.file("d")), std::set<std::string>{});
 
     // The same as gzipped PCF, and with one pixel of 'A' turned over.
     ASSERT_EQ(run_command({"gzip", pcf[0]}, RunOptions{dir.path, {}, 120}).status, 0);

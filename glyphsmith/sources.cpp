@@ -110,6 +110,7 @@ std::string read_glyphs(const FaceRequest& request, const std::string& second_fi
   FaceTraits traits = rasterizer_traits(*standard);
   out->family = rasterizer_family(*standard);
   std::string what = face_name(request, out->family);
+  out->what = what;
   for (const std::string& e : {check_style(request, traits, what),
                                check_charset(traits, charset, what)})
     if (!e.empty()) return e;

@@ -15,6 +15,7 @@ struct SourceGlyphs {
   bool own_missing = false;  // the face's own missing-character glyph, in `missing`
   GlyphPair missing;
   std::string family;              // as the platform opened it
+  std::string what;                // "font family 'X'" or "font file 'x.bdf'", for messages
   std::vector<std::string> notes;  // for the run's report
 };
 

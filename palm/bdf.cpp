@@ -82,7 +82,12 @@ bool bdf_find_charset(const std::string& name, int* code_page, std::string* cano
   return false;
 }
 
+int bdf_missing_encoding(const BitmapFont& font) {
+  return std::max(256, font.last_char + 1);
+}
+
 std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFontName& name) {
+  const int missing = bdf_missing_encoding(font);
   const FontImage& image = font.images.at(image_index);
   const int density = image.density;
   const int rows = image.rows;
@@ -93,10 +98,10 @@ std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFont
   for (int c = font.first_char; c <= font.last_char; ++c)
     if (font_has_char(font, c)) glyphs.push_back({c, "char" + std::to_string(c), {}});
   // Any code outside first..last draws the missing symbol.
-  glyphs.push_back({kBdfMissingEncoding, "missing", {}});
+  glyphs.push_back({missing, "missing", {}});
   int widest = 0, total = 0;
   for (Glyph& g : glyphs) {
-    g.columns = glyph_columns(font, image, g.code == kBdfMissingEncoding ? -1 : g.code);
+    g.columns = glyph_columns(font, image, g.code == missing ? -1 : g.code);
     widest = std::max(widest, g.columns.width);
     total += scaled(g.columns.advance, density);
   }
@@ -146,7 +151,7 @@ std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFont
       {"CHARSET_ENCODING", quoted(encoding)},
       {"FONT_ASCENT", std::to_string(ascent)},
       {"FONT_DESCENT", std::to_string(descent)},
-      {"DEFAULT_CHAR", std::to_string(kBdfMissingEncoding)},
+      {"DEFAULT_CHAR", std::to_string(missing)},
       // The header fields the standard names leave out, as the font has
       // them, in 72-dpi pixels.
       {"PALM_FONT_TYPE", std::to_string(static_cast<uint16_t>(font.font_type))},
@@ -165,7 +170,7 @@ std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFont
   // pairs for the characters that have one.
   std::string offsets;
   for (const Glyph& g : glyphs) {
-    size_t i = g.code == kBdfMissingEncoding
+    size_t i = g.code == missing
                    ? static_cast<size_t>(font.last_char - font.first_char + 1)
                    : static_cast<size_t>(g.code - font.first_char);
     if (i < font.widths.size() && font.widths[i].offset != 0)

@@ -1,7 +1,7 @@
 // Palm bitmap fonts as BDF 2.1 (Glyph Bitmap Distribution Format), one file
 // per density, for font editors and X's tools. A glyph's ENCODING is its
 // Palm byte; the missing symbol is the glyph DEFAULT_CHAR names, past the
-// bytes. Each glyph's box is its whole column in the image, so ascent,
+// characters. Each glyph's box is its whole column in the image, so ascent,
 // descent and the column survive an editor that keeps boxes as they are.
 #pragma once
 
@@ -10,8 +10,9 @@
 
 #include "bitmap_font.h"
 
-// The encoding past every byte that holds the missing symbol.
-constexpr int kBdfMissingEncoding = 256;
+// The encoding that holds the missing symbol: past every byte, and past
+// the font's last character.
+int bdf_missing_encoding(const BitmapFont& font);
 
 // The XLFD charset whose byte codes are the code page's, registry and
 // encoding joined by '-': "windows-1252", "mac-roman". Code page 0 is
