@@ -15,6 +15,7 @@
 #include "fontforge.h"
 #include "iconv_byte.h"
 #include "run.h"
+#include "test_font.h"
 
 namespace {
 
@@ -342,6 +343,45 @@ TEST(Render, BdfRoundTrips) {
         }
     EXPECT_EQ(changed, 1);
   }
+}
+
+// A font another writer made (its own missing symbol, a column narrower
+// than its advance, a 144-dpi image of its own design) comes back with the
+// same glyphs and metrics.
+TEST(Render, BdfOfAnotherWritersFont) {
+  TempDir dir;
+  BitmapFont tiny = tiny_font(true);
+  write_file(dir.file("nfnt0090.bin"), as_string(encode_font(tiny)));
+  ASSERT_EQ(run_command({PRCBUILD_PROGRAM, "T.prc", "T", "Font", "PGwk", "nfnt0090.bin"},
+                        RunOptions{dir.path, {}, 120})
+                .status,
+            0);
+  RunResult r = run_command({PRCDUMP_PROGRAM, "--bdf", "bdf", "T.prc"}, RunOptions{dir.path, {}, 120});
+  ASSERT_EQ(r.status, 0) << r.err;
+  size_t at = r.out.find("\nglyphsmith ");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  std::vector<std::string> line = words_of(r.out.substr(at));
+  EXPECT_EQ(line, (std::vector<std::string>{"glyphsmith", "--id", "0090", "4", "5", "Western",
+                                             "bdf/nfnt0090-72.bdf", "bdf/nfnt0090-144.bdf"}));
+  ASSERT_EQ(run_command({"mkdir", "out"}, RunOptions{dir.path, {}, 120}).status, 0);
+  r = rebuild(dir.path, line, "out");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("note:"), std::string::npos) << r.out;
+  std::string bytes = read_file(dir.file("out/nfnt0090.bin"));
+  BitmapFont font;
+  ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
+  EXPECT_EQ(std::vector<int16_t>({font.first_char, font.last_char, font.ascent, font.descent,
+                                  font.leading, font.rect_height}),
+            std::vector<int16_t>({tiny.first_char, tiny.last_char, tiny.ascent, tiny.descent,
+                                  tiny.leading, tiny.rect_height}));
+  for (size_t i = 0; i < 2; ++i)
+    for (int c : {-1, int{'A'}, int{'B'}, int{'C'}}) {
+      EXPECT_EQ(font_has_char(font, c), font_has_char(tiny, c)) << c;
+      EXPECT_EQ(palm_ink(font, font.images[i], c), palm_ink(tiny, tiny.images[i], c)) << c;
+      EXPECT_EQ(glyph_columns(font, font.images[i], c).advance,
+                glyph_columns(tiny, tiny.images[i], c).advance)
+          << c;
+    }
 }
 
 // Symbol takes each byte from the face's symbol map. FontForge makes such a
