@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "text.h"
+
 namespace {
 
 struct CharsetName {
@@ -22,10 +24,6 @@ const CharsetName kCharsets[] = {
     {10000, "mac-roman", "Mac"},            {437, "ibm-cp437", "OEM"},
     {0, "microsoft-symbol", "Symbol"},
 };
-
-char ascii_lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::string quoted(const std::string& text) {
   std::string s = "\"";
@@ -67,13 +65,10 @@ std::string bdf_charset(int code_page) {
 }
 
 bool bdf_find_charset(const std::string& name, int* code_page, std::string* canonical) {
-  std::string wanted;
-  for (char c : name) wanted += ascii_lower(c);
+  std::string wanted = lower_ascii(name);
   if (wanted == "default") wanted = "western";
   for (const CharsetName& c : kCharsets) {
-    std::string known;
-    for (const char* p = c.name; *p; ++p) known += ascii_lower(*p);
-    if (known == wanted || (wanted == "baltic" && c.code_page == 1257)) {
+    if (lower_ascii(c.name) == wanted || (wanted == "baltic" && c.code_page == 1257)) {
       *code_page = c.code_page;
       *canonical = c.name;
       return true;

@@ -201,6 +201,30 @@ Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options) {
   return stack_canvases(blocks, options.gap, kPictureWhite);
 }
 
+uint64_t glyph_sheet_bytes(const BitmapFont& font, const PictureOptions& options) {
+  uint64_t code_rows = 0;
+  int last_row = -1;
+  for (int c = font.first_char; c <= font.last_char; ++c)
+    if (font_has_char(font, c) && c / options.columns != last_row) {
+      last_row = c / options.columns;
+      ++code_rows;
+    }
+  uint64_t total = 0;
+  for (const FontImage& image : font.images) {
+    uint64_t scale = static_cast<uint64_t>(picture_scale(image, options.scale72));
+    // A glyph is no wider than the image's row, its advance no more than
+    // 127 pixels at 72 dpi.
+    uint64_t widest = std::max<uint64_t>(static_cast<uint64_t>(image.row_words) * 16,
+                                         128 * static_cast<uint64_t>(image.density) / 72) +
+                      1;
+    uint64_t width = options.columns * (widest * scale + 3) + 1;
+    uint64_t height = code_rows * (static_cast<uint64_t>(image.rows) * scale + 3) + 1 +
+                      static_cast<uint64_t>(options.gap);
+    total += width * height * static_cast<uint64_t>(options.channels);
+  }
+  return total;
+}
+
 Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background) {
   int width = 0;
   int64_t height = 0;

@@ -73,6 +73,11 @@ Canvas draw_sample(const BitmapFont& font, std::string_view text,
 // the cells; one block per image, each below the other.
 Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options = {});
 
+// An upper bound of the bytes of draw_glyph_sheet's canvas, worked out from
+// the font's sizes alone, so that a font whose metrics promise a vast picture
+// can be refused before anything is drawn.
+uint64_t glyph_sheet_bytes(const BitmapFont& font, const PictureOptions& options = {});
+
 // The parts one below the other, left aligned, `gap` pixels of `background`
 // between them. The channels of the first part, or RGB when there is none.
 Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background);

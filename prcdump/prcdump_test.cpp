@@ -99,6 +99,8 @@ TEST_F(Prcdump, CommandLine) {
       {{"--version"}, 0, "prcdump 1.0.0\n", ""},
       {{}, 1, "", "prcdump: no FILE given\n"s + kUsage},
       {{"-q", "a.prc"}, 1, "", "prcdump: unknown option -q\n"s + kUsage},
+      {{"a.prc", "--help=x"}, 1, "", "prcdump: unknown option --help=x\n"s + kUsage},
+      {{"a.prc", "--bogus"}, 1, "", "prcdump: unknown option --bogus\n"s + kUsage},
       {{"a.prc", "-x"}, 1, "", "prcdump: -x needs a folder\n"s + kUsage},
       {{"-x", "a", "-xb", "a.prc"}, 1, "", "prcdump: -x given twice\n"s + kUsage},
       {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
