@@ -18,8 +18,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...\n"
-    "Turns an installed font or a font file into Palm OS bitmap fonts: NFNTxxxx.bin (72 dpi),\n"
-    "nfntxxxx.bin (72 and 144 dpi) and a preview, NFNTxxxx.png.\n"
+    "Turns an installed font or a font file into Palm OS bitmap fonts:\n"
+    "NFNTxxxx.bin (72 dpi), nfntxxxx.bin (72 and 144 dpi) and a preview,\n"
+    "NFNTxxxx.png.\n"
     "\n"
     "  SIZE     the em square in points, a Palm pixel each: 12, 10.5\n"
     "  LINE     the line spacing in points\n"
