@@ -61,9 +61,22 @@ bool drawn(const GlyphPair& p) {
 struct Metrics {
   int first = -1, last = -1, ascent = 0, descent = 0, widest = 0, characters = 0;
   std::vector<Cell> cells;
+  Cell missing;  // the face's own missing symbol's, when it has one
 };
 
-std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, Metrics* m) {
+void take_ink(const GlyphPair& p, Metrics* m) {
+  if (has_ink(p.standard)) {
+    m->ascent = std::max(m->ascent, p.standard.top);
+    m->descent = std::max(m->descent, p.standard.height - p.standard.top);
+  }
+  if (has_ink(p.twice)) {
+    m->ascent = std::max(m->ascent, ceil_half(p.twice.top));
+    m->descent = std::max(m->descent, ceil_half(p.twice.height - p.twice.top));
+  }
+}
+
+std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, const GlyphPair* missing,
+                    Metrics* m) {
   m->cells.assign(glyphs.size(), Cell{});
   for (size_t i = 0; i < glyphs.size(); ++i) {
     const GlyphPair& p = glyphs[i];
@@ -78,14 +91,15 @@ std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, Metric
              std::to_string(m->cells[i].width) + " pixels wide, more than a Palm font's " +
              std::to_string(kMaxWidth);
     m->widest = std::max(m->widest, m->cells[i].width);
-    if (has_ink(p.standard)) {
-      m->ascent = std::max(m->ascent, p.standard.top);
-      m->descent = std::max(m->descent, p.standard.height - p.standard.top);
-    }
-    if (has_ink(p.twice)) {
-      m->ascent = std::max(m->ascent, ceil_half(p.twice.top));
-      m->descent = std::max(m->descent, ceil_half(p.twice.height - p.twice.top));
-    }
+    take_ink(p, m);
+  }
+  if (missing) {
+    m->missing = cell_for(*missing);
+    if (m->missing.width > kMaxWidth)
+      return "the missing symbol would be " + std::to_string(m->missing.width) +
+             " pixels wide, more than a Palm font's " + std::to_string(kMaxWidth);
+    m->widest = std::max(m->widest, m->missing.width);
+    take_ink(*missing, m);
   }
   if (m->first < 0 || m->ascent + m->descent <= 0)
     return "the face draws none of the set's characters";
@@ -95,10 +109,11 @@ std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, Metric
   return "";
 }
 
-// Every drawn glyph into its cell at both densities, and the missing symbol,
-// an open box three quarters of the ascent high, after the last character.
-void draw_glyphs(const std::vector<GlyphPair>& glyphs, int first_code, const Metrics& m,
-                 int box_height, BitmapFont* font) {
+// Every drawn glyph into its cell at both densities, and after the last
+// character the missing symbol: the face's own, or an open box three quarters
+// of the ascent high.
+void draw_glyphs(const std::vector<GlyphPair>& glyphs, int first_code, const GlyphPair* missing,
+                 const Metrics& m, int box_height, BitmapFont* font) {
   FontImage& standard = font->images[0];
   FontImage& twice = font->images[1];
   for (int code = m.first; code <= m.last; ++code) {
@@ -113,6 +128,16 @@ void draw_glyphs(const std::vector<GlyphPair>& glyphs, int first_code, const Met
   }
   int box_column = font->locations[font->locations.size() - 2];
   int box_width = font->widths.back().width;
+  if (missing) {
+    int x = box_column + m.missing.shift;
+    if (has_ink(missing->standard))
+      draw_ink(standard, missing->standard, x + missing->standard.left,
+               m.ascent - missing->standard.top);
+    if (has_ink(missing->twice))
+      draw_ink(twice, missing->twice, 2 * x + missing->twice.left,
+               2 * m.ascent - missing->twice.top);
+    return;
+  }
   int box_top = m.ascent - box_height;
   draw_box(standard, box_column + 1, box_top, box_column + box_width - 2, m.ascent - 1);
   draw_box(twice, 2 * box_column + 2, 2 * box_top, 2 * (box_column + box_width) - 3,
@@ -122,13 +147,13 @@ void draw_glyphs(const std::vector<GlyphPair>& glyphs, int first_code, const Met
 }  // namespace
 
 std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, int line,
-                        BuiltFonts* fonts) {
+                        BuiltFonts* fonts, const GlyphPair* missing) {
   Metrics m;
-  std::string error = measure(glyphs, first_code, &m);
+  std::string error = measure(glyphs, first_code, missing, &m);
   if (!error.empty()) return error;
   int height = m.ascent + m.descent;
   int box_height = std::max(1, (m.ascent * 3 + 2) / 4);
-  int box_width = std::max(3, (box_height + 1) / 2 + 2);
+  int box_width = missing ? m.missing.width : std::max(3, (box_height + 1) / 2 + 2);
 
   std::vector<int> cell_widths;
   for (int code = m.first; code <= m.last; ++code) {
@@ -153,7 +178,7 @@ std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, in
   error = font_lay_out(&v2, m.first, cell_widths, {72, 144});
   if (!error.empty()) return error;
   font_lay_out(&v1, m.first, cell_widths, {});
-  draw_glyphs(glyphs, first_code, m, box_height, &v2);
+  draw_glyphs(glyphs, first_code, missing, m, box_height, &v2);
   v1.images = {v2.images[0]};
   fonts->characters = m.characters;
   return "";

@@ -22,6 +22,7 @@ struct BuiltFonts {
 };
 
 // glyphs[i] is character first_code + i; line is the line spacing in 72-dpi
-// pixels. Returns "" on success, else why no Palm font can hold the glyphs.
+// pixels; missing, when given, is the face's own missing symbol, else a box
+// is drawn. Returns "" on success, else why no Palm font can hold the glyphs.
 std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, int line,
-                        BuiltFonts* fonts);
+                        BuiltFonts* fonts, const GlyphPair* missing = nullptr);

@@ -15,6 +15,7 @@
 #include "font_picture.h"
 #include "font_remap.h"
 #include "rasterizer.h"
+#include "sources.h"
 #include "text.h"
 #include "write_files.h"
 
@@ -24,8 +25,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...\n"
-    "Turns an installed font into Palm OS bitmap fonts: NFNTxxxx.bin (72 dpi),\n"
-    "nfntxxxx-hd.bin (72 and 144 dpi) and a preview, preview-xxxx.png.\n"
+    "Turns an installed font or a font file into Palm OS bitmap fonts:\n"
+    "NFNTxxxx.bin (72 dpi), nfntxxxx-hd.bin (72 and 144 dpi) and a preview,\n"
+    "preview-xxxx.png.\n"
     "\n"
     "  SIZE     the em square in points, a Palm pixel each: 12, 10.5. The\n"
     "           144-dpi font must fit in a Palm resource (65505 bytes); Western\n"
@@ -35,7 +37,8 @@ constexpr const char* kUsage =
     "  CHARSET  Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic,\n"
     "           Symbol, Turkish, Vietnamese, Arabic, Hebrew, Thai (any case),\n"
     "           or a number such as 186 (Baltic)\n"
-    "  FACE     the font family, as one or more words\n"
+    "  FACE     the font family, as one or more words; or a font file (TTF,\n"
+    "           OTF, TTC, OTB, BDF, PCF), or two: 72 dpi, then 144 dpi\n"
     "\n"
     "  -o DIR        write into DIR (default: the current folder)\n"
     "  --id HEX      the resource ID (default: the first from 0080 up that no\n"
@@ -277,29 +280,10 @@ std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& ch
   return "";
 }
 
-// Bytes 0x20..0xFF of the set at both densities; a byte the code page leaves
-// undefined, or a control code, stays absent.
-std::vector<GlyphPair> render_glyphs(const Options& o, Rasterizer& standard, Rasterizer& twice) {
-  std::vector<GlyphPair> glyphs(0xE0);
-  CodePageTable page = code_page_table(o.charset.code_page);
-  for (int byte = 0x20; byte <= 0xFF; ++byte) {
-    uint32_t code = static_cast<uint32_t>(byte);
-    if (!o.charset.symbol) {
-      code = page[size_t(byte)];
-      if (code == 0) continue;
-      // Control codes have no picture, whatever the face maps them to.
-      if (code < 0x20 || (code >= 0x7F && code < 0xA0)) continue;
-    }
-    GlyphPair& p = glyphs[static_cast<size_t>(byte - 0x20)];
-    p.standard = render_glyph(standard, code);
-    if (p.standard.present) p.twice = render_glyph(twice, code);
-  }
-  return glyphs;
-}
-
 // The two fonts' files and their summary lines; refuses a font too large
 // for a resource.
-std::string font_files(const Options& o, const std::string& family, const FontFileNames& names,
+std::string font_files(const Options& o, const std::string& family, const std::string& source,
+                       const FontFileNames& names,
                        const BuiltFonts& fonts, std::vector<PendingFile>* files,
                        std::vector<std::string>* summaries) {
   std::string what =
@@ -312,7 +296,7 @@ std::string font_files(const Options& o, const std::string& family, const FontFi
     bool v2 = font == &fonts.v2;
     PendingFile f{v2 ? names.v2 : names.v1, encode_font(*font)};
     if (f.bytes.size() > kMaxEntrySize)
-      return "font family '" + family + "' at " + describe_points(o.size) + " points takes " +
+      return source + " at " + describe_points(o.size) + " points takes " +
              std::to_string(f.bytes.size()) + " bytes in " + f.name +
              ", more than a Palm resource holds (" + std::to_string(kMaxEntrySize) + ")";
     summaries->push_back(f.name + ": " + what + (v2 ? ", 72 and 144 dpi, " : ", 72 dpi, ") +
@@ -342,23 +326,25 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   }
 
   // A Palm point is a pixel at standard density, two at double density.
-  RasterizerPtr standard = open_rasterizer(o.face, round_half_up(o.size), &error);
-  if (!standard) return fail(error);
-  RasterizerPtr twice = open_rasterizer(o.face, round_half_up(2 * o.size), &error);
-  if (!twice) return fail(error);
-
-  std::vector<GlyphPair> glyphs = render_glyphs(o, *standard, *twice);
+  std::string second_file;
+  error = resolve_face(&o.face, &second_file);
+  if (!error.empty()) return fail(error);
+  SourceGlyphs source;
+  error = read_glyphs(o.face, second_file, round_half_up(o.size), round_half_up(2 * o.size),
+                      o.charset, &source);
+  if (!error.empty()) return fail(error);
 
   BuiltFonts fonts;
-  std::string family = rasterizer_family(*standard);
-  error = build_fonts(glyphs, 0x20, round_half_up(o.line), &fonts);
+  std::string family = source.family;
+  error = build_fonts(source.glyphs, source.first_code, round_half_up(o.line), &fonts,
+                      source.own_missing ? &source.missing : nullptr);
   if (!error.empty())
-    return fail("font family '" + family + "' at " + describe_points(o.size) + " points: " + error);
+    return fail(source.what + " at " + describe_points(o.size) + " points: " + error);
 
   FontFileNames names = font_file_names(o.id);
   std::vector<PendingFile> files;
   std::vector<std::string> summaries;
-  error = font_files(o, family, names, fonts, &files, &summaries);
+  error = font_files(o, family, source.what, names, fonts, &files, &summaries);
   if (!error.empty()) return fail(error);
 
   if (o.preview) {
@@ -373,5 +359,6 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
   error = write_files(o.folder, files);
   if (!error.empty()) return fail(error);
   for (const std::string& s : summaries) *out += s + "\n";
+  for (const std::string& note : source.notes) *out += "note: " + note + "\n";
   return 0;
 }

@@ -135,7 +135,30 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
            ", more than a Palm resource holds (65505)\n",
        true},
   };
-  for (const Refusal& c : cases) {
+  // Bitmap faces and font files: FreeType reads them, GDI only names families.
+  const std::vector<Refusal> bitmap_cases =
+      windows_build()
+          ? std::vector<Refusal>{{{"12", "15.6", "Western", "/no/such.bdf"},
+                                  "glyphsmith: no font file '/no/such.bdf'\n"}}
+          : std::vector<Refusal>{
+                {{"13", "15.6", "Western", "Terminus"},
+                 "glyphsmith: font family 'Terminus' has no 13-pixel strike (sizes: 12, 14, 16, "
+                 "18, 20, 22, 24, 28, 32)\n"},
+                {{"--italic", "12", "15.6", "Western", "Terminus"},
+                 "glyphsmith: font family 'Terminus' has no italic face, and bitmap glyphs are "
+                 "not slanted\n"},
+                {{"12", "15.6", "Thai", "Terminus"},
+                 "glyphsmith: font family 'Terminus' has * of the * characters Thai adds to "
+                 "ASCII; choose a set it covers\n",
+                 true},
+                {{"12", "15.6", "Western", "/no/such.bdf"},
+                 "glyphsmith: no font file '/no/such.bdf'\n"},
+                {{"12", "15.6", "Western", GLYPHSMITH_SOURCE_DIR "/glyphsmith.cpp"},
+                 "glyphsmith: cannot read '" GLYPHSMITH_SOURCE_DIR "/glyphsmith.cpp' as a font\n"},
+            };
+  std::vector<Refusal> all(std::begin(cases), std::end(cases));
+  all.insert(all.end(), bitmap_cases.begin(), bitmap_cases.end());
+  for (const Refusal& c : all) {
     TempDir dir;
     RunResult r = glyphsmith(dir, c.args);
     std::string shown = testing::PrintToString(c.args);

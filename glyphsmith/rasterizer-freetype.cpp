@@ -1,6 +1,7 @@
 // The rasterizer on FreeType, with faces found through fontconfig.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
+#include FT_BDF_H
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
@@ -20,6 +21,7 @@ struct Rasterizer {
   std::string family;
   bool symbol = false;
   bool embolden = false;  // the family has no face as heavy as asked for
+  FaceTraits traits;
   ~Rasterizer() {
     if (face) FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
@@ -39,11 +41,10 @@ std::string lower(std::string s) {
 }
 
 // The installed family spelled as fontconfig spells it, matched without
-// regard to letter case among scalable faces; "" and the closest name when
-// there is none.
+// regard to letter case among scalable and bitmap faces alike; "" and the
+// closest name when there is none.
 std::string find_family(FcConfig* config, const std::string& wanted, std::string* closest) {
   FcPattern* pattern = FcPatternCreate();
-  FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
   FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
   FcFontSet* set = FcFontList(config, pattern, objects);
   FcObjectSetDestroy(objects);
@@ -76,27 +77,29 @@ int fontconfig_weight(int weight) {
   return FcWeightFromOpenTypeDouble(std::clamp(weight, 1, 1000)) + 0.5;
 }
 
-}  // namespace
-
-RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error) {
+// The file and face index fontconfig gives for an installed family at the
+// weight, slant and pixel size asked for; false with *error set when none.
+bool find_installed(const FaceRequest& request, int pixels, std::string* family,
+                    std::string* path, int* index, std::string* error) {
   FcConfig* config = FcConfigGetCurrent();
   if (!config) {
     *error = "cannot read the font configuration";
-    return nullptr;
+    return false;
   }
   std::string closest;
-  std::string family = find_family(config, request.family, &closest);
-  if (family.empty()) {
+  *family = find_family(config, request.family, &closest);
+  if (family->empty()) {
     *error = "no installed font family '" + request.family + "'";
     if (!closest.empty()) *error += " (closest: '" + closest + "')";
-    return nullptr;
+    return false;
   }
 
   FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family->c_str()));
   FcPatternAddInteger(pattern, FC_WEIGHT, fontconfig_weight(request.weight));
   FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+  // Families of bitmap fonts may keep each size in a file of its own.
+  FcPatternAddDouble(pattern, FC_PIXEL_SIZE, pixels);
   FcConfigSubstitute(config, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
@@ -104,52 +107,125 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
   FcPatternDestroy(pattern);
 
   FcChar8* file = nullptr;
-  int index = 0;
   bool same_family = false;
   FcChar8* name = nullptr;
   for (int n = 0; match && FcPatternGetString(match, FC_FAMILY, n, &name) == FcResultMatch; ++n)
-    same_family = same_family || lower(reinterpret_cast<const char*>(name)) == lower(family);
+    same_family = same_family || lower(reinterpret_cast<const char*>(name)) == lower(*family);
   if (!match || !same_family || FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch) {
     if (match) FcPatternDestroy(match);
     *error = "no installed font family '" + request.family + "'";
+    return false;
+  }
+  FcPatternGetInteger(match, FC_INDEX, 0, index);
+  *path = reinterpret_cast<const char*>(file);
+  FcPatternDestroy(match);
+  return true;
+}
+
+std::string sizes_text(const std::vector<int>& sizes) {
+  std::string s;
+  for (int size : sizes) s += (s.empty() ? "" : ", ") + std::to_string(size);
+  return s;
+}
+
+// A bitmap-only face: its strikes by pixel size, and the one of `pixels`
+// selected. Glyphs are then loaded as drawn, never scaled.
+bool select_strike(Rasterizer* r, int pixels, const std::string& what, std::string* error) {
+  FT_Face face = r->face;
+  int chosen = -1;
+  for (int i = 0; i < face->num_fixed_sizes; ++i) {
+    int size = static_cast<int>((face->available_sizes[i].y_ppem + 32) >> 6);
+    r->traits.strikes.push_back(size);
+    if (size == pixels && chosen < 0) chosen = i;
+  }
+  std::sort(r->traits.strikes.begin(), r->traits.strikes.end());
+  if (chosen < 0) {
+    *error = what + " has no " + std::to_string(pixels) + "-pixel strike (sizes: " +
+             sizes_text(r->traits.strikes) + ")";
+    return false;
+  }
+  if (FT_Select_Size(face, chosen) != 0) {
+    *error = what + " cannot select its " + std::to_string(pixels) + "-pixel strike";
+    return false;
+  }
+  return true;
+}
+
+// BDF and PCF files in an 8-bit charset number their glyphs by byte; the
+// charset tells which code page the bytes are in.
+bool select_byte_charmap(Rasterizer* r) {
+  const char* encoding = nullptr;
+  const char* registry = nullptr;
+  if (r->face->num_charmaps < 1 || FT_Get_BDF_Charset_ID(r->face, &encoding, &registry) != 0 ||
+      !encoding || !registry || FT_Set_Charmap(r->face, r->face->charmaps[0]) != 0)
+    return false;
+  r->traits.byte_charset = lower(std::string(registry) + "-" + encoding);
+  return true;
+}
+
+}  // namespace
+
+RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error) {
+  std::string family, path;
+  int index = 0;
+  if (!request.file.empty()) {
+    path = request.file;
+  } else if (!find_installed(request, pixels, &family, &path, &index, error)) {
     return nullptr;
   }
-  FcPatternGetInteger(match, FC_INDEX, 0, &index);
-  std::string path = reinterpret_cast<const char*>(file);
-  FcPatternDestroy(match);
+  std::string what =
+      request.file.empty() ? "font family '" + family + "'" : "font file '" + path + "'";
 
   RasterizerPtr r(new Rasterizer);
-  r->family = family;
   r->symbol = request.symbol;
   if (FT_Init_FreeType(&r->library) != 0 ||
       FT_New_Face(r->library, path.c_str(), index, &r->face)) {
-    *error = "cannot read the font file '" + path + "'";
+    *error = request.file.empty() ? "cannot read the font file '" + path + "'"
+                                  : "cannot read '" + path + "' as a font";
     return nullptr;
   }
+  r->family = !family.empty()            ? family
+              : r->face->family_name     ? r->face->family_name
+                                         : path;
   FT_Encoding encoding = request.symbol ? FT_ENCODING_MS_SYMBOL : FT_ENCODING_UNICODE;
-  if (FT_Select_Charmap(r->face, encoding) != 0) {
-    *error = "font family '" + family + "' has no " + (request.symbol ? "symbol" : "Unicode") +
-             " character map";
+  if (FT_Select_Charmap(r->face, encoding) != 0 && !select_byte_charmap(r.get())) {
+    *error = what + " has no " + (request.symbol ? "symbol" : "Unicode") + " character map";
     return nullptr;
+  }
+  BDF_PropertyRec default_char;
+  if (FT_Get_BDF_Property(r->face, "DEFAULT_CHAR", &default_char) == 0 &&
+      (default_char.type == BDF_PROPERTY_TYPE_INTEGER ||
+       default_char.type == BDF_PROPERTY_TYPE_CARDINAL))
+    r->traits.default_char = default_char.type == BDF_PROPERTY_TYPE_INTEGER
+                                 ? default_char.u.integer
+                                 : static_cast<long>(default_char.u.cardinal);
+  const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(r->face, FT_SFNT_OS2));
+  int weight = os2 && os2->usWeightClass                   ? os2->usWeightClass
+               : r->face->style_flags & FT_STYLE_FLAG_BOLD ? 700
+                                                           : 400;
+  r->traits.bold = weight >= 600;
+  r->traits.italic = (r->face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+  if (!FT_IS_SCALABLE(r->face)) {
+    if (!select_strike(r.get(), pixels, what, error)) return nullptr;
+    return r;
   }
   if (FT_Set_Pixel_Sizes(r->face, 0, static_cast<FT_UInt>(pixels)) != 0) {
-    *error =
-        "font family '" + family + "' cannot be drawn " + std::to_string(pixels) + " pixels high";
+    *error = what + " cannot be drawn " + std::to_string(pixels) + " pixels high";
     return nullptr;
   }
   // A family without the style asked for is slanted or thickened here rather
   // than shown upright or thin. fontconfig reports the style asked for even
   // where the face lacks it, so the face itself says what it is.
-  if (request.italic && !(r->face->style_flags & FT_STYLE_FLAG_ITALIC)) {
+  if (request.italic && !r->traits.italic) {
     FT_Matrix shear = {0x10000, 0x0366A, 0, 0x10000};  // about 12 degrees
     FT_Set_Transform(r->face, &shear, nullptr);
   }
-  const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(r->face, FT_SFNT_OS2));
-  int weight = os2 && os2->usWeightClass                   ? os2->usWeightClass
-               : r->face->style_flags & FT_STYLE_FLAG_BOLD ? 700
-                                                           : 400;
-  r->embolden = request.weight >= 600 && weight < 600;
+  r->embolden = request.weight >= 600 && !r->traits.bold;
   return r;
+}
+
+FaceTraits rasterizer_traits(const Rasterizer& r) {
+  return r.traits;
 }
 
 std::string rasterizer_family(const Rasterizer& r) {

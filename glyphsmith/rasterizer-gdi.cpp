@@ -99,6 +99,13 @@ bool glyph_index(HDC dc, uint32_t code, WORD* index) {
 }  // namespace
 
 RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error) {
+  // GDI draws installed families only; bitmap and font files need FreeType.
+  if (!request.file.empty()) {
+    *error = "font file '" + request.file +
+             "': this build draws installed font families only; install the font and name its "
+             "family";
+    return nullptr;
+  }
   RasterizerPtr r(new Rasterizer);
   r->dc = CreateCompatibleDC(nullptr);
   if (!r->dc) {
@@ -146,6 +153,11 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
   }
   r->symbol = request.symbol;
   return r;
+}
+
+FaceTraits rasterizer_traits(const Rasterizer&) {
+  // GDI scales every face it opens, raster fonts too.
+  return {};
 }
 
 std::string rasterizer_family(const Rasterizer& r) {

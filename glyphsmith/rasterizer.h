@@ -13,6 +13,7 @@
 // What the user asked for, as fontpick passes it on.
 struct FaceRequest {
   std::string family;  // matched exactly, in any letter case
+  std::string file;    // a font file to open instead of an installed family
   int weight = 400;    // 100 thin .. 400 normal .. 700 bold .. 900 black
   bool italic = false;
   bool symbol = false;  // the Symbol set: characters come from the face's symbol map
@@ -35,13 +36,27 @@ struct RasterizerDeleter {
 };
 using RasterizerPtr = std::unique_ptr<Rasterizer, RasterizerDeleter>;
 
-// Opens the face with its em square `pixels` high, monochrome and hinted. On
+// Opens the face with its em square `pixels` high, monochrome and hinted; a
+// bitmap-only face at its strike of that size, glyphs as they are. On
 // failure returns null and sets *error to the whole message without the
 // program's name, e.g. "no installed font family 'Foo' (closest: 'Foot')".
 RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error);
 
 // The family name the platform actually opened, for the summary line.
 std::string rasterizer_family(const Rasterizer& r);
+
+// What an open face is, for the choices a bitmap face leaves no room for.
+struct FaceTraits {
+  std::vector<int> strikes;  // pixel sizes of a bitmap-only face, smallest first
+  bool bold = false;
+  bool italic = false;
+  // A face whose characters are found by their byte codes rather than by
+  // Unicode (a BDF or PCF in an 8-bit charset): its registry and encoding,
+  // "windows-1252", in lower case. Empty otherwise.
+  std::string byte_charset;
+  long default_char = -1;  // the face's own missing-character glyph, -1 for none
+};
+FaceTraits rasterizer_traits(const Rasterizer& r);
 
 // Renders one character: a Unicode code point, or for the Symbol set the code
 // in the face's symbol map (the byte code, 0x20..0xFF).

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bdf_files.h"
 #include "check.h"
 #include "files.h"
 #include "listing.h"
@@ -58,7 +59,7 @@ std::string dump_file(Run* run, const std::string& path) {
 
   std::vector<std::string> details(db.entries.size());
   std::vector<FoundFont> fonts;
-  bool pictures = !run->png.path.empty();
+  bool pictures = !run->png.path.empty() || !run->bdf.path.empty();
   for (size_t i = 0; i < db.entries.size(); ++i)
     details[i] = entry_detail(file, db, i, pictures ? &fonts : nullptr);
 
@@ -66,9 +67,13 @@ std::string dump_file(Run* run, const std::string& path) {
   std::vector<std::string> notes;
   if (!run->extract.path.empty()) plan_parts(run, file, db, &parts, &notes);
 
-  std::vector<Part> sheets;
-  problem = draw_sheets(run, db, fonts, &sheets);
-  if (!problem.empty()) return problem;
+  std::vector<Part> sheets, bdfs;
+  std::vector<std::string> rebuilds;
+  if (!run->png.path.empty()) {
+    problem = draw_sheets(run, db, fonts, &sheets);
+    if (!problem.empty()) return problem;
+  }
+  if (!run->bdf.path.empty()) plan_bdf_files(run, db, fonts, &bdfs, &rebuilds);
   fonts.clear();
 
   if (run->listed_any) fputc('\n', run->out);
@@ -78,9 +83,15 @@ std::string dump_file(Run* run, const std::string& path) {
     problem = write_parts(run, &run->png, file, &sheets);
     if (!problem.empty()) return problem;
   }
-  if (run->extract.path.empty()) return "";
-  problem = write_parts(run, &run->extract, file, &parts);
-  if (!problem.empty()) return problem;
-  print_command(run->out, path, run->extract.path, db, parts, notes);
+  if (!bdfs.empty()) {
+    problem = write_parts(run, &run->bdf, file, &bdfs);
+    if (!problem.empty()) return problem;
+  }
+  if (!run->extract.path.empty()) {
+    problem = write_parts(run, &run->extract, file, &parts);
+    if (!problem.empty()) return problem;
+    print_command(run->out, path, run->extract.path, db, parts, notes);
+  }
+  for (const std::string& line : rebuilds) fprintf(run->out, "%s\n", line.c_str());
   return "";
 }

@@ -10,8 +10,6 @@
 #include "listing.h"
 #include "text.h"
 
-namespace {
-
 // prcbuild would take an argument that starts with '-' for an option or a
 // font remap group.
 std::string path_argument(const std::string& path) {
@@ -22,6 +20,8 @@ std::string join_path(const std::string& dir, const std::string& name) {
   if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) return dir + name;
   return dir + "/" + name;
 }
+
+namespace {
 
 void discard(std::vector<Part>* parts) {
   for (Part& p : *parts) {

@@ -34,6 +34,9 @@ struct Run {
   FILE* err;
   Folder extract;
   Folder png;
+  Folder bdf;
+  int bdf_code_page = 1252;  // the code page the BDF files name
+  std::string bdf_charset = "Western";
   bool listed_any = false;           // listings are separated by an empty line
   bool check = false;                // --check: findings instead of listings
   bool found_any = false;            // a finding was printed
@@ -42,6 +45,12 @@ struct Run {
 };
 
 std::string error_text(int error);
+
+// dir/name, with one separator between.
+std::string join_path(const std::string& dir, const std::string& name);
+
+// A path as one shell word that no program takes for an option.
+std::string path_argument(const std::string& path);
 
 // A name not yet used in this run: base.bin, then base-2.bin, base-3.bin...
 // prcbuild reads a type and ID from the first eight characters, so the

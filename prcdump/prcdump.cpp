@@ -6,30 +6,36 @@
 #include <string>
 #include <vector>
 
+#include "bdf.h"
 #include "dump.h"
 #include "files.h"
 
 namespace {
 
 const char kUsage[] =
-    "Usage: prcdump [-x DIR] [--png DIR] FILE...\n"
+    "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
     "       prcdump --check FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
     "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
+    "  --bdf DIR   write every font as BDF, a file per density, in DIR (made if\n"
+    "              missing) and print the glyphsmith command that builds it again\n"
+    "  --charset NAME  the character set the BDF files name (default: Western)\n"
     "  --check     list nothing, but say what a Palm would mis-read, one line\n"
     "              each; the status is 1 when anything is found\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
-enum { kFile = 1, kPng = 0x100, kVersion, kCheck };
+enum { kFile = 1, kPng = 0x100, kVersion, kCheck, kBdf, kCharset };
 
 const option kLongOptions[] = {
     {"check", no_argument, nullptr, kCheck},
     {"help", no_argument, nullptr, 'h'},
     {"png", required_argument, nullptr, kPng},
+    {"bdf", required_argument, nullptr, kBdf},
+    {"charset", required_argument, nullptr, kCharset},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
@@ -56,7 +62,7 @@ std::string unknown_option(char** argv) {
 // Whether getopt_long says an option lacks its folder; some builds give the
 // same answer for a long option that was given a value it doesn't take.
 bool needs_folder(int c) {
-  return c == ':' && (optopt == 'x' || optopt == kPng);
+  return c == ':' && (optopt == 'x' || optopt == kPng || optopt == kBdf);
 }
 
 // Options and files in any order, files in the order given; everything after
@@ -68,8 +74,10 @@ Request parse_command_line(int argc, char** argv, Run* run) {
   // The leading '-' hands each file over in its place, whatever
   // POSIXLY_CORRECT says; ':' reports a missing folder apart.
   for (int c; r.exit < 0 && (c = getopt_long(argc, argv, "-:hx:", kLongOptions, nullptr)) != -1;) {
-    std::string name = c == 'x' || (c == ':' && optopt == 'x') ? "-x" : "--png";
-    Folder& folder = name == "-x" ? run->extract : run->png;
+    int which = c == ':' ? optopt : c;
+    std::string name = which == 'x' ? "-x" : which == kBdf ? "--bdf" : "--png";
+    Folder& folder = which == 'x' ? run->extract : which == kBdf ? run->bdf : run->png;
+    bool folder_option = c == 'x' || c == kPng || c == kBdf;
     if (c == kFile) {
       r.files.push_back(optarg);
     } else if (c == 'h') {
@@ -80,9 +88,14 @@ Request parse_command_line(int argc, char** argv, Run* run) {
     } else if (c == kVersion) {
       fprintf(run->out, "prcdump %s\n", PRCDUMP_VERSION);
       r.exit = 0;
-    } else if (needs_folder(c) || ((c == 'x' || c == kPng) && !*optarg)) {
+    } else if (needs_folder(c) || (folder_option && !*optarg)) {
       r.exit = usage_error(run->err, name + " needs a folder");
-    } else if (c == 'x' || c == kPng) {
+    } else if ((c == ':' && optopt == kCharset) || (c == kCharset && !*optarg)) {
+      r.exit = usage_error(run->err, "--charset needs a name");
+    } else if (c == kCharset) {
+      if (!bdf_find_charset(optarg, &run->bdf_code_page, &run->bdf_charset))
+        r.exit = usage_error(run->err, std::string("unknown character set '") + optarg + "'");
+    } else if (folder_option) {
       if (!folder.path.empty()) r.exit = usage_error(run->err, name + " given twice");
       folder.path = optarg;
     } else {
@@ -91,17 +104,18 @@ Request parse_command_line(int argc, char** argv, Run* run) {
   }
   for (int i = optind; r.exit < 0 && i < argc; ++i) r.files.push_back(argv[i]);
   if (r.exit < 0 && r.files.empty()) r.exit = usage_error(run->err, "no FILE given");
-  if (r.exit < 0 && run->check && !(run->extract.path.empty() && run->png.path.empty()))
-    r.exit = usage_error(run->err, "--check takes no -x or --png");
+  if (r.exit < 0 && run->check &&
+      !(run->extract.path.empty() && run->png.path.empty() && run->bdf.path.empty()))
+    r.exit = usage_error(run->err, "--check takes no -x, --png or --bdf");
   return r;
 }
 
 // Makes the folders asked for; on failure takes away those it made.
 bool make_folders(Run* run) {
-  for (Folder* folder : {&run->extract, &run->png}) {
+  for (Folder* folder : {&run->extract, &run->png, &run->bdf}) {
     if (!folder->path.empty() && !make_folder(folder->path, &folder->created)) {
       fprintf(run->err, "prcdump: %s: %s\n", folder->path.c_str(), error_text(errno).c_str());
-      for (Folder* made : {&run->extract, &run->png})
+      for (Folder* made : {&run->extract, &run->png, &run->bdf})
         if (made->created) remove_folder(made->path);
       return false;
     }
@@ -112,7 +126,7 @@ bool make_folders(Run* run) {
 }  // namespace
 
 int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
-  Run run{out, err, {}, {}, false, false, false, {}, {}};
+  Run run{out, err, {}, {}, {}, 1252, "Western", false, false, false, {}, {}};
   Request request = parse_command_line(argc, argv, &run);
   if (request.exit >= 0) return request.exit;
   if (!make_folders(&run)) return 1;
@@ -128,7 +142,7 @@ int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
   }
   if (run.found_any) status = 1;
   // A folder made for nothing is not left behind.
-  for (Folder* folder : {&run.extract, &run.png})
+  for (Folder* folder : {&run.extract, &run.png, &run.bdf})
     if (folder->created && !folder->used) remove_folder(folder->path);
   if (fflush(out) != 0 || ferror(out)) {
     fprintf(err, "prcdump: error writing the listing: %s\n", error_text(errno).c_str());

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bdf.h"
 #include "bitmap_font.h"
 #include "font_picture.h"
 #include "palm_bytes.h"
@@ -75,13 +76,16 @@ struct Prcdump : testing::Test {
 };
 
 const char kUsage[] =
-    "Usage: prcdump [-x DIR] [--png DIR] FILE...\n"
+    "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
     "       prcdump --check FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
     "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
+    "  --bdf DIR   write every font as BDF, a file per density, in DIR (made if\n"
+    "              missing) and print the glyphsmith command that builds it again\n"
+    "  --charset NAME  the character set the BDF files name (default: Western)\n"
     "  --check     list nothing, but say what a Palm would mis-read, one line\n"
     "              each; the status is 1 when anything is found\n"
     "  -h, --help  show this help and exit\n"
@@ -105,8 +109,12 @@ TEST_F(Prcdump, CommandLine) {
       {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
       {{"--png=", "a.prc"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
       {{"--png=a", "--png", "b", "a.prc"}, 1, "", "prcdump: --png given twice\n"s + kUsage},
-      {{"--check", "-x", "a", "a.prc"}, 1, "", "prcdump: --check takes no -x or --png\n"s + kUsage},
-      {{"--png", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x or --png\n"s + kUsage},
+      {{"--check", "-x", "a", "a.prc"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsage},
+      {{"--bdf", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsage},
+      {{"a.prc", "--bdf"}, 1, "", "prcdump: --bdf needs a folder\n"s + kUsage},
+      {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsage},
+      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean'\n"s + kUsage},
+      {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsage},
       {{"missing.prc", "--", "-x"},
        1,
        "",
@@ -488,6 +496,23 @@ TEST_F(Prcdump, Fonts) {
   EXPECT_EQ("177x32:", sheet.substr(0, 7));
   EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/nfnt0081.png"))));
   EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/record0001.png"))));
+
+  // As BDF: a file per density as the library writes it, and the commands
+  // that build each font again.
+  r = run({"--bdf", "bdf", "--charset", "cyrillic", "fonts.prc", "fonts.pdb"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ("NFNT0080.bdf nfnt0081-144.bdf nfnt0081-72.bdf record0001-144.bdf record0001-72.bdf",
+            files_in("bdf"));
+  EXPECT_EQ(encode_bdf(tiny_font(true), 1, {"Fonts", 1251}),
+            read_file(dir.file("bdf/record0001-144.bdf")));
+  EXPECT_NE(std::string::npos,
+            r.out.find("\nglyphsmith --id 0080 4 5 Cyrillic bdf/NFNT0080.bdf\n"
+                       "glyphsmith --id 0081 4 5 Cyrillic bdf/nfnt0081-72.bdf "
+                       "bdf/nfnt0081-144.bdf\n\n"))
+      << r.out;
+  EXPECT_NE(std::string::npos,
+            r.out.find("\nglyphsmith 4 5 Cyrillic bdf/record0001-72.bdf bdf/record0001-144.bdf\n"))
+      << r.out;
 
   // The same database twice: nothing is written over.
   r = run({"--png", "twice", "-x", "twice", "fonts.pdb", "fonts.pdb"});

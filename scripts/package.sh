@@ -185,7 +185,7 @@ if [ "$make_deb" -eq 1 ]; then
   mkdir "$scratch/fonts"
   "$bin/glyphsmith" -o "$scratch/fonts" --no-preview 9 11.7 Western DejaVu Sans >/dev/null ||
     problem "the packaged glyphsmith failed on DejaVu Sans"
-  (cd "$scratch/fonts" && "$bin/prcbuild" ../fonts.prc "DejaVu Sans" Font PGwk NFNT0080.bin nfnt0080.bin) &&
+  (cd "$scratch/fonts" && "$bin/prcbuild" ../fonts.prc "DejaVu Sans" Font PGwk NFNT0080.bin nfnt0080-hd.bin) &&
     "$bin/prcdump" "$scratch/fonts.prc" | grep -q 'nfnt  0x0080 .* font v2: .* dpi 72 144$' ||
     problem "the packaged programs' font package does not list a 72 and 144 dpi font"
 fi
@@ -255,7 +255,7 @@ if [ "$make_zip" -eq 1 ]; then
   head -1 "$scratch/fontpick.out" | grep -q '^NFNT0080.bin: DejaVu Sans 10 points' ||
     problem "fontpick.exe's generator did not report NFNT0080.bin: $(head -3 "$scratch/fontpick.out")"
   v2=$(cd "$folder" && ls nfnt0080*.bin 2>/dev/null | head -1)
-  for f in NFNT0080.bin NFNT0080.png "$v2"; do
+  for f in NFNT0080.bin preview-0080.png "$v2"; do
     [ -n "$f" ] && [ -f "$folder/$f" ] || problem "fontpick.exe wrote no ${f:-version-2 font} in the folder"
   done
   (cd "$folder" && wine prcbuild.exe MyFonts.prc "My Fonts" Font PGwk NFNT0080.bin "$v2" &&

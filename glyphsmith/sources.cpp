@@ -1,0 +1,188 @@
+#include "sources.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "bdf.h"
+#include "code_pages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool is_file(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_regular_file(path, ec);
+}
+
+std::string hex_code(long code) {
+  const char* digits = "0123456789ABCDEF";
+  return std::string("0x") + digits[code >> 4 & 15] + digits[code & 15];
+}
+
+std::string face_name(const FaceRequest& request, const std::string& family) {
+  return request.file.empty() ? "font family '" + family + "'" : "font file '" + request.file + "'";
+}
+
+// A bitmap is copied as drawn: no style is made up for it.
+std::string check_style(const FaceRequest& request, const FaceTraits& traits,
+                        const std::string& what) {
+  if (traits.strikes.empty()) return "";
+  if (request.weight >= 600 && !traits.bold)
+    return what + " has no bold face, and bitmap glyphs are not thickened";
+  if (request.italic && !traits.italic)
+    return what + " has no italic face, and bitmap glyphs are not slanted";
+  return "";
+}
+
+// A face numbered by byte holds one code page: the one asked for, or none.
+std::string check_charset(const FaceTraits& traits, const Charset& charset,
+                          const std::string& what) {
+  if (traits.byte_charset.empty()) return "";
+  std::string wanted = bdf_charset(charset.symbol ? 0 : charset.code_page);
+  if (traits.byte_charset == wanted) return "";
+  return what + " holds the character set " + traits.byte_charset + ", not " + charset.name +
+         " (" + wanted + ")";
+}
+
+GlyphBitmap doubled(const GlyphBitmap& g) {
+  GlyphBitmap d = g;
+  d.advance = 2 * g.advance;
+  d.left = 2 * g.left;
+  d.top = 2 * g.top;
+  d.width = 2 * g.width;
+  d.height = 2 * g.height;
+  d.ink.assign(static_cast<size_t>(d.width) * d.height, 0);
+  for (int y = 0; y < d.height; ++y)
+    for (int x = 0; x < d.width; ++x)
+      d.ink[static_cast<size_t>(y) * d.width + x] =
+          g.ink[static_cast<size_t>(y / 2) * g.width + x / 2];
+  return d;
+}
+
+// Why the 144-dpi strike can't share the 72-dpi one's width table, or "".
+std::string unequal_advances(const std::vector<GlyphPair>& glyphs, int first_code, int pixels144) {
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    const GlyphPair& p = glyphs[i];
+    if (!p.standard.present) continue;
+    int code = first_code + static_cast<int>(i);
+    if (!p.twice.present)
+      return "the " + std::to_string(pixels144) + "-pixel strike lacks character " +
+             hex_code(code);
+    if (p.twice.advance != 2 * p.standard.advance)
+      return "character " + hex_code(code) + " advances " + std::to_string(p.twice.advance) +
+             " pixels in the " + std::to_string(pixels144) + "-pixel strike, not 2 x " +
+             std::to_string(p.standard.advance);
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string resolve_face(FaceRequest* request, std::string* second_file) {
+  const std::string& face = request->family;
+  if (is_file(face)) {
+    request->file = face;
+    return "";
+  }
+  std::vector<std::string> words;
+  for (size_t at = 0; at <= face.size();) {
+    size_t end = std::min(face.find(' ', at), face.size());
+    words.push_back(face.substr(at, end - at));
+    at = end + 1;
+  }
+  if (words.size() == 2 && is_file(words[0]) && is_file(words[1])) {
+    request->file = words[0];
+    *second_file = words[1];
+    return "";
+  }
+  // A path is never a family's name: say which file is not there.
+  for (const std::string& word : words)
+    if (word.find_first_of("/\\") != std::string::npos && !is_file(word))
+      return "no font file '" + word + "'";
+  return "";
+}
+
+std::string read_glyphs(const FaceRequest& request, const std::string& second_file, int pixels,
+                        int pixels144, const Charset& charset, SourceGlyphs* out) {
+  std::string error;
+  RasterizerPtr standard = open_rasterizer(request, pixels, &error);
+  if (!standard) return error;
+  FaceTraits traits = rasterizer_traits(*standard);
+  out->family = rasterizer_family(*standard);
+  std::string what = face_name(request, out->family);
+  out->what = what;
+  for (const std::string& e : {check_style(request, traits, what),
+                               check_charset(traits, charset, what)})
+    if (!e.empty()) return e;
+  bool bitmap = !traits.strikes.empty();
+
+  RasterizerPtr twice;
+  std::string why_doubled;
+  if (!second_file.empty()) {
+    FaceRequest other = request;
+    other.file = second_file;
+    twice = open_rasterizer(other, pixels144, &error);
+    if (!twice) return error;
+    FaceTraits t = rasterizer_traits(*twice);
+    for (const std::string& e : {check_style(other, t, face_name(other, "")),
+                                 check_charset(t, charset, face_name(other, ""))})
+      if (!e.empty()) return e;
+    if (t.byte_charset.empty() != traits.byte_charset.empty())
+      return "font files '" + request.file + "' and '" + second_file +
+             "' number their characters differently";
+    bitmap = bitmap || !t.strikes.empty();
+  } else if (!bitmap ||
+             std::count(traits.strikes.begin(), traits.strikes.end(), pixels144) > 0) {
+    twice = open_rasterizer(request, pixels144, &error);
+    if (!twice) return error;
+  } else {
+    why_doubled = what + " has no " + std::to_string(pixels144) + "-pixel strike";
+  }
+
+  // A face numbered by byte gives every byte it has, control codes too;
+  // otherwise each byte is its code page's character.
+  bool by_byte = !traits.byte_charset.empty();
+  out->first_code = by_byte ? 0 : 0x20;
+  out->glyphs.assign(static_cast<size_t>(0x100 - out->first_code), GlyphPair{});
+  int beyond_ascii = 0, page_beyond_ascii = 0;  // characters past ASCII: drawn, in the page
+  CodePageTable page = code_page_table(charset.code_page);
+  for (int byte = out->first_code; byte <= 0xFF; ++byte) {
+    uint32_t code = static_cast<uint32_t>(byte);
+    if (!by_byte && !charset.symbol) {
+      code = page[static_cast<size_t>(byte)];
+      if (code == 0) continue;
+      // Control codes have no picture, whatever the face maps them to.
+      if (code < 0x20 || (code >= 0x7F && code < 0xA0)) continue;
+      page_beyond_ascii += code >= 0x80;
+    }
+    GlyphPair& p = out->glyphs[static_cast<size_t>(byte - out->first_code)];
+    p.standard = render_glyph(*standard, code);
+    if (p.standard.present && twice) p.twice = render_glyph(*twice, code);
+    beyond_ascii += p.standard.present && code >= 0x80;
+  }
+  // A bitmap face is drawn for its scripts: one that lacks most of the set's
+  // own letters would make a font of boxes.
+  if (bitmap && 2 * beyond_ascii < page_beyond_ascii)
+    return what + " has " + std::to_string(beyond_ascii) + " of the " +
+           std::to_string(page_beyond_ascii) + " characters " + charset.name +
+           " adds to ASCII; choose a set it covers";
+  if (bitmap && twice) {
+    std::string why = unequal_advances(out->glyphs, out->first_code, pixels144);
+    if (!why.empty()) why_doubled = why;
+  }
+  if (bitmap && traits.default_char >= 0) {
+    out->missing.standard = render_glyph(*standard, static_cast<uint32_t>(traits.default_char));
+    if (twice && why_doubled.empty())
+      out->missing.twice = render_glyph(*twice, static_cast<uint32_t>(traits.default_char));
+    else
+      out->missing.twice = doubled(out->missing.standard);
+    out->own_missing = out->missing.standard.present && out->missing.twice.present;
+  }
+  if (!why_doubled.empty()) {
+    for (GlyphPair& p : out->glyphs)
+      if (p.standard.present) p.twice = doubled(p.standard);
+    out->notes.push_back("144 dpi: the 72-dpi glyphs doubled, as " + why_doubled);
+  }
+  return "";
+}
