@@ -63,22 +63,6 @@ void remove_temporaries_on_signals() {
   }
 }
 
-bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
-  char* p = static_cast<char*>(buffer);
-  while (size > 0) {
-    ssize_t n = pread(fileno(file), p, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;  // the file has become shorter
-      return false;
-    }
-    p += n;
-    offset += static_cast<uint64_t>(n);
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool make_folder(const std::string& path, bool* created) {
   {
     HoldSignals hold;

@@ -58,13 +58,6 @@ void remove_temporaries_on_signals() {
     if (signal(s, remove_temporaries_and_die) == SIG_IGN) signal(s, SIG_IGN);
 }
 
-bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
-  if (_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) != 0) return false;
-  if (fread(buffer, 1, size, file) == size) return true;
-  if (!ferror(file)) errno = EIO;  // the file has become shorter
-  return false;
-}
-
 bool make_folder(const std::string& path, bool* created) {
   *created = _mkdir(path.c_str()) == 0;
   for (char*& slot : made_folders)

@@ -5,9 +5,6 @@
 #include <cstdio>
 #include <string>
 
-// Reads exactly size bytes at offset; false on an error or a short file.
-bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size);
-
 // Makes the folder unless it is one already; *created tells which.
 bool make_folder(const std::string& path, bool* created);
 void remove_folder(const std::string& path);
