@@ -1,6 +1,7 @@
 #include "bitmap_font.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -11,7 +12,6 @@ constexpr int16_t BitmapFont::*kHeaderFields[] = {
     &BitmapFont::rect_width, &BitmapFont::rect_height, &BitmapFont::ow_t_loc,
     &BitmapFont::ascent,     &BitmapFont::descent,     &BitmapFont::leading,
     &BitmapFont::row_words};
-constexpr size_t kHeaderSize = 26;
 constexpr size_t kOwTLocField = 16;       // byte offset of owTLoc, which counts from itself
 constexpr size_t kV2HeaderSize = 30;      // + UInt16 version, UInt16 densityCount
 constexpr size_t kDensityRecordSize = 6;  // Int16 density, UInt32 glyphBitsOffset
@@ -74,7 +74,7 @@ int16_t font_ow_t_loc(const BitmapFont& font) {
                       ? (kV2HeaderSize - kOwTLocField) / 2 +
                             int64_t(kDensityRecordSize / 2) * int64_t(font.images.size()) + chars +
                             3
-                      : (kHeaderSize - kOwTLocField) / 2 +
+                      : (kFontHeaderSize - kOwTLocField) / 2 +
                             int64_t{font.row_words} * font.rect_height + chars + 3;
   return static_cast<int16_t>(words);
 }
@@ -104,7 +104,7 @@ std::vector<uint8_t> encode_font(const BitmapFont& font) {
 }
 
 std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
-  if (size < kHeaderSize) return "header shorter than 26 bytes";
+  if (size < kFontHeaderSize) return "header shorter than 26 bytes";
   BitmapFont font;
   for (size_t i = 0; i < std::size(kHeaderFields); ++i)
     font.*kHeaderFields[i] = static_cast<int16_t>(get16(data + 2 * i));
@@ -120,7 +120,7 @@ std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
   const int64_t chars = int64_t{font.last_char} - font.first_char;
   const int64_t image72 = int64_t{font.row_words} * font.rect_height * 2;
   const int64_t total = static_cast<int64_t>(size);
-  int64_t loc_at = kHeaderSize;
+  int64_t loc_at = kFontHeaderSize;
   struct Record {
     int density;
     int64_t offset;
@@ -129,11 +129,11 @@ std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
   if (!is_font_v2(font)) {
     if (loc_at + image72 > total) return "bit image past the end";
     loc_at += image72;
-    records.push_back({72, int64_t{kHeaderSize}});
+    records.push_back({72, int64_t{kFontHeaderSize}});
   } else {
     if (size < kV2HeaderSize) return "density records past the end";
-    font.version = get16(data + kHeaderSize);
-    uint16_t count = get16(data + kHeaderSize + 2);
+    font.version = get16(data + kFontHeaderSize);
+    uint16_t count = get16(data + kFontHeaderSize + 2);
     if (count == 0) return "no density records";
     loc_at = kV2HeaderSize + int64_t{kDensityRecordSize} * count;
     if (loc_at > total) return "density records past the end";
@@ -210,4 +210,12 @@ GlyphColumns glyph_columns(const BitmapFont& font, const FontImage& image, int c
   g.width = static_cast<int>(std::max<int64_t>(0, to - from));
   g.advance = std::max<int>(0, font.widths[i].width);
   return g;
+}
+
+bool is_font_resource_type(const uint8_t type[4]) {
+  return memcmp(type, "NFNT", 4) == 0 || memcmp(type, "nfnt", 4) == 0;
+}
+
+bool starts_like_font(const uint8_t* head, size_t size) {
+  return size >= kFontHeaderSize && (get16(head) & 0xF000) == 0x9000;
 }

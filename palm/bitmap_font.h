@@ -101,3 +101,13 @@ struct GlyphColumns {
   int advance = 0;       // pen advance in 72-dpi pixels (the table's width, never negative)
 };
 GlyphColumns glyph_columns(const BitmapFont& font, const FontImage& image, int c);
+
+// The header both versions start with: 13 16-bit fields.
+constexpr size_t kFontHeaderSize = 26;
+
+// Whether a resource of this type holds a bitmap font: 'NFNT' or 'nfnt'.
+bool is_font_resource_type(const uint8_t type[4]);
+
+// Whether bytes start as a font's do: a whole header whose fontType is a
+// font's. Only then is an entry worth reading whole to decode.
+bool starts_like_font(const uint8_t* head, size_t size);

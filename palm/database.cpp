@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr uint16_t kResourceDatabase = 0x0001;
-constexpr uint16_t kBackup = 0x0008;
-constexpr uint32_t kPalmEpochOffset = 2082844800u;
 
 std::string format(const char* format, const char* text) {
   std::string message(strlen(format) + strlen(text), '\0');
@@ -102,7 +99,7 @@ void clear_entries(Database* db) {
 }
 
 uint32_t palm_time(time_t unix_seconds) {
-  return static_cast<uint32_t>(unix_seconds) + kPalmEpochOffset;
+  return static_cast<uint32_t>(unix_seconds) + static_cast<uint32_t>(kPalmEpochOffset);
 }
 
 void init_header(Database* db, const char* name, const char* type, const char* creator) {
@@ -110,7 +107,7 @@ void init_header(Database* db, const char* name, const char* type, const char* c
   DatabaseHeader& header = db->header;
   memset(&header, 0, sizeof header);
   copy_field(header.name, sizeof header.name - 1, name);
-  header.attributes = db->record_mode ? kBackup : kResourceDatabase | kBackup;
+  header.attributes = db->record_mode ? kAttrBackup : kAttrResource | kAttrBackup;
   header.version = 1;
   header.creation_date = header.modification_date = palm_time(time(nullptr));
   copy_field(header.type, sizeof header.type, type);

@@ -53,6 +53,18 @@ constexpr size_t kHeaderSize = 78;
 // A database holds at most this many entries; add_entry refuses more.
 constexpr size_t kMaxEntries = 6552;
 
+// prcbuild reads an input file in pieces of at most this many bytes
+// (decimal, not 128 KiB): without splitting, a longer file is cut there.
+constexpr size_t kReadBufferSize = 130000;
+
+// Header attribute bits: a resource database, and one to back up. Those two
+// are the only ones the writer sets.
+constexpr uint16_t kAttrResource = 0x0001;
+constexpr uint16_t kAttrBackup = 0x0008;
+
+// Seconds from 1904-01-01 (the Palm epoch) to 1970-01-01.
+constexpr int64_t kPalmEpochOffset = 2082844800;
+
 // One entry waiting to be written. Its bytes are either a heap block of its
 // own or a stretch of an input file held open until the database is written.
 struct DatabaseEntry {

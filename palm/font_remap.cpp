@@ -1,5 +1,7 @@
 #include "font_remap.h"
 
+#include "text.h"
+
 const FontId kFontIdTable[27] = {
     {"hrTinyFont", 0x00},
     {"hrTinyBoldFont", 0x01},
@@ -34,21 +36,12 @@ namespace {
 
 // Case-blind for ASCII letters only, whatever the locale.
 bool same_name(const char* a, const char* b) {
-  auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
   for (; *a && *b; ++a, ++b)
-    if (lower(static_cast<unsigned char>(*a)) != lower(static_cast<unsigned char>(*b)))
-      return false;
+    if (ascii_lower(*a) != ascii_lower(*b)) return false;
   return *a == *b;
 }
 
 }  // namespace
-
-int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 std::string lookup_font_id(const char* text, uint16_t* id) {
   for (const FontId& row : kFontIdTable)
@@ -80,4 +73,10 @@ void font_remap_bytes(uint16_t id, unsigned char bytes[4]) {
   bytes[1] = 0;
   bytes[2] = static_cast<unsigned char>(id >> 8);
   bytes[3] = static_cast<unsigned char>(id);
+}
+
+bool read_font_remap(const uint8_t* bytes, size_t size, uint16_t* id) {
+  if (size != kFontRemapSize || bytes[0] != '@' || bytes[1] != 0) return false;
+  *id = static_cast<uint16_t>(bytes[2] << 8 | bytes[3]);
+  return true;
 }

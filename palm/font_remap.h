@@ -3,6 +3,7 @@
 // another. The Palm font names and the IDs they stand for.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,11 +19,13 @@ extern const FontId kFontIdTable[27];
 // (low 16 bits kept). Returns "" or the message for a text that is neither.
 std::string lookup_font_id(const char* text, uint16_t* id);
 
-// The value of an ASCII hexadecimal digit, or -1 for any other character.
-int hex_digit_value(char c);
-
 // The first name in kFontIdTable for id, or nullptr when none has it.
 const char* font_id_name(uint16_t id);
 
+constexpr size_t kFontRemapSize = 4;
+
 // The remap resource's four bytes for a font ID.
 void font_remap_bytes(uint16_t id, unsigned char bytes[4]);
+
+// Whether bytes are a remap resource, and the font it names when they are.
+bool read_font_remap(const uint8_t* bytes, size_t size, uint16_t* id);

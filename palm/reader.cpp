@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "layout.h"
+#include "text.h"
 
 namespace {
 
@@ -29,23 +30,52 @@ void read_entry(const uint8_t* p, bool resources, PalmEntry* e) {
   }
 }
 
-std::string format(const char* fmt, auto... args) {
-  char text[200];
-  snprintf(text, sizeof text, fmt, args...);
-  return text;
-}
-
 // Something that starts at an offset: AppInfo, SortInfo or an entry.
 struct Start {
   std::string label;
   uint32_t offset;
 };
 
+// Everything lies after the entry list and inside the file, in order.
+std::string check_starts(const std::vector<Start>& starts, uint64_t directory_end,
+                         uint64_t file_size) {
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const Start& s = starts[i];
+    if (s.offset < directory_end)
+      return format("%s offset %u lies inside the header and entry list, which end at byte %llu",
+                    s.label.c_str(), s.offset, static_cast<unsigned long long>(directory_end));
+    if (s.offset > file_size)
+      return format("%s offset %u is past the end of the file (%llu bytes)", s.label.c_str(),
+                    s.offset, static_cast<unsigned long long>(file_size));
+    if (i > 0 && s.offset < starts[i - 1].offset)
+      return format("%s offset %u comes before %s offset %u", s.label.c_str(), s.offset,
+                    starts[i - 1].label.c_str(), starts[i - 1].offset);
+  }
+  return "";
+}
+
 }  // namespace
+
+const char* header_attribute_name(int bit) {
+  static const char* const kNames[16] = {"resource",        "read-only",
+                                         "appinfo-dirty",   "backup",
+                                         "install-newer",   "reset-after-install",
+                                         "copy-prevention", "stream",
+                                         "hidden",          "launchable-data",
+                                         "recyclable",      "bundle",
+                                         nullptr,           nullptr,
+                                         nullptr,           "open"};
+  return bit >= 0 && bit < 16 ? kNames[bit] : nullptr;
+}
+
+const char* record_flag_name(int bit) {
+  static const char* const kNames[4] = {"secret", "busy", "dirty", "delete"};
+  return bit >= 4 && bit < 8 ? kNames[bit - 4] : nullptr;
+}
 
 size_t palm_directory_size(const uint8_t* start, size_t size) {
   if (size < kPalmHeaderSize) return kPalmHeaderSize;
-  bool resources = palm_u16(start + offsetof(DatabaseHeader, attributes)) & kPalmAttrResource;
+  bool resources = palm_u16(start + offsetof(DatabaseHeader, attributes)) & kAttrResource;
   return kPalmHeaderSize + palm_u16(start + offsetof(DatabaseHeader, entry_count)) *
                                (resources ? kResourceEntrySize : kRecordEntrySize);
 }
@@ -66,7 +96,7 @@ std::string read_database(const uint8_t* start, size_t size, uint64_t file_size,
   std::string unused;
   pack_fields(&h, kHeaderLayout, kHostSwapsBytes, &unused);
   if (!memchr(h.name, 0, sizeof h.name)) return "database name has no terminating zero byte";
-  db->resources = h.attributes & kPalmAttrResource;
+  db->resources = h.attributes & kAttrResource;
   db->file_size = file_size;
 
   // The count is 16 bits, so the list is at most 655 350 bytes; it is
@@ -88,20 +118,9 @@ std::string read_database(const uint8_t* start, size_t size, uint64_t file_size,
     read_entry(start + kPalmHeaderSize + i * entry_size, db->resources, &db->entries[i]);
     starts.push_back({format("entry %zu", i), db->entries[i].offset});
   }
-  // Everything lies after the entry list and inside the file, in order; each
-  // part runs up to the next one's start.
-  for (size_t i = 0; i < starts.size(); ++i) {
-    const Start& s = starts[i];
-    if (s.offset < directory_end)
-      return format("%s offset %u lies inside the header and entry list, which end at byte %llu",
-                    s.label.c_str(), s.offset, static_cast<unsigned long long>(directory_end));
-    if (s.offset > file_size)
-      return format("%s offset %u is past the end of the file (%llu bytes)", s.label.c_str(),
-                    s.offset, static_cast<unsigned long long>(file_size));
-    if (i > 0 && s.offset < starts[i - 1].offset)
-      return format("%s offset %u comes before %s offset %u", s.label.c_str(), s.offset,
-                    starts[i - 1].label.c_str(), starts[i - 1].offset);
-  }
+  // Each part runs up to the next one's start.
+  std::string problem = check_starts(starts, directory_end, file_size);
+  if (!problem.empty()) return problem;
   auto end_of = [&](size_t i) {
     return i + 1 < starts.size() ? starts[i + 1].offset : static_cast<uint32_t>(file_size);
   };

@@ -14,10 +14,14 @@
 constexpr size_t kPalmHeaderSize = kHeaderSize;
 constexpr size_t kResourceEntrySize = sizeof(ResourceEntry);
 constexpr size_t kRecordEntrySize = sizeof(RecordEntry);
-constexpr uint16_t kPalmAttrResource = 0x0001;
 
-// Seconds from 1904-01-01 (the Palm epoch) to 1970-01-01.
-constexpr int64_t kPalmEpochOffset = 2082844800;
+// The name of a header attribute bit (0 to 15), or nullptr for the bits
+// Palm OS gives no name.
+const char* header_attribute_name(int bit);
+
+// The name of a record attribute flag, bits 4 (secret) to 7 (delete); the
+// low four bits are the record's category.
+const char* record_flag_name(int bit);
 
 // One resource (type and ID) or record (attributes and unique ID); its bytes
 // run from offset to the next entry's offset, the last one's to the file's end.

@@ -1,6 +1,5 @@
 #include "prcbuild.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "database.h"
+#include "entry_name.h"
 #include "fail.h"
 #include "font_remap.h"
 #include "output.h"
@@ -22,7 +22,6 @@ struct Run {
   Database db;
   bool split_mode = false;
   bool ignore_missing = false;
-  bool x_option = false;  // accepted for compatibility; changes nothing
   // Inputs held open until the database is written, and how many may be.
   size_t open_inputs = 0;
   size_t input_budget = 0;
@@ -57,36 +56,12 @@ const char* file_name_of(const char* argument) {
   return name;
 }
 
-// Reads an ID from the text after a resource type the way "%x" would
-// (leading white space, a sign and a 0x prefix allowed) and stores its low 16
-// bits; false when the text holds no hexadecimal digit.
-bool read_resource_id(const char* text, unsigned* id) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (isspace(*p)) ++p;
-  bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
-  bool digits = false;
-  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-    digits = true;  // the 0 counts even when no digit follows the x
-    p += 2;
-  }
-  unsigned value = 0;
-  for (int digit; (digit = hex_digit_value(static_cast<char>(*p))) >= 0; ++p) {
-    value = value * 16 + static_cast<unsigned>(digit);
-    digits = true;
-  }
-  if (!digits) return false;
-  *id = (negative ? 0u - value : value) & 0xFFFFu;
-  return true;
-}
-
 // Takes the ID of an rsrcXXXX name: at least four characters of type, then
 // the ID text from the next (at most) four. Ends the run with the filename
 // message when either is missing.
 unsigned resource_id_of(const char* name, const char* argument) {
-  char id_text[5] = {};
   unsigned id;
-  if (strlen(name) < 4 || !read_resource_id(strncpy(id_text, name + 4, 4), &id))
+  if (!entry_name_id(name, &id))
     fail("Filename %s not in required rsrcXXXX format.\n", argument);
   return id;
 }
@@ -186,9 +161,7 @@ int run_prcbuild(int argc, char** argv) {
       run.split_mode = true;
     else if (strcmp(argv[i], "-i") == 0)
       run.ignore_missing = true;
-    else if (strcmp(argv[i], "-x") == 0)
-      run.x_option = true;
-    else
+    else if (strcmp(argv[i], "-x") != 0)  // -x is taken and changes nothing
       usage(program);
   }
   if (argc - i < 4) usage(program);

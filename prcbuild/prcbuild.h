@@ -2,12 +2,6 @@
 // named rsrcXXXX.bin (or font remap groups) or, with -d, records.
 #pragma once
 
-#include <cstddef>
-
-// Everything read from one input goes through a buffer of this many bytes; a
-// longer file is read in pieces of at most this size.
-constexpr size_t kReadBufferSize = 130000;
-
 // The whole run of the program; returns its exit status, or ends the process
 // with status 1 and a message at the first failure.
 int run_prcbuild(int argc, char** argv);

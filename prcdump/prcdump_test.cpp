@@ -66,10 +66,10 @@ struct Prcdump : testing::Test {
     return s;
   }
 
-  // Runs a command line as a POSIX shell would, with prcbuild in the PATH.
+  // Runs a command line in dash, a plain POSIX shell, with prcbuild in the PATH.
   RunResult shell(const std::string& line) {
     std::string prcbuild_dir = std::filesystem::path(PRCBUILD_PATH).parent_path().string();
-    return run_command({"bash", "-c", line},
+    return run_command({"dash", "-c", line},
                        {dir.path, {"PATH=" + prcbuild_dir + ":" + getenv("PATH")}, 300});
   }
 };
@@ -95,6 +95,8 @@ TEST_F(Prcdump, CommandLine) {
       {{"--version"}, 0, "prcdump 1.0.0\n", ""},
       {{}, 1, "", "prcdump: no FILE given\n"s + kUsage},
       {{"-q", "a.prc"}, 1, "", "prcdump: unknown option -q\n"s + kUsage},
+      {{"a.prc", "--help=x"}, 1, "", "prcdump: unknown option --help=x\n"s + kUsage},
+      {{"a.prc", "--bogus"}, 1, "", "prcdump: unknown option --bogus\n"s + kUsage},
       {{"a.prc", "-x"}, 1, "", "prcdump: -x needs a folder\n"s + kUsage},
       {{"-x", "a", "-xb", "a.prc"}, 1, "", "prcdump: -x given twice\n"s + kUsage},
       {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
@@ -263,6 +265,9 @@ TEST_F(Prcdump, RoundTripWithPrcbuild) {
        "prcbuild -d out.pdb 'It'\\''s \"$HOME\"' 'a b' TEST x/record0000.bin x/record0001.bin "
        "x/record0002.bin\n"},
       {{"-i", "out.prc", "Empty", "appl", "TEST"}, "prcbuild -x out.prc Empty appl TEST\n"},
+      {{"-d", "out.pdb", "line\nbreak\x1b[0m", "a\tb", "TEST", "r1"},
+       "prcbuild -d out.pdb 'line\nbreak'\"$(printf '\\033')\"'[0m' 'a'\"$(printf '\\011')\"'b' "
+       "TEST x/record0000.bin\n"},
       {{"out.prc", "Twice", "appl", "TEST", "tAIN03e8.bin", "tAIN03e8.bin"},
        "prcbuild out.prc Twice appl TEST x/tAIN03e8.bin x/tAIN03e8-2.bin\n"},
       {{"-s", "out.prc", "Split", "Font", "PGwk", "big/tAIN03e8.bin"},

@@ -18,6 +18,7 @@
 
 #include "bitmap_font.h"
 #include "palm_bytes.h"
+#include "font_picture.h"
 #include "run.h"
 #include "test_font.h"
 
@@ -45,7 +46,7 @@ struct Resource {
   uint16_t id;
   std::string bytes;
 };
-[[maybe_unused]] std::string database(const std::vector<Resource>& entries) {
+std::string database(const std::vector<Resource>& entries) {
   std::string list, data;
   uint32_t offset = static_cast<uint32_t>(78 + 10 * entries.size() + 2);
   for (const Resource& r : entries) {
@@ -58,14 +59,20 @@ struct Resource {
 
 // A font of one 127-pixel-wide character, rows high, and no bits: tiny in
 // the file, vast as a picture.
-[[maybe_unused]] std::string tall_font(uint16_t rows) {
+std::string tall_font(uint16_t rows) {
   std::string font;
   for (uint16_t field : {0x9000, 65, 65, 127, 0, 0, 127, int{rows}, 8, rows - 1, 1, 0, 0})
     font += be(field, 2);
   return font + be(0, 2) + be(0, 2) + be(0, 2) + "\0\x7f\0\x7f"s;
 }
 
-[[maybe_unused]] std::vector<Resource> numbered(const std::string& type, int count, const std::string& bytes) {
+std::string hex_text(int id) {
+  char text[8];
+  snprintf(text, sizeof text, "%04x", id);
+  return text;
+}
+
+std::vector<Resource> numbered(const std::string& type, int count, const std::string& bytes) {
   std::vector<Resource> entries;
   for (int i = 0; i < count; ++i) entries.push_back({type, static_cast<uint16_t>(i), bytes});
   return entries;
@@ -191,6 +198,88 @@ TEST(Writing, GlyphsmithAllOrNothing) {
        1,
        "glyphsmith: standard output: No space left on device\n",
        "NFNT0080.bin\nnfnt0080.bin\n"},
+  });
+}
+
+TEST(Writing, PrcdumpAllOrNothing) {
+  std::string fifty = database(numbered("tAIN", 50, "data")), all_fifty = "d/\n";
+  for (int i = 0; i < 50; ++i) all_fifty += "d/tAIN" + hex_text(i) + ".bin=data\n";
+  std::string tiny = as_string(encode_font(tiny_font(false))), big(20000, 'b');
+  std::map<std::string, std::string> sizes = {
+      {"big.prc", database({{"tAIN", 1, big}})},
+      {"small.prc", database({{"tver", 1, "1.0"}})},
+      {"mixed.prc", database({{"NFNT", 0x80, tiny}, {"tAIN", 1, big}})}};
+  std::vector<Resource> devices = {
+      {"NUL.", 1, "n"}, {"CON.", 2, "c"}, {"aux.", 3, "a"}, {"PRN.", 4, "p"}};
+  // Windows takes these names for its devices, whatever follows the dot.
+  std::string device_files = windows_build()
+                     ? "d/CON%2E0002.bin=c\nd/NUL%2E0001.bin=n\nd/PRN%2E0004.bin=p\nd/aux%2E0003.bin=a\n"
+                     : "d/CON.0002.bin=c\nd/NUL.0001.bin=n\nd/PRN.0004.bin=p\nd/aux.0003.bin=a\n";
+  std::string memory_limit = SANITIZED ? "" : "ulimit -v 1000000; ";
+  check({
+      {"a folder in the way: the file replaced before it is put back",
+       {{"two.prc", database({{"aaaa", 0, "new!"}, {"zzzz", 1, "z"}})}},
+       "mkdir -p d/zzzz0001.bin && printf old >d/aaaa0000.bin",
+       "exec $PRCDUMP -x d two.prc",
+       1,
+       "prcdump: two.prc: can't write d/zzzz0001.bin: Is a directory\n",
+       "d/\nd/aaaa0000.bin=old\nd/zzzz0001.bin/\ntwo.prc\n",
+       {},
+       0,
+       false},
+      {"a signal between the renames: all of the group", {{"fifty.prc", fifty}}, "",
+       "exec $PRCDUMP -x d fifty.prc", 128 + SIGHUP, "", all_fifty + "fifty.prc\n",
+       {"PAUSE_CALL=rename:25"}, SIGHUP},
+      {"a signal while staging: none of it, nor the folder", {{"fifty.prc", fifty}}, "",
+       "exec $PRCDUMP -x d fifty.prc", 128 + SIGINT, "", "fifty.prc\n",
+       {"PAUSE_CALL=mkstemp:25"}, SIGINT},
+      {"a file size limit: a message, and the next file is read",
+       sizes,
+       "",
+       "ulimit -f 10; exec $PRCDUMP -x d big.prc small.prc",
+       1,
+       "prcdump: big.prc: can't write d/tAIN0001.bin: File too large\n",
+       "big.prc\nd/\nd/tver0001.bin=1.0\nmixed.prc\nsmall.prc\n"},
+      {"pictures and entries are one group",
+       sizes,
+       "",
+       "ulimit -f 10; exec $PRCDUMP --png d -x d mixed.prc",
+       1,
+       "prcdump: mixed.prc: can't write d/tAIN0001.bin: File too large\n",
+       "big.prc\nmixed.prc\nsmall.prc\n"},
+      {"the reader of the listing goes away",
+       {{"list.prc", database(numbered("tAIN", 5000, "x"))}},
+       "",
+       "$PRCDUMP -x d list.prc | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}",
+       1,
+       "prcdump: standard output: Broken pipe\n",
+       "list.prc\n"},
+      {"names Windows takes for devices",
+       {{"dev.prc", database(devices)}},
+       "",
+       "exec $PRCDUMP -x d dev.prc >/dev/null",
+       0,
+       "",
+       "d/\n" + device_files + "dev.prc\n",
+       {},
+       0,
+       false},
+      {"fonts that promise vast pictures: none drawn, the next file still is",
+       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8150)}})},
+        {"tiny.prc", database({{"NFNT", 0x80, tiny}})}},
+       "",
+       "exec $PRCDUMP --png p tall.prc tiny.prc >/dev/null",
+       1,
+       "prcdump: tall.prc: the fonts' pictures would take 67058352 pixels; a file of 126 bytes "
+       "may take 16809472\n",
+       "p/\np/NFNT0080.png\ntall.prc\ntiny.prc\n"},
+      {"a font entry of 3 GiB is listed without being read",
+       {{"huge.prc", database({{"NFNT", 0x80, tall_font(12)}})}, {"small.prc", sizes["small.prc"]}},
+       "truncate -s 3G huge.prc",
+       memory_limit + "exec $PRCDUMP huge.prc small.prc >/dev/null",
+       0,
+       "",
+       "huge.prc\nsmall.prc\n"},
   });
 }
 

@@ -1,0 +1,45 @@
+#include "text.h"
+
+#include <cstring>
+
+char ascii_lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lower_ascii(std::string s) {
+  for (char& c : s) c = ascii_lower(c);
+  return s;
+}
+
+int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string hex_text(unsigned value, int digits) {
+  return format("%0*x", digits, value);
+}
+
+std::string shell_word(const std::string& word) {
+  auto plain = [](unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           strchr("_./:@%+=,-", c);
+  };
+  bool simple = !word.empty();
+  for (unsigned char c : word) simple = simple && plain(c) && c;
+  if (simple) return word;
+  std::string s = "'";
+  for (unsigned char c : word) {
+    if (c == '\'')
+      s += "'\\''";
+    else if (c == '\n')
+      s += static_cast<char>(c);  // as it is between single quotes, in any shell
+    else if (c < 0x20 || c == 0x7f)
+      s += format("'\"$(printf '\\%03o')\"'", c);
+    else
+      s += static_cast<char>(c);
+  }
+  return s + "'";
+}

@@ -1,0 +1,31 @@
+// Small text helpers the programs share: ASCII letter case whatever the
+// locale, hexadecimal digits, printf-style formatting into a string, and
+// words quoted for a POSIX shell.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+char ascii_lower(char c);
+std::string lower_ascii(std::string s);
+
+// The value of an ASCII hexadecimal digit, or -1 for any other character.
+int hex_digit_value(char c);
+
+// value as `digits` lower-case hexadecimal digits (more when it needs them).
+std::string hex_text(unsigned value, int digits);
+
+// snprintf into a string of the length it needs.
+template <typename... Args>
+std::string format(const char* fmt, Args... args) {
+  int n = snprintf(nullptr, 0, fmt, args...);
+  std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  snprintf(text.data(), text.size() + 1, fmt, args...);
+  return text;
+}
+
+// One word for a POSIX shell: as it is when it needs no quoting, else in
+// single quotes. A newline stands as it is there; other control bytes come
+// from printf ("$(printf '\033')"), which every POSIX shell reads alike and
+// which keeps them off the terminal.
+std::string shell_word(const std::string& word);

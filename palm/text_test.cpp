@@ -1,0 +1,29 @@
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Text, ShellWord) {
+  struct Case {
+    std::string word, quoted;
+  } cases[] = {
+      {"a-b_c./:@%+=,9", "a-b_c./:@%+=,9"},
+      {"", "''"},
+      {"it's", "'it'\\''s'"},
+      {"a b", "'a b'"},
+      {"a\nb\x7f", "'a\nb'\"$(printf '\\177')\"''"},
+      {std::string("a\0b", 3), "'a'\"$(printf '\\000')\"'b'"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.quoted, shell_word(c.word)) << c.word;
+}
+
+TEST(Text, CaseAndHex) {
+  EXPECT_EQ("abcz09[@", lower_ascii("AbCZ09[@"));
+  EXPECT_EQ("00ff", hex_text(0xff, 4));
+  EXPECT_EQ("12345", hex_text(0x12345, 4));
+  EXPECT_EQ(10, hex_digit_value('A'));
+  EXPECT_EQ(-1, hex_digit_value('g'));
+}
+
+}  // namespace

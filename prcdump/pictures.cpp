@@ -1,0 +1,62 @@
+#include "pictures.h"
+
+#include <cerrno>
+
+#include "entry_name.h"
+#include "font_picture.h"
+#include "text.h"
+
+namespace {
+
+// The pixels a database's sheets may take in all: a few million for any
+// file, then more as the file grows. Real fonts take a few dozen pixels a
+// byte; a tiny file whose sizes promise a vast picture is refused undrawn.
+constexpr int64_t kBasePixels = int64_t{1} << 24;
+constexpr int64_t kPixelsPerByte = 256;
+
+// The whole entry, decoded; "" or what is wrong.
+std::string read_font(FILE* file, const PalmEntry& e, BitmapFont* font) {
+  std::vector<uint8_t> bytes(e.size);
+  if (!read_at(file, e.offset, bytes.data(), bytes.size())) return "read error: " + error_text(errno);
+  return decode_font(bytes.data(), bytes.size(), font);
+}
+
+}  // namespace
+
+std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDatabase& db,
+                         const std::vector<size_t>& fonts, std::vector<std::string>* details) {
+  PictureOptions options;
+  int64_t pixels = 0, budget = kBasePixels + kPixelsPerByte * static_cast<int64_t>(db.file_size);
+  std::vector<size_t> drawn;
+  for (size_t entry : fonts) {
+    BitmapFont font;
+    std::string problem = read_font(file, db.entries[entry], &font);
+    if (!problem.empty()) {
+      (*details)[entry] = db.resources ? "not a font: " + problem : "";
+      continue;
+    }
+    pixels += glyph_sheet_pixels(font, options);
+    drawn.push_back(entry);
+  }
+  if (pixels > budget)
+    return format("the fonts' pictures would take %lld pixels; a file of %llu bytes may take %lld",
+                  static_cast<long long>(pixels), static_cast<unsigned long long>(db.file_size),
+                  static_cast<long long>(budget));
+  for (size_t entry : drawn) {
+    const PalmEntry& e = db.entries[entry];
+    bool escaped;
+    std::string base = db.resources ? resource_file_base(e.type, e.id, &escaped)
+                                    : record_file_base(entry, db.entries.size());
+    BitmapFont font;
+    std::string problem = read_font(file, e, &font);
+    if (!problem.empty()) return problem;
+    std::vector<uint8_t> png = encode_png(draw_glyph_sheet(font, options));
+    if (png.empty()) return format("entry %zu: the font can't be drawn", entry);
+    problem = stage_file(group, run->png.path, unique_name(run, base, ".png"));
+    if (!problem.empty()) return problem;
+    fwrite(png.data(), 1, png.size(), group->stream);
+    FileError error = group_staged(group);
+    if (!error.ok()) return write_error(error);
+  }
+  return "";
+}
