@@ -13,6 +13,10 @@ int main(int argc, char** argv) {
   int status = glyphsmith(args, &out, &err);
   std::fputs(out.c_str(), stdout);
   if (!err.empty()) std::fprintf(stderr, "%s\n", err.c_str());
-  if (std::fflush(stdout) != 0) status = 1;
+  FileError written = standard_output_status();
+  if (!written.ok()) {
+    std::fprintf(stderr, "glyphsmith: standard output: %s\n", written.reason().c_str());
+    status = 1;
+  }
   return status;
 }

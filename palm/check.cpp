@@ -70,7 +70,8 @@ std::string check_database(const PalmDatabase& db, const ReadEntryBytes& read,
     // The handheld finds a resource by type and ID: the later one is never seen.
     if (!added) add("the same type and ID as entry " + std::to_string(at->second));
     bool font = is_font_resource_type(e.type);
-    if (!font && !is_type(e, kFontRemapType)) continue;
+    // One too big for a Palm is told so already, and is not read whole.
+    if ((!font && !is_type(e, kFontRemapType)) || e.size > kMaxEntrySize) continue;
     std::vector<uint8_t> bytes;
     if (!read(e.offset, e.size, &bytes)) return "read error in " + check_entry_name(db, i);
     std::string problem = font ? font_problem(e, bytes) : remap_problem(bytes);

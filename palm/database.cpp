@@ -148,7 +148,7 @@ std::string write_database(Database* db, const char* path) {
   if (!error.empty()) return error;
 
   OutputFile out;
-  if (!output_open(&out, path)) return format("Error opening %s.\n", path);
+  if (!output_open(&out, path).ok()) return format("Error opening %s.\n", path);
   CopyResult result = write_bytes(&out, directory.data(), directory.size())
                           ? CopyResult::ok
                           : CopyResult::write_error;
@@ -156,7 +156,7 @@ std::string write_database(Database* db, const char* path) {
   for (; result == CopyResult::ok && i < db->entries.size(); ++i) {
     const DatabaseEntry& e = db->entries[i];
     if (e.source)
-      result = output_copy(&out, e.source, e.source_offset, e.size);
+      result = output_copy(out.stream, e.source, e.source_offset, e.size);
     else if (!write_bytes(&out, e.block, e.size))
       result = CopyResult::write_error;
   }
@@ -167,7 +167,7 @@ std::string write_database(Database* db, const char* path) {
   // The inputs are closed before the output replaces its file, which may be
   // one of them: Windows won't replace a file that is still open.
   clear_entries(db);
-  if (result == CopyResult::ok && output_commit(&out)) return "";
+  if (result == CopyResult::ok && output_commit(&out).ok()) return "";
   output_discard(&out);
   return format("Error writing %s.\n", path);
 }

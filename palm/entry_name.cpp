@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "output.h"
 #include "text.h"
 
 namespace {
@@ -36,11 +37,14 @@ bool entry_name_id(const char* name, unsigned* id) {
 }
 
 std::string resource_file_base(const uint8_t type[4], uint16_t id, bool* escaped) {
+  // Where the system takes "NUL.0001.bin" for a device, the dot that ends
+  // the device's name is escaped too.
+  bool device = reserved_file_name(std::string(reinterpret_cast<const char*>(type), 4) + "0000");
   std::string s;
   *escaped = false;
   for (int i = 0; i < 4; ++i) {
     uint8_t c = type[i];
-    if (c >= 0x20 && c < 0x7f && !strchr("/\\:*?\"<>|%", c)) {
+    if (c >= 0x20 && c < 0x7f && !strchr("/\\:*?\"<>|%", c) && !(device && i == 3)) {
       s += static_cast<char>(c);
     } else {
       s += format("%%%02X", c);

@@ -154,66 +154,85 @@ Canvas draw_sample(const BitmapFont& font, std::string_view text, const PictureO
   return stack_canvases(lines, options.gap, kPictureWhite);
 }
 
-Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options) {
-  const int columns = options.columns > 0 ? options.columns : 16;
+namespace {
+
+// What a glyph sheet holds: the characters drawn and the rows of codes that
+// have any, `columns` codes a row.
+struct SheetRows {
+  int columns = 16;
   std::vector<int> chars, code_rows;
+};
+
+SheetRows sheet_rows(const BitmapFont& font, const PictureOptions& options) {
+  SheetRows s;
+  s.columns = options.columns > 0 ? options.columns : 16;
   for (int c = font.first_char; c <= font.last_char; ++c) {
     if (!font_has_char(font, c)) continue;
-    chars.push_back(c);
-    if (code_rows.empty() || code_rows.back() != c / columns) code_rows.push_back(c / columns);
+    s.chars.push_back(c);
+    if (s.code_rows.empty() || s.code_rows.back() != c / s.columns)
+      s.code_rows.push_back(c / s.columns);
   }
+  return s;
+}
+
+// One image's block of the sheet: a cell is the widest glyph with a pixel of
+// room around it; a grid line between cells and around them.
+struct SheetBlock {
+  int scale = 1;
+  int64_t cell_w = 0, cell_h = 0, width = 0, height = 0;
+};
+
+SheetBlock sheet_block(const BitmapFont& font, const FontImage& image, const SheetRows& s,
+                       const PictureOptions& options) {
+  SheetBlock b;
+  b.scale = picture_scale(image, options.scale72);
+  int widest = 1;
+  for (int c : s.chars) {
+    GlyphColumns g = glyph_columns(font, image, c);
+    widest = std::max({widest, g.width, at_density(g.advance, image)});
+  }
+  b.cell_w = int64_t{widest} * b.scale + 2;
+  b.cell_h = int64_t{image.rows} * b.scale + 2;
+  b.width = s.columns * (b.cell_w + 1) + 1;
+  b.height = int64_t(s.code_rows.size()) * (b.cell_h + 1) + 1;
+  return b;
+}
+
+}  // namespace
+
+int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options) {
+  SheetRows s = sheet_rows(font, options);
+  int64_t width = 0, height = 0;
+  for (const FontImage& image : font.images) {
+    SheetBlock b = sheet_block(font, image, s, options);
+    width = std::max(width, b.width);
+    height += b.height;
+  }
+  if (font.images.size() > 1)
+    height += int64_t{std::max(0, options.gap)} * int64_t(font.images.size() - 1);
+  return width * height;
+}
+
+Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options) {
+  SheetRows s = sheet_rows(font, options);
   std::vector<Canvas> blocks;
   for (const FontImage& image : font.images) {
-    const int scale = picture_scale(image, options.scale72);
-    int widest = 1;
-    for (int c : chars) {
-      GlyphColumns g = glyph_columns(font, image, c);
-      widest = std::max({widest, g.width, at_density(g.advance, image)});
-    }
-    // A cell: the glyph with a pixel of room around it; a grid line between
-    // cells and around them.
-    const int64_t cell_w = int64_t{widest} * scale + 2, cell_h = int64_t{image.rows} * scale + 2;
-    const int64_t rows = int64_t(code_rows.size());
-    Canvas block = make_canvas(columns * (cell_w + 1) + 1, rows * (cell_h + 1) + 1,
-                               options.channels, kPictureWhite);
+    SheetBlock b = sheet_block(font, image, s, options);
+    Canvas block = make_canvas(b.width, b.height, options.channels, kPictureWhite);
     if (block.width == 0) return make_canvas(0, 0, options.channels, 0);
-    for (int64_t i = 0; i <= columns; ++i)
-      fill_rect(&block, int(i * (cell_w + 1)), 0, 1, block.height, kPictureGrid);
-    for (int64_t i = 0; i <= rows; ++i)
-      fill_rect(&block, 0, int(i * (cell_h + 1)), block.width, 1, kPictureGrid);
+    for (int64_t i = 0; i <= s.columns; ++i)
+      fill_rect(&block, int(i * (b.cell_w + 1)), 0, 1, block.height, kPictureGrid);
+    for (int64_t i = 0; i <= int64_t(s.code_rows.size()); ++i)
+      fill_rect(&block, 0, int(i * (b.cell_h + 1)), block.width, 1, kPictureGrid);
     size_t row = 0;
-    for (int c : chars) {
-      while (code_rows[row] != c / columns) ++row;
-      int x = int((c % columns) * (cell_w + 1) + 2), y = int(int64_t(row) * (cell_h + 1) + 2);
-      draw_glyph(&block, x, y, image, glyph_columns(font, image, c), scale, kPictureInk);
+    for (int c : s.chars) {
+      while (s.code_rows[row] != c / s.columns) ++row;
+      int x = int((c % s.columns) * (b.cell_w + 1) + 2), y = int(int64_t(row) * (b.cell_h + 1) + 2);
+      draw_glyph(&block, x, y, image, glyph_columns(font, image, c), b.scale, kPictureInk);
     }
     blocks.push_back(std::move(block));
   }
   return stack_canvases(blocks, options.gap, kPictureWhite);
-}
-
-uint64_t glyph_sheet_bytes(const BitmapFont& font, const PictureOptions& options) {
-  uint64_t code_rows = 0;
-  int last_row = -1;
-  for (int c = font.first_char; c <= font.last_char; ++c)
-    if (font_has_char(font, c) && c / options.columns != last_row) {
-      last_row = c / options.columns;
-      ++code_rows;
-    }
-  uint64_t total = 0;
-  for (const FontImage& image : font.images) {
-    uint64_t scale = static_cast<uint64_t>(picture_scale(image, options.scale72));
-    // A glyph is no wider than the image's row, its advance no more than
-    // 127 pixels at 72 dpi.
-    uint64_t widest = std::max<uint64_t>(static_cast<uint64_t>(image.row_words) * 16,
-                                         128 * static_cast<uint64_t>(image.density) / 72) +
-                      1;
-    uint64_t width = options.columns * (widest * scale + 3) + 1;
-    uint64_t height = code_rows * (static_cast<uint64_t>(image.rows) * scale + 3) + 1 +
-                      static_cast<uint64_t>(options.gap);
-    total += width * height * static_cast<uint64_t>(options.channels);
-  }
-  return total;
 }
 
 Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background) {

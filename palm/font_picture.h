@@ -73,10 +73,10 @@ Canvas draw_sample(const BitmapFont& font, std::string_view text,
 // the cells; one block per image, each below the other.
 Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options = {});
 
-// An upper bound of the bytes of draw_glyph_sheet's canvas, worked out from
-// the font's sizes alone, so that a font whose metrics promise a vast picture
-// can be refused before anything is drawn.
-uint64_t glyph_sheet_bytes(const BitmapFont& font, const PictureOptions& options = {});
+// The pixels of draw_glyph_sheet's canvas, worked out without drawing, so
+// that a picture can be weighed before it is made; a sheet too large to draw
+// counts in full.
+int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options = {});
 
 // The parts one below the other, left aligned, `gap` pixels of `background`
 // between them. The channels of the first part, or RGB when there is none.

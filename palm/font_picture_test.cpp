@@ -174,6 +174,8 @@ TEST(FontPicture, SheetBlocksOfEachDensityHaveOneSize) {
   EXPECT_EQ(sheet.height, 23 + 8 + 23);
   EXPECT_EQ(canvas_pixel(sheet, 0, 23 + 8), kPictureGrid);
   EXPECT_EQ(canvas_pixel(sheet, 0, 23 + 7), kPictureWhite);
+  EXPECT_EQ(glyph_sheet_pixels(tiny_font(true), {.scale72 = 2, .columns = 2, .gap = 8}),
+            23 * (23 + 8 + 23));
 }
 
 // Sizes a font's header can claim, far beyond any real font: no picture,
@@ -182,6 +184,8 @@ TEST(FontPicture, TooLargeToDraw) {
   BitmapFont font = tiny_font(true);
   font.images[1].rows = 100000000;
   EXPECT_EQ(draw_glyph_sheet(font).width, 0);
+  // 72 dpi at 2x beside 144 dpi at 1x: 16 cells of 10 pixels and grid lines.
+  EXPECT_EQ(glyph_sheet_pixels(font), int64_t{16 * 11 + 1} * ((1 * 11 + 1) + 8 + (100000002 + 1 + 1)));
   EXPECT_EQ(draw_sample(font, "ABC").width, 0);
   EXPECT_TRUE(encode_png(draw_glyph_sheet(font)).empty());
   EXPECT_EQ(make_canvas(kMaxCanvasPixels / 2 + 1, 2, 1, 0).pixels.size(), 0u);

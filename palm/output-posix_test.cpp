@@ -23,15 +23,15 @@ struct Output : testing::Test {
 TEST_F(Output, FilesAppearOnlyOnCommit) {
   write_file(dir.file("old.bin"), "old");
   OutputFile fresh, old;
-  ASSERT_TRUE(output_open(&fresh, dir.file("new.bin").c_str()));
-  ASSERT_TRUE(output_open(&old, dir.file("old.bin").c_str()));
+  ASSERT_TRUE(output_open(&fresh, dir.file("new.bin").c_str()).ok());
+  ASSERT_TRUE(output_open(&old, dir.file("old.bin").c_str()).ok());
   fputs("new", fresh.stream);
   fputs("replaced", old.stream);
   EXPECT_EQ(3u, listing().size()) << "the old file and a temporary file for each";
   EXPECT_FALSE(file_exists(dir.file("new.bin")));
   EXPECT_EQ("old", read_file(dir.file("old.bin")));
-  EXPECT_TRUE(output_commit(&fresh));
-  EXPECT_TRUE(output_commit(&old));
+  EXPECT_TRUE(output_commit(&fresh).ok());
+  EXPECT_TRUE(output_commit(&old).ok());
   EXPECT_EQ("new", read_file(dir.file("new.bin")));
   EXPECT_EQ("replaced", read_file(dir.file("old.bin")));
   EXPECT_EQ((std::set<std::string>{"new.bin", "old.bin"}), listing());
@@ -41,7 +41,7 @@ TEST_F(Output, NameTooLongForTheUsualTemporary) {
   std::string name(250, 'n');
   write_file(dir.file(name), "old");
   OutputFile out;
-  ASSERT_TRUE(output_open(&out, dir.file(name).c_str()));
+  ASSERT_TRUE(output_open(&out, dir.file(name).c_str()).ok());
   EXPECT_EQ(".tmp.", std::filesystem::path(out.temp_path).filename().string().substr(0, 5));
   fputs("new", out.stream);
   output_discard(&out);
@@ -57,7 +57,7 @@ TEST_F(Output, RefusalsLeaveEverythingAsItWas) {
   for (const std::string& path : {std::string(), dir.file("folder"), dir.file("gone/out"),
                                   dir.file("dangling"), dir.file("file/out"), dir.file("file/")}) {
     OutputFile out;
-    EXPECT_FALSE(output_open(&out, path.c_str())) << path;
+    EXPECT_FALSE(output_open(&out, path.c_str()).ok()) << path;
     EXPECT_EQ(nullptr, out.stream) << path;
     EXPECT_EQ("", out.temp_path) << path;
   }
@@ -73,8 +73,8 @@ TEST_F(Output, SignalRemovesEveryTemporary) {
       signal(signal_number, SIG_DFL);
       output_remove_temporaries_on_signals();
       OutputFile a, b;
-      if (!output_open(&a, dir.file("new.bin").c_str()) ||
-          !output_open(&b, dir.file("old.bin").c_str()))
+      if (!output_open(&a, dir.file("new.bin").c_str()).ok() ||
+          !output_open(&b, dir.file("old.bin").c_str()).ok())
         _exit(2);
       fputs("half", a.stream);
       fflush(a.stream);

@@ -54,9 +54,9 @@ class Output : public testing::Test {
   // commits.
   bool write(const std::string& target, const std::string& bytes) {
     OutputFile out;
-    if (!output_open(&out, target.c_str())) return false;
+    if (!output_open(&out, target.c_str()).ok()) return false;
     fwrite(bytes.data(), 1, bytes.size(), out.stream);
-    if (output_commit(&out)) return true;
+    if (output_commit(&out).ok()) return true;
     output_discard(&out);
     return false;
   }
@@ -85,7 +85,7 @@ TEST_F(Output, ExistingFileIsReplacedKeepingItsAttributes) {
 TEST_F(Output, DiscardKeepsTheOldFileAndLeavesNoTemporary) {
   put("old.prc", "precious");
   OutputFile out;
-  ASSERT_TRUE(output_open(&out, path("old.prc").c_str()));
+  ASSERT_TRUE(output_open(&out, path("old.prc").c_str()).ok());
   EXPECT_NE(out.temp_path, "");
   fputs("half", out.stream);
   output_discard(&out);
@@ -100,7 +100,7 @@ TEST_F(Output, RefusedTargetsLeaveEverythingAsItWas) {
   for (const std::string& target :
        {path("readonly.prc"), path("folder.prc"), path("missing\\out.prc"), std::string()}) {
     OutputFile out;
-    EXPECT_FALSE(output_open(&out, target.c_str())) << target;
+    EXPECT_FALSE(output_open(&out, target.c_str()).ok()) << target;
     EXPECT_EQ(out.stream, nullptr) << target;
   }
   EXPECT_EQ(contents("readonly.prc"), "kept");
@@ -109,10 +109,10 @@ TEST_F(Output, RefusedTargetsLeaveEverythingAsItWas) {
 
 TEST_F(Output, DevicesAreWrittenDirectly) {
   OutputFile out;
-  ASSERT_TRUE(output_open(&out, "NUL"));
+  ASSERT_TRUE(output_open(&out, "NUL").ok());
   EXPECT_EQ(out.temp_path, "");
   fputs("gone", out.stream);
-  EXPECT_TRUE(output_commit(&out));
+  EXPECT_TRUE(output_commit(&out).ok());
 }
 
 TEST_F(Output, RelativeNamesAndBothSeparators) {

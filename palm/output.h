@@ -1,15 +1,34 @@
-// A file being written, which appears complete or not at all. Where the
-// target is a regular file (or does not exist yet) the bytes go to a
-// temporary file beside it that replaces it only on commit, so a failed or
-// interrupted run never leaves a truncated or half-written file behind, and
-// an existing file is never rewritten in place. Devices and pipes are written
-// directly. Any kind of file: a program may hold several open and commit them
-// one after the other.
+// Every file the programs write goes through here, one file at a time or as a
+// group, so that a failed or interrupted run never leaves a truncated,
+// half-written or half-replaced set of files, nor a temporary one, behind.
+//
+// One file (OutputFile): where the target is a regular file (or does not
+// exist yet) the bytes go to a temporary file beside it that replaces it
+// only on commit; an existing file is never rewritten in place. Through a
+// symbolic link, the file it points to is the one replaced. Devices and
+// pipes are written directly.
+//
+// A group (OutputGroup): every file is staged as a temporary file in its
+// final folder; the commit puts all of them in place, or, when any fails,
+// puts back every file it replaced and removes every file and folder the
+// group made. A link where a file goes is replaced itself, never written
+// through. Interrupt, termination and hangup are held back for the whole
+// commit and end the run right after it.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+// What went wrong with a file: the system's reason (errno) and the file or
+// folder it concerns. No error when code is 0.
+struct FileError {
+  int code = 0;
+  std::string path;
+  bool ok() const { return code == 0; }
+  std::string reason() const;  // the system's text for code
+};
 
 struct OutputFile {
   FILE* stream = nullptr;
@@ -17,21 +36,52 @@ struct OutputFile {
   std::string temp_path;  // empty when writing straight to path
 };
 
-// Opens the stream; false when the file can't be created or replaced: a
+// Opens the stream; fails when the file can't be created or replaced: a
 // folder, a missing folder, a read-only file, or no temporary file can be
 // made beside it (an existing file is then left as it is).
-bool output_open(OutputFile* out, const char* path);
+FileError output_open(OutputFile* out, const char* path);
 
-// Flushes and closes the stream, then puts the file in place; false when any
-// of that fails, in which case output_discard is still to be called.
-bool output_commit(OutputFile* out);
+// Flushes and closes the stream, then puts the file in place; on failure
+// output_discard is still to be called.
+FileError output_commit(OutputFile* out);
 
 // Closes the stream if open and removes the temporary file.
 void output_discard(OutputFile* out);
 
+struct GroupFile {
+  std::string path;    // where it ends up
+  std::string temp;    // the staged bytes; empty once in place
+  std::string backup;  // during the commit: the file it replaces
+};
+
+struct OutputGroup {
+  std::vector<GroupFile> files;
+  std::vector<std::string> made_folders;  // in the order they were made
+  FILE* stream = nullptr;                 // the file being staged
+};
+
+// Makes the folder, one level, unless it is one already; a folder made here
+// goes again when the group is discarded or a signal ends the run.
+FileError group_folder(OutputGroup* group, const std::string& folder);
+
+// Starts staging the file that will be at path: its bytes go to
+// group->stream until group_staged. Refuses a folder or a read-only file at
+// path, as a plain open for writing would.
+FileError group_stage(OutputGroup* group, const std::string& path);
+
+// Flushes and closes the staged file's stream.
+FileError group_staged(OutputGroup* group);
+
+// Puts every staged file in place, all or none; the group is empty after,
+// its folders kept only on success.
+FileError group_commit(OutputGroup* group);
+
+// Removes the staged files and the folders the group made.
+void group_discard(OutputGroup* group);
+
 // For a program to call once at its start: an interrupt, termination or
-// hangup removes the temporary files of outputs still open, then ends the
-// process as the signal would have.
+// hangup removes the temporary files and the new folders of outputs not yet
+// committed, then ends the process as the signal would have.
 void output_remove_temporaries_on_signals();
 
 // For a program to call once at its start: a file size limit or a pipe whose
@@ -39,11 +89,23 @@ void output_remove_temporaries_on_signals();
 // killing the process without a word.
 void output_ignore_write_signals();
 
+// Flushes standard output and tells whether every write to it went through;
+// EIO where an earlier failure's reason is gone.
+FileError standard_output_status();
+
+// Whether the system takes the name as a device rather than a file (NUL,
+// CON.txt on Windows); such a name can't be written as a file.
+bool reserved_file_name(const std::string& name);
+
 enum class CopyResult { ok, read_error, write_error };
 
-// Appends size bytes of from, starting at offset, to the output; a read
+// Appends size bytes of from, starting at offset, to the stream; a read
 // error also covers a file that has become shorter than that.
-CopyResult output_copy(OutputFile* out, FILE* from, uint64_t offset, size_t size);
+CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size);
+
+// Reads exactly size bytes at offset; false on an error or a short file
+// (errno EIO then).
+bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size);
 
 // The size of an open regular file; false for anything else (a device, a
 // pipe, a folder) or when it can't be told.

@@ -46,8 +46,10 @@ std::string shell_word(const std::string& word) {
   for (unsigned char c : word) {
     if (c == '\'')
       s += "'\\''";
+    else if (c == '\n')
+      s += static_cast<char>(c);  // as it is between single quotes, in any shell
     else if (c < 0x20 || c == 0x7f)
-      s += format("'$'\\x%02x''", c);
+      s += format("'\"$(printf '\\%03o')\"'", c);
     else
       s += static_cast<char>(c);
   }

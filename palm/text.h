@@ -34,5 +34,7 @@ std::string format(const char* fmt, Args... args) {
 }
 
 // One word for a POSIX shell: as it is when it needs no quoting, else in
-// single quotes, with control bytes as $'\xNN' so the line stays one line.
+// single quotes. A newline stands as it is there; other control bytes come
+// from printf ("$(printf '\033')"), which every POSIX shell reads alike and
+// which keeps them off the terminal.
 std::string shell_word(const std::string& word);

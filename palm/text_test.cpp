@@ -12,8 +12,8 @@ TEST(Text, ShellWord) {
       {"", "''"},
       {"it's", "'it'\\''s'"},
       {"a b", "'a b'"},
-      {"a\nb\x7f", "'a'$'\\x0a''b'$'\\x7f'''"},
-      {std::string("a\0b", 3), "'a'$'\\x00''b'"},
+      {"a\nb\x7f", "'a\nb'\"$(printf '\\177')\"''"},
+      {std::string("a\0b", 3), "'a'\"$(printf '\\000')\"'b'"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.quoted, shell_word(c.word)) << c.word;
 }

@@ -2,11 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "bdf_files.h"
 #include "check.h"
-#include "files.h"
 #include "listing.h"
 #include "output.h"
 #include "pictures.h"
@@ -28,16 +28,17 @@ std::string read_directory(FILE* file, PalmDatabase* db) {
   return read_database(start.data(), start.size(), size, db);
 }
 
-}  // namespace
+// Whatever went to out so far has gone through; the first failure is kept.
+bool listing_written(Run* run) {
+  errno = 0;
+  if (run->listing_error.ok() && (fflush(run->out) != 0 || ferror(run->out)))
+    run->listing_error = {errno ? errno : EIO, "standard output"};
+  return run->listing_error.ok();
+}
 
-std::string dump_file(Run* run, const std::string& path) {
-  FILE* file = fopen(path.c_str(), "rb");
-  if (!file) return "can't open: " + error_text(errno);
-  struct Closer {
-    FILE* f;
-    ~Closer() { fclose(f); }
-  } closer{file};
-
+// Lists the database, then stages its pictures and files as one group and
+// commits it. Returns what is wrong, or "".
+std::string dump_database(Run* run, FILE* file, const std::string& path, OutputGroup* group) {
   PalmDatabase db;
   std::string problem = read_directory(file, &db);
   if (!problem.empty()) return problem;
@@ -58,40 +59,51 @@ std::string dump_file(Run* run, const std::string& path) {
   }
 
   std::vector<std::string> details(db.entries.size());
-  std::vector<FoundFont> fonts;
+  std::vector<size_t> fonts;
   bool pictures = !run->png.path.empty() || !run->bdf.path.empty();
   for (size_t i = 0; i < db.entries.size(); ++i)
     details[i] = entry_detail(file, db, i, pictures ? &fonts : nullptr);
-
   std::vector<Part> parts;
   std::vector<std::string> notes;
   if (!run->extract.path.empty()) plan_parts(run, file, db, &parts, &notes);
-
-  std::vector<Part> sheets, bdfs;
-  std::vector<std::string> rebuilds;
-  if (!run->png.path.empty()) {
-    problem = draw_sheets(run, db, fonts, &sheets);
+  if (!fonts.empty() && !run->png.path.empty()) {
+    problem = stage_sheets(run, group, file, db, fonts, &details);
     if (!problem.empty()) return problem;
   }
-  if (!run->bdf.path.empty()) plan_bdf_files(run, db, fonts, &bdfs, &rebuilds);
-  fonts.clear();
+  std::vector<std::string> rebuilds;
+  if (!fonts.empty() && !run->bdf.path.empty()) {
+    problem = stage_bdf_files(run, group, file, db, fonts, &rebuilds);
+    if (!problem.empty()) return problem;
+  }
 
   if (run->listed_any) fputc('\n', run->out);
   run->listed_any = true;
   print_listing(run->out, path, db, details, findings);
-  if (!sheets.empty()) {
-    problem = write_parts(run, &run->png, file, &sheets);
-    if (!problem.empty()) return problem;
-  }
-  if (!bdfs.empty()) {
-    problem = write_parts(run, &run->bdf, file, &bdfs);
-    if (!problem.empty()) return problem;
-  }
-  if (!run->extract.path.empty()) {
-    problem = write_parts(run, &run->extract, file, &parts);
-    if (!problem.empty()) return problem;
-    print_command(run->out, path, run->extract.path, db, parts, notes);
-  }
+  // Nothing more is written once the listing can't be.
+  if (!listing_written(run)) return "";
+  problem = stage_parts(run, group, file, parts);
+  if (!problem.empty()) return problem;
+  FileError error = group_commit(group);
+  if (!error.ok()) return write_error(error);
+  if (!run->extract.path.empty()) print_command(run->out, path, run->extract.path, db, parts, notes);
   for (const std::string& line : rebuilds) fprintf(run->out, "%s\n", line.c_str());
   return "";
+}
+
+}  // namespace
+
+std::string dump_file(Run* run, const std::string& path) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (!file) return "can't open: " + error_text(errno);
+  OutputGroup group;
+  std::string problem;
+  try {
+    problem = dump_database(run, file, path, &group);
+  } catch (const std::bad_alloc&) {
+    problem = "out of memory";
+  }
+  group_discard(&group);
+  fclose(file);
+  listing_written(run);
+  return problem;
 }

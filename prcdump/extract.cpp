@@ -6,7 +6,6 @@
 
 #include "database.h"
 #include "entry_name.h"
-#include "files.h"
 #include "listing.h"
 #include "text.h"
 
@@ -16,19 +15,7 @@ std::string path_argument(const std::string& path) {
   return shell_word(!path.empty() && path[0] == '-' ? "./" + path : path);
 }
 
-std::string join_path(const std::string& dir, const std::string& name) {
-  if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) return dir + name;
-  return dir + "/" + name;
-}
-
 namespace {
-
-void discard(std::vector<Part>* parts) {
-  for (Part& p : *parts) {
-    if (!p.temp.empty()) remove_file(p.temp);
-    p.temp.clear();
-  }
-}
 
 bool trailing_nonzero(const uint8_t* p, size_t n) {
   for (size_t i = zero_terminated_length(p, n); i < n; ++i)
@@ -121,55 +108,36 @@ std::string unique_name(Run* run, const std::string& base, const char* extension
   return name;
 }
 
-std::string write_parts(Run* run, Folder* folder, FILE* from, std::vector<Part>* parts) {
+std::string join_path(const std::string& dir, const std::string& name) {
+  if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) return dir + name;
+  return dir + "/" + name;
+}
+
+std::string write_error(const FileError& error) {
+  return "can't write " + error.path + ": " + error.reason();
+}
+
+std::string stage_file(OutputGroup* group, const std::string& folder, const std::string& name) {
+  FileError error = group_folder(group, folder);
+  if (error.ok()) error = group_stage(group, join_path(folder, name));
+  return error.ok() ? "" : write_error(error);
+}
+
+std::string stage_parts(Run* run, OutputGroup* group, FILE* from, const std::vector<Part>& parts) {
   if (run->buffer.empty()) run->buffer.resize(1 << 18);
-  for (Part& p : *parts) {
-    std::string target = join_path(folder->path, p.name);
-    FILE* to = create_temp_file(folder->path, &p.temp);
-    if (!to) {
-      std::string message = "can't write in " + folder->path + ": " + error_text(errno);
-      discard(parts);
-      return message;
-    }
+  for (const Part& p : parts) {
+    std::string problem = stage_file(group, run->extract.path, p.name);
+    if (!problem.empty()) return problem;
     uint64_t offset = p.offset;
-    uint32_t left = p.size;
-    bool read_ok = true, write_ok = true;
-    if (!p.bytes.empty()) {
-      write_ok = fwrite(p.bytes.data(), 1, p.bytes.size(), to) == p.bytes.size();
-      left = 0;
-    }
-    while (left > 0 && read_ok && write_ok) {
+    for (uint32_t left = p.size; left > 0;) {
       size_t n = left < run->buffer.size() ? left : run->buffer.size();
-      read_ok = read_at(from, offset, run->buffer.data(), n);
-      write_ok = read_ok && fwrite(run->buffer.data(), 1, n, to) == n;
+      if (!read_at(from, offset, run->buffer.data(), n)) return "read error: " + error_text(errno);
+      if (fwrite(run->buffer.data(), 1, n, group->stream) != n) break;  // told by group_staged
       offset += n;
       left -= static_cast<uint32_t>(n);
     }
-    int error = errno;
-    if (read_ok && write_ok) {
-      write_ok = fflush(to) == 0 && !ferror(to);
-      error = errno;
-    }
-    if (fclose(to) != 0 && read_ok && write_ok) {
-      write_ok = false;
-      error = errno;
-    }
-    if (!read_ok || !write_ok) {
-      std::string message = !read_ok ? "read error: " + error_text(error)
-                                     : "can't write " + target + ": " + error_text(error);
-      discard(parts);
-      return message;
-    }
-  }
-  for (Part& p : *parts) {
-    std::string target = join_path(folder->path, p.name);
-    if (!replace_file(p.temp, target)) {
-      std::string message = "can't write " + target + ": " + error_text(errno);
-      discard(parts);
-      return message;
-    }
-    p.temp.clear();
-    folder->used = true;
+    FileError error = group_staged(group);
+    if (!error.ok()) return write_error(error);
   }
   return "";
 }
@@ -180,7 +148,7 @@ void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>*
   std::string dir = run->extract.path;
   auto add_block = [&](const char* label, const char* base, const PalmBlock& block) {
     if (!block.offset) return;
-    Part p{unique_name(run, base), block.offset, block.size, false, "", {}};
+    Part p{unique_name(run, base), block.offset, block.size, false};
     notes->push_back(format("%s (%u bytes) is in %s; prcbuild writes none", label, block.size,
                             join_path(dir, p.name).c_str()));
     parts->push_back(p);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "output.h"
 #include "reader.h"
 
 // One part of the file that -x writes: an entry, or AppInfo or SortInfo.
@@ -16,17 +17,13 @@ struct Part {
   std::string name;  // file name in DIR
   uint32_t offset = 0;
   uint32_t size = 0;
-  bool command = true;         // given to prcbuild
-  std::string temp;            // written, not yet in place
-  std::vector<uint8_t> bytes;  // written from here instead of the file when set
+  bool command = true;  // given to prcbuild
 };
 
-// A folder that files go to, made when missing and taken away again when
-// nothing went in.
+// A folder that files go to, made by the first database that puts a file
+// there.
 struct Folder {
   std::string path;
-  bool created = false;
-  bool used = false;
 };
 
 struct Run {
@@ -42,12 +39,10 @@ struct Run {
   bool found_any = false;            // a finding was printed
   std::set<std::string> used_names;  // lower case: some file systems ignore case
   std::vector<char> buffer;
+  FileError listing_error;  // the first write to out that failed
 };
 
 std::string error_text(int error);
-
-// dir/name, with one separator between.
-std::string join_path(const std::string& dir, const std::string& name);
 
 // A path as one shell word that no program takes for an option.
 std::string path_argument(const std::string& path);
@@ -57,9 +52,18 @@ std::string path_argument(const std::string& path);
 // suffix changes neither.
 std::string unique_name(Run* run, const std::string& base, const char* extension = ".bin");
 
-// Copies each part into a temporary file beside its final name, then puts
-// them all in place; on any failure none is, and the temporary files go.
-std::string write_parts(Run* run, Folder* folder, FILE* from, std::vector<Part>* parts);
+std::string join_path(const std::string& dir, const std::string& name);
+
+// Stages each part, copied from the file, in the group; returns what stops
+// it, or "".
+std::string stage_parts(Run* run, OutputGroup* group, FILE* from, const std::vector<Part>& parts);
+
+// Stages one more file of the group in the folder, made if missing; the
+// message when it can't be, else "".
+std::string stage_file(OutputGroup* group, const std::string& folder, const std::string& name);
+
+// The message for a file of the group that can't be written.
+std::string write_error(const FileError& error);
 
 // Plans the files of -x and what prcbuild can't redo.
 void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>* parts,

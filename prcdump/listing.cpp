@@ -5,7 +5,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "files.h"
+#include "font_summary.h"
+#include "output.h"
 #include "font_remap.h"
 #include "text.h"
 
@@ -76,16 +77,6 @@ std::string date_text(uint32_t palm) {
                 static_cast<int>(time.seconds().count()), zone.c_str());
 }
 
-std::string font_detail(const BitmapFont& font) {
-  int present = 0;
-  for (int c = font.first_char; c <= font.last_char; ++c) present += font_has_char(font, c);
-  std::string s = format("font v%d: characters %d-%d (%d present), height %d, ascent %d, dpi",
-                         is_font_v2(font) ? 2 : 1, font.first_char, font.last_char, present,
-                         font.rect_height, font.ascent);
-  for (const FontImage& image : font.images) s += format(" %d", image.density);
-  return s;
-}
-
 std::string remap_detail(FILE* file, const PalmEntry& e) {
   std::string bytes = peek(file, e.offset, kFontRemapSize);
   uint16_t font;
@@ -130,9 +121,9 @@ std::string peek(FILE* file, uint32_t offset, uint32_t size) {
   return bytes;
 }
 
-// A font's bytes are read whole only when its header says it is one.
+// A font is described from its header and tables; its images are not read.
 std::string entry_detail(FILE* file, const PalmDatabase& db, size_t index,
-                         std::vector<FoundFont>* fonts) {
+                         std::vector<size_t>* fonts) {
   const PalmEntry& e = db.entries[index];
   if (db.resources && e.size == kFontRemapSize) {
     std::string remap = remap_detail(file, e);
@@ -140,19 +131,22 @@ std::string entry_detail(FILE* file, const PalmDatabase& db, size_t index,
   }
   bool resource_font = db.resources && is_font_resource_type(e.type);
   if (!resource_font && (db.resources || e.size < kFontHeaderSize)) return "";
-  uint32_t head_size = std::min<uint32_t>(e.size, kFontHeaderSize);
-  std::string bytes = peek(file, e.offset, head_size);
-  if (bytes.size() != head_size) return "";
-  if (starts_like_font(bytes_of(bytes.data()), bytes.size())) bytes = peek(file, e.offset, e.size);
-  BitmapFont font;
-  std::string problem = decode_font(bytes_of(bytes.data()), bytes.size(), &font);
+  FontSummary font;
+  std::string problem = summarize_font(
+      [&](uint64_t offset, void* buffer, size_t n) {
+        return read_at(file, e.offset + offset, buffer, n);
+      },
+      e.size, &font);
   if (!problem.empty()) {
     if (!resource_font) return "";
     return problem.rfind("not a font", 0) == 0 ? problem : "not a font: " + problem;
   }
-  std::string detail = font_detail(font);
-  if (fonts) fonts->push_back({index, std::move(font)});
-  return detail;
+  if (fonts) fonts->push_back(index);
+  std::string s = format("font v%d: characters %d-%d (%d present), height %d, ascent %d, dpi",
+                         font.v2 ? 2 : 1, font.first_char, font.last_char, font.present,
+                         font.rect_height, font.ascent);
+  for (int density : font.densities) s += format(" %d", density);
+  return s;
 }
 
 void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,

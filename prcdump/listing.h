@@ -12,12 +12,6 @@
 #include "check.h"
 #include "reader.h"
 
-// A font found in an entry, for --png.
-struct FoundFont {
-  size_t entry;
-  BitmapFont font;
-};
-
 
 inline const uint8_t* bytes_of(const char* p) {
   return reinterpret_cast<const uint8_t*>(p);
@@ -29,10 +23,10 @@ size_t zero_terminated_length(const uint8_t* p, size_t n);
 std::string peek(FILE* file, uint32_t offset, uint32_t size);
 
 // What the listing says about an entry's contents, if anything: a remap
-// resource's font, a font's metrics. A font found goes to *fonts, unless
+// resource's font, a font's metrics. A font's entry index goes to *fonts, unless
 // fonts is null.
 std::string entry_detail(FILE* file, const PalmDatabase& db, size_t index,
-                         std::vector<FoundFont>* fonts);
+                         std::vector<size_t>* fonts);
 
 // details holds entry_detail's text for each entry. An entry with findings
 // is marked with a '!' before its line and the findings its detail doesn't

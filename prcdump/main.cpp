@@ -1,9 +1,10 @@
 #include <cstdio>
 
-#include "files.h"
+#include "output.h"
 #include "prcdump.h"
 
 int main(int argc, char** argv) {
-  remove_temporaries_on_signals();
+  output_remove_temporaries_on_signals();
+  output_ignore_write_signals();
   return run_prcdump(argc, argv, stdout, stderr);
 }

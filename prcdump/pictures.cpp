@@ -1,31 +1,67 @@
 #include "pictures.h"
 
+#include <cerrno>
+
 #include "entry_name.h"
 #include "font_picture.h"
 #include "text.h"
 
 namespace {
 
-// Fonts whose metrics promise a larger picture are refused undrawn.
-constexpr uint64_t kMaxSheetBytes = uint64_t{256} << 20;
+// The pixels a database's sheets may take in all: a few million for any
+// file, then more as the file grows. Real fonts take a few dozen pixels a
+// byte; a tiny file whose sizes promise a vast picture is refused undrawn.
+constexpr int64_t kBasePixels = int64_t{1} << 24;
+constexpr int64_t kPixelsPerByte = 256;
 
 }  // namespace
 
-std::string draw_sheets(Run* run, const PalmDatabase& db, const std::vector<FoundFont>& fonts,
-                        std::vector<Part>* sheets) {
+std::string read_font(FILE* file, const PalmEntry& e, BitmapFont* font) {
+  std::vector<uint8_t> bytes(e.size);
+  if (!read_at(file, e.offset, bytes.data(), bytes.size())) return "read error: " + error_text(errno);
+  return decode_font(bytes.data(), bytes.size(), font);
+}
+
+std::string over_budget(const PalmDatabase& db, int64_t pixels) {
+  int64_t budget = kBasePixels + kPixelsPerByte * static_cast<int64_t>(db.file_size);
+  if (pixels <= budget) return "";
+  return format("the fonts' pictures would take %lld pixels; a file of %llu bytes may take %lld",
+                static_cast<long long>(pixels), static_cast<unsigned long long>(db.file_size),
+                static_cast<long long>(budget));
+}
+
+std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDatabase& db,
+                         const std::vector<size_t>& fonts, std::vector<std::string>* details) {
   PictureOptions options;
-  for (const FoundFont& f : fonts) {
-    const PalmEntry& e = db.entries[f.entry];
+  int64_t pixels = 0;
+  std::vector<size_t> drawn;
+  for (size_t entry : fonts) {
+    BitmapFont font;
+    std::string problem = read_font(file, db.entries[entry], &font);
+    if (!problem.empty()) {
+      (*details)[entry] = db.resources ? "not a font: " + problem : "";
+      continue;
+    }
+    pixels += glyph_sheet_pixels(font, options);
+    drawn.push_back(entry);
+  }
+  std::string problem = over_budget(db, pixels);
+  if (!problem.empty()) return problem;
+  for (size_t entry : drawn) {
+    const PalmEntry& e = db.entries[entry];
     bool escaped;
     std::string base = db.resources ? resource_file_base(e.type, e.id, &escaped)
-                                    : record_file_base(f.entry, db.entries.size());
-    if (glyph_sheet_bytes(f.font, options) > kMaxSheetBytes)
-      return format("entry %zu: the font's picture would be too large", f.entry);
-    Part sheet;
-    sheet.name = unique_name(run, base, ".png");
-    sheet.bytes = encode_png(draw_glyph_sheet(f.font, options));
-    if (sheet.bytes.empty()) return format("entry %zu: the font can't be drawn", f.entry);
-    sheets->push_back(std::move(sheet));
+                                    : record_file_base(entry, db.entries.size());
+    BitmapFont font;
+    problem = read_font(file, e, &font);
+    if (!problem.empty()) return problem;
+    std::vector<uint8_t> png = encode_png(draw_glyph_sheet(font, options));
+    if (png.empty()) return format("entry %zu: the font can't be drawn", entry);
+    problem = stage_file(group, run->png.path, unique_name(run, base, ".png"));
+    if (!problem.empty()) return problem;
+    fwrite(png.data(), 1, png.size(), group->stream);
+    FileError error = group_staged(group);
+    if (!error.ok()) return write_error(error);
   }
   return "";
 }

@@ -1,6 +1,7 @@
 #include "prcdump.h"
 
 #include <getopt.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
@@ -8,7 +9,7 @@
 
 #include "bdf.h"
 #include "dump.h"
-#include "files.h"
+#include "output.h"
 
 namespace {
 
@@ -110,13 +111,13 @@ Request parse_command_line(int argc, char** argv, Run* run) {
   return r;
 }
 
-// Makes the folders asked for; on failure takes away those it made.
-bool make_folders(Run* run) {
+// A folder asked for that is something else already stops the run before
+// anything is read; a missing one is made by the first file that goes in.
+bool folders_usable(Run* run) {
   for (Folder* folder : {&run->extract, &run->png, &run->bdf}) {
-    if (!folder->path.empty() && !make_folder(folder->path, &folder->created)) {
-      fprintf(run->err, "prcdump: %s: %s\n", folder->path.c_str(), error_text(errno).c_str());
-      for (Folder* made : {&run->extract, &run->png, &run->bdf})
-        if (made->created) remove_folder(made->path);
+    struct stat st;
+    if (!folder->path.empty() && stat(folder->path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+      fprintf(run->err, "prcdump: %s: %s\n", folder->path.c_str(), error_text(ENOTDIR).c_str());
       return false;
     }
   }
@@ -126,26 +127,22 @@ bool make_folders(Run* run) {
 }  // namespace
 
 int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
-  Run run{out, err, {}, {}, {}, 1252, "Western", false, false, false, {}, {}};
+  Run run{out, err, {}, {}, {}, 1252, "Western", false, false, false, {}, {}, {}};
   Request request = parse_command_line(argc, argv, &run);
   if (request.exit >= 0) return request.exit;
-  if (!make_folders(&run)) return 1;
+  if (!folders_usable(&run)) return 1;
 
   int status = 0;
-  for (const std::string& file : request.files) {
-    std::string problem = dump_file(&run, file);
+  for (size_t i = 0; i < request.files.size() && run.listing_error.ok(); ++i) {
+    std::string problem = dump_file(&run, request.files[i]);
     if (!problem.empty()) {
-      fflush(out);
-      fprintf(err, "prcdump: %s: %s\n", file.c_str(), problem.c_str());
+      fprintf(err, "prcdump: %s: %s\n", request.files[i].c_str(), problem.c_str());
       status = 1;
     }
   }
   if (run.found_any) status = 1;
-  // A folder made for nothing is not left behind.
-  for (Folder* folder : {&run.extract, &run.png, &run.bdf})
-    if (folder->created && !folder->used) remove_folder(folder->path);
-  if (fflush(out) != 0 || ferror(out)) {
-    fprintf(err, "prcdump: error writing the listing: %s\n", error_text(errno).c_str());
+  if (!run.listing_error.ok()) {
+    fprintf(err, "prcdump: standard output: %s\n", run.listing_error.reason().c_str());
     return 1;
   }
   return status;

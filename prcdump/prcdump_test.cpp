@@ -67,10 +67,10 @@ struct Prcdump : testing::Test {
     return s;
   }
 
-  // Runs a command line as a POSIX shell would, with prcbuild in the PATH.
+  // Runs a command line in dash, a plain POSIX shell, with prcbuild in the PATH.
   RunResult shell(const std::string& line) {
     std::string prcbuild_dir = std::filesystem::path(PRCBUILD_PATH).parent_path().string();
-    return run_command({"bash", "-c", line},
+    return run_command({"dash", "-c", line},
                        {dir.path, {"PATH=" + prcbuild_dir + ":" + getenv("PATH")}, 300});
   }
 };
@@ -278,6 +278,9 @@ TEST_F(Prcdump, RoundTripWithPrcbuild) {
        "prcbuild -d out.pdb 'It'\\''s \"$HOME\"' 'a b' TEST x/record0000.bin x/record0001.bin "
        "x/record0002.bin\n"},
       {{"-i", "out.prc", "Empty", "appl", "TEST"}, "prcbuild -x out.prc Empty appl TEST\n"},
+      {{"-d", "out.pdb", "line\nbreak\x1b[0m", "a\tb", "TEST", "r1"},
+       "prcbuild -d out.pdb 'line\nbreak'\"$(printf '\\033')\"'[0m' 'a'\"$(printf '\\011')\"'b' "
+       "TEST x/record0000.bin\n"},
       {{"out.prc", "Twice", "appl", "TEST", "tAIN03e8.bin", "tAIN03e8.bin"},
        "prcbuild out.prc Twice appl TEST x/tAIN03e8.bin x/tAIN03e8-2.bin\n"},
       {{"-s", "out.prc", "Split", "Font", "PGwk", "big/tAIN03e8.bin"},

@@ -1,0 +1,286 @@
+// The programs that write several files at once, run as a user or an
+// attacker would: a failure anywhere, a signal at a chosen point, a full
+// disk, a file size limit, a reader that goes away, links where files go,
+// small files that claim huge sizes. Each run leaves all of a group of files
+// or none of it, and never a temporary file. PRCDUMP and GLYPHSMITH may name
+// another build to run (a command prefix such as "wine .../prcdump.exe").
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bitmap_font.h"
+#include "palm_bytes.h"
+#include "font_picture.h"
+#include "run.h"
+#include "test_font.h"
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string words(const std::vector<std::string>& command) {
+  std::string s;
+  for (const std::string& w : command) s += (s.empty() ? "" : " ") + w;
+  return s;
+}
+
+const std::string kPrcdump = words(program_command("PRCDUMP", PRCDUMP_PATH));
+const std::string kGlyphsmith = words(program_command("GLYPHSMITH", GLYPHSMITH_PATH));
+
+bool windows_build() {
+  return runs_under_wine(program_command("PRCDUMP", PRCDUMP_PATH));
+}
+
+// A resource database of the given entries, laid out as prcbuild would.
+struct Resource {
+  std::string type;
+  uint16_t id;
+  std::string bytes;
+};
+std::string database(const std::vector<Resource>& entries) {
+  std::string list, data;
+  uint32_t offset = static_cast<uint32_t>(78 + 10 * entries.size() + 2);
+  for (const Resource& r : entries) {
+    list += r.type + be(r.id, 2) + be(offset + static_cast<uint32_t>(data.size()), 4);
+    data += r.bytes;
+  }
+  return header_bytes("Test", 1, "Font", "PGwk", static_cast<uint16_t>(entries.size())) + list +
+         "\0\0"s + data;
+}
+
+// A font of one 127-pixel-wide character, rows high, and no bits: tiny in
+// the file, vast as a picture.
+std::string tall_font(uint16_t rows) {
+  std::string font;
+  for (uint16_t field : {0x9000, 65, 65, 127, 0, 0, 127, int{rows}, 8, rows - 1, 1, 0, 0})
+    font += be(field, 2);
+  return font + be(0, 2) + be(0, 2) + be(0, 2) + "\0\x7f\0\x7f"s;
+}
+
+std::string hex_text(int id) {
+  char text[8];
+  snprintf(text, sizeof text, "%04x", id);
+  return text;
+}
+
+std::vector<Resource> numbered(const std::string& type, int count, const std::string& bytes) {
+  std::vector<Resource> entries;
+  for (int i = 0; i < count; ++i) entries.push_back({type, static_cast<uint16_t>(i), bytes});
+  return entries;
+}
+
+// Everything beneath a folder, sorted, one a line: folders end in '/', links
+// show their target, files of at most 8 bytes their bytes.
+std::string tree_text(const std::string& folder) {
+  std::string s;
+  for (const std::string& name : tree_names(folder)) {
+    fs::path path = folder + "/" + name;
+    s += name;
+    if (fs::is_symlink(path))
+      s += " -> " + fs::read_symlink(path).string();
+    else if (fs::is_directory(path))
+      s += "/";
+    else if (fs::file_size(path) <= 8)
+      s += "=" + read_file(path.string());
+    s += "\n";
+  }
+  return s;
+}
+
+struct Result {
+  int status = -1;
+  std::string err;
+};
+
+// Runs a bash line in folder; when the program stops itself (PAUSE_CALL),
+// sends it the signal and lets it go on.
+Result run_line(const std::string& folder, const std::string& line,
+                const std::vector<std::string>& env, int signal_number) {
+  std::string err_path = folder + "/../stderr";
+  pid_t pid = fork();
+  if (pid == 0) {
+    int null = open("/dev/null", O_RDWR);
+    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(err, 2);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    setenv("PRCDUMP", kPrcdump.c_str(), 1);
+    setenv("GLYPHSMITH", kGlyphsmith.c_str(), 1);
+    setenv("TZ", "UTC0", 1);
+    // fontconfig keeps a few bytes to the end, under the leak checker.
+    setenv("LSAN_OPTIONS", "suppressions=" LSAN_SUPPRESSIONS ":print_suppressions=0", 1);
+    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+    execl("/bin/bash", "bash", "-c", line.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  Result result;
+  int status = 0;
+  while (waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status)) {
+    kill(pid, signal_number ? signal_number : SIGKILL);
+    kill(pid, SIGCONT);
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.err = from_wine(read_file(err_path));
+  return result;
+}
+
+struct WriteCase {
+  const char* title;
+  std::map<std::string, std::string> files;  // made in the case's folder first
+  std::string setup;                         // then these sh commands there
+  std::string line;  // bash; $PRCDUMP and $GLYPHSMITH run the programs
+  int status;
+  std::string err;   // the whole of standard error
+  std::string left;  // the folder afterwards (tree_text)
+  std::vector<std::string> env = {};  // PAUSE_CALL, FAIL_CALL
+  int signal = 0;                     // sent when the program stops
+  bool posix = true;                  // needs POSIX signals, limits, links or preloading
+};
+
+void check(const std::vector<WriteCase>& cases) {
+  std::string preload = "LD_PRELOAD="s + PAUSE_CALL_PATH;
+  for (const WriteCase& c : cases) {
+    SCOPED_TRACE(c.title);
+    if (c.posix && windows_build()) continue;
+    TempDir dir;
+    std::string folder = dir.file("case");
+    fs::create_directory(folder);
+    for (const auto& [name, bytes] : c.files) write_file(folder + "/" + name, bytes);
+    ASSERT_EQ(0, run_command({"/bin/sh", "-ec", c.setup}, {folder, {}, 120}).status);
+    std::vector<std::string> env = c.env;
+    if (!env.empty()) env.insert(env.end(), {preload, "ASAN_OPTIONS=verify_asan_link_order=0"});
+    Result r = run_line(folder, c.line, env, c.signal);
+    EXPECT_EQ(c.status, r.status);
+    EXPECT_EQ(c.err, r.err);
+    EXPECT_EQ(c.left, tree_text(folder));
+  }
+}
+
+const std::string kFace = " 12 15.6 Western DejaVu Sans";
+
+TEST(Writing, GlyphsmithAllOrNothing) {
+  const std::string fonts = "NFNT0080.bin\nnfnt0080-hd.bin\npreview-0080.png\n";
+  check({
+      {"a signal between the renames: all of the group", {}, "",
+       "exec $GLYPHSMITH --id 80" + kFace, 128 + SIGINT, "", fonts, {"PAUSE_CALL=rename:2"},
+       SIGINT},
+      {"a signal while staging: none of it", {}, "", "exec $GLYPHSMITH --id 80" + kFace,
+       128 + SIGTERM, "", "", {"PAUSE_CALL=mkstemp:2"}, SIGTERM},
+      {"a failed rename puts a dangling link back and leaves nothing outside",
+       {},
+       "mkdir out && ln -s ../out/gone NFNT0080.bin",
+       "exec $GLYPHSMITH --id 80" + kFace,
+       1,
+       "glyphsmith: cannot write 'nfnt0080-hd.bin' in '.': No space left on device\n",
+       "NFNT0080.bin -> ../out/gone\nout/\n",
+       {"FAIL_CALL=rename:2"}},
+      {"a link is replaced, its target left alone",
+       {{"real", "keep"}},
+       "ln -s real NFNT0080.bin",
+       "exec $GLYPHSMITH --id 80 --no-preview" + kFace + " >/dev/null",
+       0,
+       "",
+       "NFNT0080.bin\nnfnt0080-hd.bin\nreal=keep\n"},
+      {"standard output on a full disk",
+       {},
+       "",
+       "exec $GLYPHSMITH --id 80 --no-preview" + kFace + " >/dev/full",
+       1,
+       "glyphsmith: standard output: No space left on device\n",
+       "NFNT0080.bin\nnfnt0080-hd.bin\n"},
+  });
+}
+
+TEST(Writing, PrcdumpAllOrNothing) {
+  std::string fifty = database(numbered("tAIN", 50, "data")), all_fifty = "d/\n";
+  for (int i = 0; i < 50; ++i) all_fifty += "d/tAIN" + hex_text(i) + ".bin=data\n";
+  std::string tiny = as_string(encode_font(tiny_font(false))), big(20000, 'b');
+  std::map<std::string, std::string> sizes = {
+      {"big.prc", database({{"tAIN", 1, big}})},
+      {"small.prc", database({{"tver", 1, "1.0"}})},
+      {"mixed.prc", database({{"NFNT", 0x80, tiny}, {"tAIN", 1, big}})}};
+  std::vector<Resource> devices = {
+      {"NUL.", 1, "n"}, {"CON.", 2, "c"}, {"aux.", 3, "a"}, {"PRN.", 4, "p"}};
+  // Windows takes these names for its devices, whatever follows the dot.
+  std::string device_files = windows_build()
+                     ? "d/CON%2E0002.bin=c\nd/NUL%2E0001.bin=n\nd/PRN%2E0004.bin=p\nd/aux%2E0003.bin=a\n"
+                     : "d/CON.0002.bin=c\nd/NUL.0001.bin=n\nd/PRN.0004.bin=p\nd/aux.0003.bin=a\n";
+  std::string memory_limit = SANITIZED ? "" : "ulimit -v 1000000; ";
+  check({
+      {"a folder in the way: the file replaced before it is put back",
+       {{"two.prc", database({{"aaaa", 0, "new!"}, {"zzzz", 1, "z"}})}},
+       "mkdir -p d/zzzz0001.bin && printf old >d/aaaa0000.bin",
+       "exec $PRCDUMP -x d two.prc",
+       1,
+       "prcdump: two.prc: can't write d/zzzz0001.bin: Is a directory\n",
+       "d/\nd/aaaa0000.bin=old\nd/zzzz0001.bin/\ntwo.prc\n",
+       {},
+       0,
+       false},
+      {"a signal between the renames: all of the group", {{"fifty.prc", fifty}}, "",
+       "exec $PRCDUMP -x d fifty.prc", 128 + SIGHUP, "", all_fifty + "fifty.prc\n",
+       {"PAUSE_CALL=rename:25"}, SIGHUP},
+      {"a signal while staging: none of it, nor the folder", {{"fifty.prc", fifty}}, "",
+       "exec $PRCDUMP -x d fifty.prc", 128 + SIGINT, "", "fifty.prc\n",
+       {"PAUSE_CALL=mkstemp:25"}, SIGINT},
+      {"a file size limit: a message, and the next file is read",
+       sizes,
+       "",
+       "ulimit -f 10; exec $PRCDUMP -x d big.prc small.prc",
+       1,
+       "prcdump: big.prc: can't write d/tAIN0001.bin: File too large\n",
+       "big.prc\nd/\nd/tver0001.bin=1.0\nmixed.prc\nsmall.prc\n"},
+      {"pictures and entries are one group",
+       sizes,
+       "",
+       "ulimit -f 10; exec $PRCDUMP --png d -x d mixed.prc",
+       1,
+       "prcdump: mixed.prc: can't write d/tAIN0001.bin: File too large\n",
+       "big.prc\nmixed.prc\nsmall.prc\n"},
+      {"the reader of the listing goes away",
+       {{"list.prc", database(numbered("tAIN", 5000, "x"))}},
+       "",
+       "$PRCDUMP -x d list.prc | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}",
+       1,
+       "prcdump: standard output: Broken pipe\n",
+       "list.prc\n"},
+      {"names Windows takes for devices",
+       {{"dev.prc", database(devices)}},
+       "",
+       "exec $PRCDUMP -x d dev.prc >/dev/null",
+       0,
+       "",
+       "d/\n" + device_files + "dev.prc\n",
+       {},
+       0,
+       false},
+      {"fonts that promise vast pictures: none drawn, the next file still is",
+       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8150)}})},
+        {"tiny.prc", database({{"NFNT", 0x80, tiny}})}},
+       "",
+       "exec $PRCDUMP --png p tall.prc tiny.prc >/dev/null",
+       1,
+       "prcdump: tall.prc: the fonts' pictures would take 67058352 pixels; a file of 126 bytes "
+       "may take 16809472\n",
+       "p/\np/NFNT0080.png\ntall.prc\ntiny.prc\n"},
+      {"a font entry of 3 GiB is listed without being read",
+       {{"huge.prc", database({{"NFNT", 0x80, tall_font(12)}})}, {"small.prc", sizes["small.prc"]}},
+       "truncate -s 3G huge.prc",
+       memory_limit + "exec $PRCDUMP huge.prc small.prc >/dev/null",
+       0,
+       "",
+       "huge.prc\nsmall.prc\n"},
+  });
+}
+
+}  // namespace
