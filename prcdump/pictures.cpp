@@ -1,7 +1,9 @@
 #include "pictures.h"
 
+#include <algorithm>
 #include <cerrno>
 
+#include "database.h"
 #include "entry_name.h"
 #include "font_picture.h"
 #include "text.h"
@@ -17,7 +19,9 @@ constexpr int64_t kPixelsPerByte = 256;
 }  // namespace
 
 std::string read_font(FILE* file, const PalmEntry& e, BitmapFont* font) {
-  std::vector<uint8_t> bytes(e.size);
+  // No Palm holds a longer entry, and a font's tables and images lie at its
+  // start: the rest of an over-long entry is never read.
+  std::vector<uint8_t> bytes(std::min<size_t>(e.size, kMaxEntrySize));
   if (!read_at(file, e.offset, bytes.data(), bytes.size())) return "read error: " + error_text(errno);
   return decode_font(bytes.data(), bytes.size(), font);
 }
