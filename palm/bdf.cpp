@@ -10,19 +10,16 @@ namespace {
 struct CharsetName {
   int code_page;
   const char* xlfd;
-  const char* name;  // as glyphsmith and fontpick name the set
 };
 
 // Names that FontForge and iconv know, so that an editor keeps each glyph's
 // byte when it saves; X's own names for the two pages they don't cover.
 const CharsetName kCharsets[] = {
-    {1252, "windows-1252", "Western"},      {1250, "windows-1250", "EasternEurope"},
-    {1251, "windows-1251", "Cyrillic"},     {1253, "windows-1253", "Greek"},
-    {1254, "windows-1254", "Turkish"},      {1255, "windows-1255", "Hebrew"},
-    {1256, "windows-1256", "Arabic"},       {1257, "windows-1257", "186"},
-    {1258, "windows-1258", "Vietnamese"},   {874, "windows-874", "Thai"},
-    {10000, "mac-roman", "Mac"},            {437, "ibm-cp437", "OEM"},
-    {0, "microsoft-symbol", "Symbol"},
+    {1252, "windows-1252"}, {1250, "windows-1250"}, {1251, "windows-1251"},
+    {1253, "windows-1253"}, {1254, "windows-1254"}, {1255, "windows-1255"},
+    {1256, "windows-1256"}, {1257, "windows-1257"}, {1258, "windows-1258"},
+    {874, "windows-874"},   {10000, "mac-roman"},   {437, "ibm-cp437"},
+    {0, "microsoft-symbol"},
 };
 
 std::string quoted(const std::string& text) {
@@ -62,19 +59,6 @@ std::string bdf_charset(int code_page) {
   for (const CharsetName& c : kCharsets)
     if (c.code_page == code_page) return c.xlfd;
   return "";
-}
-
-bool bdf_find_charset(const std::string& name, int* code_page, std::string* canonical) {
-  std::string wanted = lower_ascii(name);
-  if (wanted == "default") wanted = "western";
-  for (const CharsetName& c : kCharsets) {
-    if (lower_ascii(c.name) == wanted || (wanted == "baltic" && c.code_page == 1257)) {
-      *code_page = c.code_page;
-      *canonical = c.name;
-      return true;
-    }
-  }
-  return false;
 }
 
 int bdf_missing_encoding(const BitmapFont& font) {

@@ -19,11 +19,6 @@ int bdf_missing_encoding(const BitmapFont& font);
 // a symbol font's own map. "" for a page without one.
 std::string bdf_charset(int code_page);
 
-// A character set by the name glyphsmith takes (any letter case; Default
-// is Western, Baltic is 186): its code page and the name as glyphsmith
-// spells it. False for a name without a single-byte page.
-bool bdf_find_charset(const std::string& name, int* code_page, std::string* canonical);
-
 struct BdfFontName {
   std::string family;  // FAMILY_NAME; '-' and control bytes become spaces in FONT
   int code_page = 1252;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bdf.h"
+#include "charsets.h"
 #include "dump.h"
 #include "output.h"
 
@@ -94,8 +94,11 @@ Request parse_command_line(int argc, char** argv, Run* run) {
     } else if ((c == ':' && optopt == kCharset) || (c == kCharset && !*optarg)) {
       r.exit = usage_error(run->err, "--charset needs a name");
     } else if (c == kCharset) {
-      if (!bdf_find_charset(optarg, &run->bdf_code_page, &run->bdf_charset))
-        r.exit = usage_error(run->err, std::string("unknown character set '") + optarg + "'");
+      Charset charset;
+      std::string problem = find_charset(optarg, &charset);
+      if (!problem.empty()) r.exit = usage_error(run->err, problem);
+      run->bdf_code_page = charset.symbol ? 0 : charset.code_page;
+      run->bdf_charset = charset.name;
     } else if (folder_option) {
       if (!folder.path.empty()) r.exit = usage_error(run->err, name + " given twice");
       folder.path = optarg;
