@@ -14,6 +14,7 @@
 
 #include "name_distance.h"
 #include "rasterizer.h"
+#include "text.h"
 
 struct Rasterizer {
   FT_Library library = nullptr;
@@ -34,12 +35,6 @@ void RasterizerDeleter::operator()(Rasterizer* r) const {
 
 namespace {
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // The installed family spelled as fontconfig spells it, matched without
 // regard to letter case among scalable and bitmap faces alike; "" and the
 // closest name when there is none.
@@ -49,13 +44,13 @@ std::string find_family(FcConfig* config, const std::string& wanted, std::string
   FcFontSet* set = FcFontList(config, pattern, objects);
   FcObjectSetDestroy(objects);
   FcPatternDestroy(pattern);
-  std::string found, wanted_lower = lower(wanted);
+  std::string found, wanted_lower = lower_ascii(wanted);
   size_t best = SIZE_MAX;
   for (int i = 0; set && i < set->nfont && found.empty(); ++i) {
     FcChar8* name = nullptr;
     for (int n = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, n, &name) == FcResultMatch; ++n) {
       std::string family = reinterpret_cast<const char*>(name);
-      std::string family_lower = lower(family);
+      std::string family_lower = lower_ascii(family);
       if (family_lower == wanted_lower) {
         found = family;
         break;
@@ -110,7 +105,7 @@ bool find_installed(const FaceRequest& request, int pixels, std::string* family,
   bool same_family = false;
   FcChar8* name = nullptr;
   for (int n = 0; match && FcPatternGetString(match, FC_FAMILY, n, &name) == FcResultMatch; ++n)
-    same_family = same_family || lower(reinterpret_cast<const char*>(name)) == lower(*family);
+    same_family = same_family || lower_ascii(reinterpret_cast<const char*>(name)) == lower_ascii(*family);
   if (!match || !same_family || FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch) {
     if (match) FcPatternDestroy(match);
     *error = "no installed font family '" + request.family + "'";
@@ -159,7 +154,7 @@ bool select_byte_charmap(Rasterizer* r) {
   if (r->face->num_charmaps < 1 || FT_Get_BDF_Charset_ID(r->face, &encoding, &registry) != 0 ||
       !encoding || !registry || FT_Set_Charmap(r->face, r->face->charmaps[0]) != 0)
     return false;
-  r->traits.byte_charset = lower(std::string(registry) + "-" + encoding);
+  r->traits.byte_charset = lower_ascii(std::string(registry) + "-" + encoding);
   return true;
 }
 

@@ -103,6 +103,64 @@ std::string resolve_face(FaceRequest* request, std::string* second_file) {
   return "";
 }
 
+namespace {
+
+// The 144-dpi face: the second file's, the face's own strike or outline, or
+// none, when the 72-dpi glyphs are to be doubled (*why_doubled says why).
+std::string open_twice(const FaceRequest& request, const std::string& second_file,
+                       int pixels144, const Charset& charset, const FaceTraits& traits,
+                       const std::string& what, bool* bitmap, RasterizerPtr* twice,
+                       std::string* why_doubled) {
+  std::string error;
+  if (!second_file.empty()) {
+    FaceRequest other = request;
+    other.file = second_file;
+    *twice = open_rasterizer(other, pixels144, &error);
+    if (!*twice) return error;
+    FaceTraits t = rasterizer_traits(**twice);
+    for (const std::string& e : {check_style(other, t, face_name(other, "")),
+                                 check_charset(t, charset, face_name(other, ""))})
+      if (!e.empty()) return e;
+    if (t.byte_charset.empty() != traits.byte_charset.empty())
+      return "font files '" + request.file + "' and '" + second_file +
+             "' number their characters differently";
+    *bitmap = *bitmap || !t.strikes.empty();
+  } else if (!*bitmap ||
+             std::count(traits.strikes.begin(), traits.strikes.end(), pixels144) > 0) {
+    *twice = open_rasterizer(request, pixels144, &error);
+    if (!*twice) return error;
+  } else {
+    *why_doubled = what + " has no " + std::to_string(pixels144) + "-pixel strike";
+  }
+  return "";
+}
+
+// A face numbered by byte gives every byte it has, control codes too;
+// otherwise each byte is its code page's character. Counts the characters
+// past ASCII drawn, and those the page has.
+void render_set(Rasterizer& standard, Rasterizer* twice, const Charset& charset, bool by_byte,
+                SourceGlyphs* out, int* beyond_ascii, int* page_beyond_ascii) {
+  out->first_code = by_byte ? 0 : 0x20;
+  out->glyphs.assign(static_cast<size_t>(0x100 - out->first_code), GlyphPair{});
+  CodePageTable page = code_page_table(charset.code_page);
+  for (int byte = out->first_code; byte <= 0xFF; ++byte) {
+    uint32_t code = static_cast<uint32_t>(byte);
+    if (!by_byte && !charset.symbol) {
+      code = page[static_cast<size_t>(byte)];
+      if (code == 0) continue;
+      // Control codes have no picture, whatever the face maps them to.
+      if (code < 0x20 || (code >= 0x7F && code < 0xA0)) continue;
+      *page_beyond_ascii += code >= 0x80;
+    }
+    GlyphPair& p = out->glyphs[static_cast<size_t>(byte - out->first_code)];
+    p.standard = render_glyph(standard, code);
+    if (p.standard.present && twice) p.twice = render_glyph(*twice, code);
+    *beyond_ascii += p.standard.present && code >= 0x80;
+  }
+}
+
+}  // namespace
+
 std::string read_glyphs(const FaceRequest& request, const std::string& second_file, int pixels,
                         int pixels144, const Charset& charset, SourceGlyphs* out) {
   std::string error;
@@ -119,48 +177,13 @@ std::string read_glyphs(const FaceRequest& request, const std::string& second_fi
 
   RasterizerPtr twice;
   std::string why_doubled;
-  if (!second_file.empty()) {
-    FaceRequest other = request;
-    other.file = second_file;
-    twice = open_rasterizer(other, pixels144, &error);
-    if (!twice) return error;
-    FaceTraits t = rasterizer_traits(*twice);
-    for (const std::string& e : {check_style(other, t, face_name(other, "")),
-                                 check_charset(t, charset, face_name(other, ""))})
-      if (!e.empty()) return e;
-    if (t.byte_charset.empty() != traits.byte_charset.empty())
-      return "font files '" + request.file + "' and '" + second_file +
-             "' number their characters differently";
-    bitmap = bitmap || !t.strikes.empty();
-  } else if (!bitmap ||
-             std::count(traits.strikes.begin(), traits.strikes.end(), pixels144) > 0) {
-    twice = open_rasterizer(request, pixels144, &error);
-    if (!twice) return error;
-  } else {
-    why_doubled = what + " has no " + std::to_string(pixels144) + "-pixel strike";
-  }
+  error = open_twice(request, second_file, pixels144, charset, traits, what, &bitmap, &twice,
+                     &why_doubled);
+  if (!error.empty()) return error;
 
-  // A face numbered by byte gives every byte it has, control codes too;
-  // otherwise each byte is its code page's character.
-  bool by_byte = !traits.byte_charset.empty();
-  out->first_code = by_byte ? 0 : 0x20;
-  out->glyphs.assign(static_cast<size_t>(0x100 - out->first_code), GlyphPair{});
   int beyond_ascii = 0, page_beyond_ascii = 0;  // characters past ASCII: drawn, in the page
-  CodePageTable page = code_page_table(charset.code_page);
-  for (int byte = out->first_code; byte <= 0xFF; ++byte) {
-    uint32_t code = static_cast<uint32_t>(byte);
-    if (!by_byte && !charset.symbol) {
-      code = page[static_cast<size_t>(byte)];
-      if (code == 0) continue;
-      // Control codes have no picture, whatever the face maps them to.
-      if (code < 0x20 || (code >= 0x7F && code < 0xA0)) continue;
-      page_beyond_ascii += code >= 0x80;
-    }
-    GlyphPair& p = out->glyphs[static_cast<size_t>(byte - out->first_code)];
-    p.standard = render_glyph(*standard, code);
-    if (p.standard.present && twice) p.twice = render_glyph(*twice, code);
-    beyond_ascii += p.standard.present && code >= 0x80;
-  }
+  render_set(*standard, twice.get(), charset, !traits.byte_charset.empty(), out, &beyond_ascii,
+             &page_beyond_ascii);
   // A bitmap face is drawn for its scripts: one that lacks most of the set's
   // own letters would make a font of boxes.
   if (bitmap && 2 * beyond_ascii < page_beyond_ascii)

@@ -81,72 +81,79 @@ int bdf_missing_encoding(const BitmapFont& font) {
   return std::max(256, font.last_char + 1);
 }
 
-std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFontName& name) {
-  const int missing = bdf_missing_encoding(font);
-  const FontImage& image = font.images.at(image_index);
-  const int density = image.density;
-  const int rows = image.rows;
-  const int ascent = std::clamp(scaled(font.ascent, density), 0, rows);
-  const int descent = rows - ascent;
+namespace {
 
+// What the whole font's lines need to know of its glyphs at one density.
+struct BdfLayout {
+  int missing = 0;  // the missing symbol's encoding
+  int density = 0, rows = 0, ascent = 0, descent = 0;
   std::vector<Glyph> glyphs;
+  int widest = 0, average = 0;  // AVERAGE_WIDTH is in tenths of a pixel
+  bool fixed = false;
+};
+
+BdfLayout lay_out(const BitmapFont& font, const FontImage& image) {
+  BdfLayout l;
+  l.missing = bdf_missing_encoding(font);
+  l.density = image.density;
+  l.rows = image.rows;
+  l.ascent = std::clamp(scaled(font.ascent, l.density), 0, l.rows);
+  l.descent = l.rows - l.ascent;
   for (int c = font.first_char; c <= font.last_char; ++c)
-    if (font_has_char(font, c)) glyphs.push_back({c, "char" + std::to_string(c), {}});
+    if (font_has_char(font, c)) l.glyphs.push_back({c, "char" + std::to_string(c), {}});
   // Any code outside first..last draws the missing symbol.
-  glyphs.push_back({missing, "missing", {}});
-  int widest = 0, total = 0;
-  for (Glyph& g : glyphs) {
-    g.columns = glyph_columns(font, image, g.code == missing ? -1 : g.code);
-    widest = std::max(widest, g.columns.width);
-    total += scaled(g.columns.advance, density);
+  l.glyphs.push_back({l.missing, "missing", {}});
+  int total = 0;
+  for (Glyph& g : l.glyphs) {
+    g.columns = glyph_columns(font, image, g.code == l.missing ? -1 : g.code);
+    l.widest = std::max(l.widest, g.columns.width);
+    total += scaled(g.columns.advance, l.density);
   }
-  bool fixed = std::all_of(glyphs.begin(), glyphs.end(), [&](const Glyph& g) {
-    return g.columns.advance == glyphs[0].columns.advance;
+  l.fixed = std::all_of(l.glyphs.begin(), l.glyphs.end(), [&](const Glyph& g) {
+    return g.columns.advance == l.glyphs[0].columns.advance;
   });
-  // AVERAGE_WIDTH is in tenths of a pixel.
-  int average = glyphs.empty() ? 0 : (total * 10 + static_cast<int>(glyphs.size()) / 2) /
-                                         static_cast<int>(glyphs.size());
+  int count = static_cast<int>(l.glyphs.size());
+  l.average = (total * 10 + count / 2) / count;
+  return l;
+}
 
-  std::string charset = bdf_charset(name.code_page);
-  if (charset.empty()) charset = "palm-" + std::to_string(name.code_page);
-  std::string registry = charset.substr(0, charset.find('-'));
-  std::string encoding = charset.substr(charset.find('-') + 1);
-  // At 72 dpi a Palm pixel is a point; POINT_SIZE is in tenths of a point.
-  int points10 = rows * 720 / density;
-  std::string spacing = fixed ? "C" : "P";
+// Offsets are a per-character field no BDF line holds; kept as code:offset
+// pairs for the characters that have one.
+std::string offsets_text(const BitmapFont& font, const BdfLayout& l) {
+  std::string offsets;
+  for (const Glyph& g : l.glyphs) {
+    size_t i = g.code == l.missing ? static_cast<size_t>(font.last_char - font.first_char + 1)
+                                   : static_cast<size_t>(g.code - font.first_char);
+    if (i < font.widths.size() && font.widths[i].offset != 0)
+      offsets += (offsets.empty() ? "" : " ") + std::to_string(g.code) + ":" +
+                 std::to_string(font.widths[i].offset);
+  }
+  return offsets;
+}
 
-  std::string out;
-  auto line = [&out](const std::string& text) { out += text + "\n"; };
-  auto property = [&line](const char* key, const std::string& value) {
-    line(std::string(key) + " " + value);
-  };
-  line("STARTFONT 2.1");
-  line("FONT -Palm-" + xlfd_field(name.family) + "-Medium-R-Normal--" + std::to_string(rows) +
-       "-" + std::to_string(points10) + "-" + std::to_string(density) + "-" +
-       std::to_string(density) + "-" + spacing + "-" + std::to_string(average) + "-" + registry +
-       "-" + encoding);
-  line("SIZE " + std::to_string(points10 / 10) + " " + std::to_string(density) + " " +
-       std::to_string(density));
-  line("FONTBOUNDINGBOX " + std::to_string(widest) + " " + std::to_string(rows) + " 0 " +
-       std::to_string(-descent));
-  std::vector<std::pair<const char*, std::string>> properties = {
+using Properties = std::vector<std::pair<const char*, std::string>>;
+
+Properties properties_of(const BitmapFont& font, const BdfLayout& l, const std::string& family,
+                         const std::string& registry, const std::string& encoding,
+                         int points10) {
+  Properties properties = {
       {"FOUNDRY", quoted("Palm")},
-      {"FAMILY_NAME", quoted(name.family)},
+      {"FAMILY_NAME", quoted(family)},
       {"WEIGHT_NAME", quoted("Medium")},
       {"SLANT", quoted("R")},
       {"SETWIDTH_NAME", quoted("Normal")},
       {"ADD_STYLE_NAME", quoted("")},
-      {"PIXEL_SIZE", std::to_string(rows)},
+      {"PIXEL_SIZE", std::to_string(l.rows)},
       {"POINT_SIZE", std::to_string(points10)},
-      {"RESOLUTION_X", std::to_string(density)},
-      {"RESOLUTION_Y", std::to_string(density)},
-      {"SPACING", quoted(spacing)},
-      {"AVERAGE_WIDTH", std::to_string(average)},
+      {"RESOLUTION_X", std::to_string(l.density)},
+      {"RESOLUTION_Y", std::to_string(l.density)},
+      {"SPACING", quoted(l.fixed ? "C" : "P")},
+      {"AVERAGE_WIDTH", std::to_string(l.average)},
       {"CHARSET_REGISTRY", quoted(registry)},
       {"CHARSET_ENCODING", quoted(encoding)},
-      {"FONT_ASCENT", std::to_string(ascent)},
-      {"FONT_DESCENT", std::to_string(descent)},
-      {"DEFAULT_CHAR", std::to_string(missing)},
+      {"FONT_ASCENT", std::to_string(l.ascent)},
+      {"FONT_DESCENT", std::to_string(l.descent)},
+      {"DEFAULT_CHAR", std::to_string(l.missing)},
       // The header fields the standard names leave out, as the font has
       // them, in 72-dpi pixels.
       {"PALM_FONT_TYPE", std::to_string(static_cast<uint16_t>(font.font_type))},
@@ -158,53 +165,71 @@ std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFont
       {"PALM_ASCENT", std::to_string(font.ascent)},
       {"PALM_DESCENT", std::to_string(font.descent)},
       {"PALM_LEADING", std::to_string(font.leading)},
-      {"PALM_DENSITY", std::to_string(density)},
+      {"PALM_DENSITY", std::to_string(l.density)},
   };
   if (is_font_v2(font)) properties.push_back({"PALM_VERSION", std::to_string(font.version)});
-  // Offsets are a per-character field no BDF line holds; kept as code:offset
-  // pairs for the characters that have one.
-  std::string offsets;
-  for (const Glyph& g : glyphs) {
-    size_t i = g.code == missing
-                   ? static_cast<size_t>(font.last_char - font.first_char + 1)
-                   : static_cast<size_t>(g.code - font.first_char);
-    if (i < font.widths.size() && font.widths[i].offset != 0)
-      offsets += (offsets.empty() ? "" : " ") + std::to_string(g.code) + ":" +
-                 std::to_string(font.widths[i].offset);
-  }
+  std::string offsets = offsets_text(font, l);
   if (!offsets.empty()) properties.push_back({"PALM_OFFSETS", quoted(offsets)});
-  line("STARTPROPERTIES " + std::to_string(properties.size()));
-  for (const auto& [key, value] : properties) property(key, value);
-  line("ENDPROPERTIES");
+  return properties;
+}
 
-  line("CHARS " + std::to_string(glyphs.size()));
+void append_glyph(std::string* out, const FontImage& image, const BdfLayout& l, const Glyph& g) {
+  auto line = [out](const std::string& text) { *out += text + "\n"; };
+  int advance = scaled(g.columns.advance, l.density);
+  int width = g.columns.width;
+  // SWIDTH is the advance in thousandths of the em, here the pixel size.
+  int swidth = l.rows > 0 ? (advance * 1000 + l.rows / 2) / l.rows : 0;
+  line("STARTCHAR " + g.name);
+  line("ENCODING " + std::to_string(g.code));
+  line("SWIDTH " + std::to_string(swidth) + " 0");
+  line("DWIDTH " + std::to_string(advance) + " 0");
+  bool empty = width == 0 || l.rows == 0;
+  line("BBX " + std::to_string(width) + " " + std::to_string(empty ? 0 : l.rows) + " 0 " +
+       std::to_string(empty ? 0 : -l.descent));
+  line("BITMAP");
   char hex[3];
-  for (const Glyph& g : glyphs) {
-    int advance = scaled(g.columns.advance, density);
-    int width = g.columns.width;
-    // SWIDTH is the advance in thousandths of the em, here the pixel size.
-    int swidth = rows > 0 ? (advance * 1000 + rows / 2) / rows : 0;
-    line("STARTCHAR " + g.name);
-    line("ENCODING " + std::to_string(g.code));
-    line("SWIDTH " + std::to_string(swidth) + " 0");
-    line("DWIDTH " + std::to_string(advance) + " 0");
-    bool empty = width == 0 || rows == 0;
-    line("BBX " + std::to_string(width) + " " + std::to_string(empty ? 0 : rows) + " 0 " +
-         std::to_string(empty ? 0 : -descent));
-    line("BITMAP");
-    for (int y = 0; !empty && y < rows; ++y) {
-      std::string row;
-      for (int x0 = 0; x0 < width; x0 += 8) {
-        unsigned byte = 0;
-        for (int x = x0; x < x0 + 8 && x < width; ++x)
-          if (font_pixel(image, g.columns.x + x, y)) byte |= 0x80u >> (x - x0);
-        std::snprintf(hex, sizeof hex, "%02X", byte);
-        row += hex;
-      }
-      line(row);
+  for (int y = 0; !empty && y < l.rows; ++y) {
+    std::string row;
+    for (int x0 = 0; x0 < width; x0 += 8) {
+      unsigned byte = 0;
+      for (int x = x0; x < x0 + 8 && x < width; ++x)
+        if (font_pixel(image, g.columns.x + x, y)) byte |= 0x80u >> (x - x0);
+      std::snprintf(hex, sizeof hex, "%02X", byte);
+      row += hex;
     }
-    line("ENDCHAR");
+    line(row);
   }
+  line("ENDCHAR");
+}
+
+}  // namespace
+
+std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFontName& name) {
+  const FontImage& image = font.images.at(image_index);
+  BdfLayout l = lay_out(font, image);
+  std::string charset = bdf_charset(name.code_page);
+  if (charset.empty()) charset = "palm-" + std::to_string(name.code_page);
+  std::string registry = charset.substr(0, charset.find('-'));
+  std::string encoding = charset.substr(charset.find('-') + 1);
+  // At 72 dpi a Palm pixel is a point; POINT_SIZE is in tenths of a point.
+  int points10 = l.rows * 720 / l.density;
+  std::string density = std::to_string(l.density);
+
+  std::string out;
+  auto line = [&out](const std::string& text) { out += text + "\n"; };
+  line("STARTFONT 2.1");
+  line("FONT -Palm-" + xlfd_field(name.family) + "-Medium-R-Normal--" + std::to_string(l.rows) +
+       "-" + std::to_string(points10) + "-" + density + "-" + density + "-" +
+       (l.fixed ? "C" : "P") + "-" + std::to_string(l.average) + "-" + registry + "-" + encoding);
+  line("SIZE " + std::to_string(points10 / 10) + " " + density + " " + density);
+  line("FONTBOUNDINGBOX " + std::to_string(l.widest) + " " + std::to_string(l.rows) + " 0 " +
+       std::to_string(-l.descent));
+  Properties properties = properties_of(font, l, name.family, registry, encoding, points10);
+  line("STARTPROPERTIES " + std::to_string(properties.size()));
+  for (const auto& [key, value] : properties) line(std::string(key) + " " + value);
+  line("ENDPROPERTIES");
+  line("CHARS " + std::to_string(l.glyphs.size()));
+  for (const Glyph& g : l.glyphs) append_glyph(&out, image, l, g);
   line("ENDFONT");
   return out;
 }
