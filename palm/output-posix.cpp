@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "output.h"
 #include "output_platform.h"
