@@ -8,45 +8,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "output.h"
+#include "output_platform.h"
 #include "signals-posix.h"
 
 namespace {
-
-// What a signal handler removes: the temporary files of outputs not yet
-// committed, then the folders groups made for them. A handler may only use
-// what is already in memory, so their names are copied here, process-wide,
-// when they are made: the one piece of run state in this library. Signals
-// that read the lists are held back while they change.
-struct NameList {
-  char** names = nullptr;
-  size_t count = 0;
-  size_t room = 0;
-};
-NameList temporaries, new_folders;
-
-// Called with the signals held.
-void remember(NameList* list, const std::string& path) {
-  if (list->count == list->room) {
-    size_t room = list->room ? list->room * 2 : 64;
-    char** grown = static_cast<char**>(realloc(list->names, room * sizeof(char*)));
-    if (!grown) return;
-    list->names = grown;
-    list->room = room;
-  }
-  if (char* copy = strdup(path.c_str())) list->names[list->count++] = copy;
-}
-
-void forget(NameList* list, const std::string& path) {
-  for (size_t i = list->count; i-- > 0;)
-    if (path == list->names[i]) {
-      free(list->names[i]);
-      list->names[i] = list->names[--list->count];
-      return;
-    }
-}
 
 void remove_temporaries_and_die(int signal_number) {
   int saved_errno = errno;
@@ -111,26 +78,6 @@ int make_temporary(const std::string& path, std::string* temp, bool listed = tru
   return fd;
 }
 
-void remove_temporary(std::string* temp) {
-  HoldSignals hold;
-  unlink(temp->c_str());
-  forget(&temporaries, *temp);
-  temp->clear();
-}
-
-FileError error_of(const std::string& path) {
-  return {errno ? errno : EIO, path};
-}
-
-// Flushes and closes a stream, telling whether every write went through.
-bool close_stream(FILE* stream) {
-  bool ok = fflush(stream) == 0 && !ferror(stream);
-  int error = errno;
-  ok = fclose(stream) == 0 && ok;
-  if (!ok && !errno) errno = error;
-  return ok;
-}
-
 }  // namespace
 
 FileError output_open(OutputFile* out, const char* path) {
@@ -143,24 +90,24 @@ FileError output_open(OutputFile* out, const char* path) {
   if (exists && !S_ISREG(st.st_mode)) {
     // A device or a pipe has no file to replace; a folder is refused here.
     out->stream = fopen(path, "wb");
-    return out->stream ? FileError{} : error_of(path);
+    return out->stream ? FileError{} : errno_error(path);
   }
   if (exists) {
     // Through a symbolic link, the file it points to is the one replaced.
     char* real = realpath(path, nullptr);
-    if (!real) return error_of(path);
+    if (!real) return errno_error(path);
     out->path = real;
     free(real);
     // A file a plain open for writing would refuse is not replaced either.
-    if (faccessat(AT_FDCWD, out->path.c_str(), W_OK, AT_EACCESS) != 0) return error_of(path);
+    if (faccessat(AT_FDCWD, out->path.c_str(), W_OK, AT_EACCESS) != 0) return errno_error(path);
   } else if (errno != ENOENT) {
-    return error_of(path);
+    return errno_error(path);
   } else if (!creation_target(path, &out->path)) {
     return {errno == ENOENT || errno == 0 ? EEXIST : errno, path};
   }
 
   int fd = make_temporary(out->path, &out->temp_path);
-  if (fd < 0) return error_of(path);
+  if (fd < 0) return errno_error(path);
   mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
   if (exists && fchown(fd, st.st_uid, st.st_gid) != 0) {
     // Not ours to give away: the new file keeps our ownership, as a rewrite
@@ -168,45 +115,12 @@ FileError output_open(OutputFile* out, const char* path) {
   }
   out->stream = fdopen(fd, "wb");
   if (!out->stream || fchmod(fd, mode) != 0) {
-    FileError error = error_of(path);
+    FileError error = errno_error(path);
     if (!out->stream) close(fd);
     output_discard(out);
     return error;
   }
   return {};
-}
-
-FileError output_commit(OutputFile* out) {
-  FILE* stream = out->stream;
-  out->stream = nullptr;
-  if (!close_stream(stream)) return error_of(out->path);
-  if (out->temp_path.empty()) return {};
-  HoldSignals hold;
-  if (rename(out->temp_path.c_str(), out->path.c_str()) != 0) return error_of(out->path);
-  forget(&temporaries, out->temp_path);
-  out->temp_path.clear();
-  return {};
-}
-
-void output_discard(OutputFile* out) {
-  if (out->stream) fclose(out->stream);
-  out->stream = nullptr;
-  if (!out->temp_path.empty()) remove_temporary(&out->temp_path);
-}
-
-FileError group_folder(OutputGroup* group, const std::string& folder) {
-  {
-    HoldSignals hold;
-    if (mkdir(folder.c_str(), 0777) == 0) {
-      group->made_folders.push_back(folder);
-      remember(&new_folders, folder);
-      return {};
-    }
-  }
-  int error = errno;
-  struct stat st;
-  if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return {};
-  return {error == EEXIST ? ENOTDIR : error, folder};
 }
 
 FileError group_stage(OutputGroup* group, const std::string& path) {
@@ -215,48 +129,58 @@ FileError group_stage(OutputGroup* group, const std::string& path) {
   if (exists && S_ISDIR(st.st_mode)) return {EISDIR, path};
   if (exists && S_ISREG(st.st_mode) &&
       faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0)
-    return error_of(path);
+    return errno_error(path);
   GroupFile file{path, "", ""};
   int fd = make_temporary(path, &file.temp);
-  if (fd < 0) return error_of(path);
+  if (fd < 0) return errno_error(path);
   // The mode of the file replaced, or the one a plain create would give.
   mode_t mode = exists && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : new_file_mode();
   group->files.push_back(file);
   group->stream = fdopen(fd, "wb");
   if (!group->stream || fchmod(fd, mode) != 0) {
-    FileError error = error_of(path);
+    FileError error = errno_error(path);
     if (!group->stream) close(fd);
     return error;
   }
   return {};
 }
 
-FileError group_staged(OutputGroup* group) {
-  FILE* stream = group->stream;
-  group->stream = nullptr;
-  if (!stream || !close_stream(stream)) return error_of(group->files.back().path);
-  return {};
+void run_with_signals_held(void (*body)(void*), void* context) {
+  HoldSignals hold;
+  body(context);
 }
 
-namespace {
-
-// Takes back what a commit did to files[0, done): each file replaced is put
-// back, each file made is removed; the rest are still temporary.
-void roll_back(OutputGroup* group, size_t done) {
-  for (size_t i = done; i-- > 0;) {
-    GroupFile& f = group->files[i];
-    if (!f.backup.empty())
-      rename(f.backup.c_str(), f.path.c_str());
-    else
-      unlink(f.path.c_str());
-    f.backup.clear();
-    forget(&temporaries, f.temp);  // its name is the file's now
-    f.temp.clear();
-  }
+FileError system_error(const std::string& path) {
+  return errno_error(path);
 }
 
-// Keeps the file at path under a new name beside it until the group is
-// whole: a second link where the file system has them, so the path is never
+bool path_exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool is_folder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool make_folder(const std::string& folder) {
+  return mkdir(folder.c_str(), 0777) == 0;
+}
+
+void remove_folder(const std::string& folder) {
+  rmdir(folder.c_str());
+}
+
+bool remove_file(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
+
+bool move_into_place(const std::string& temp, const std::string& path) {
+  return rename(temp.c_str(), path.c_str()) == 0;
+}
+
+// A second link where the file system has them, so the path is never
 // empty, else the file itself moved.
 bool keep_aside(GroupFile* f) {
   std::string name;
@@ -270,57 +194,18 @@ bool keep_aside(GroupFile* f) {
   return true;
 }
 
-}  // namespace
-
-FileError group_commit(OutputGroup* group) {
-  FileError error;
-  if (group->stream) error = group_staged(group);
-  {
-    HoldSignals hold;
-    size_t i = 0;
-    for (; error.ok() && i < group->files.size(); ++i) {
-      GroupFile& f = group->files[i];
-      struct stat st;
-      if ((lstat(f.path.c_str(), &st) == 0 && !keep_aside(&f)) ||
-          rename(f.temp.c_str(), f.path.c_str()) != 0) {
-        error = error_of(f.path);
-        // Where the file was moved aside rather than linked, it goes back.
-        if (!f.backup.empty() && lstat(f.path.c_str(), &st) != 0)
-          rename(f.backup.c_str(), f.path.c_str());
-        else if (!f.backup.empty())
-          unlink(f.backup.c_str());
-        f.backup.clear();
-        break;
-      }
-    }
-    if (!error.ok()) {
-      roll_back(group, i);
-    } else {
-      for (GroupFile& f : group->files) {
-        if (!f.backup.empty()) unlink(f.backup.c_str());
-        forget(&temporaries, f.temp);
-      }
-      for (const std::string& folder : group->made_folders) forget(&new_folders, folder);
-      group->made_folders.clear();
-      group->files.clear();
-    }
-  }
-  if (!error.ok()) group_discard(group);
-  return error;
+bool put_back(const std::string& backup, const std::string& path) {
+  return rename(backup.c_str(), path.c_str()) == 0;
 }
 
-void group_discard(OutputGroup* group) {
-  if (group->stream) fclose(group->stream);
-  group->stream = nullptr;
-  HoldSignals hold;
-  for (GroupFile& f : group->files)
-    if (!f.temp.empty()) remove_temporary(&f.temp);
-  group->files.clear();
-  for (size_t i = group->made_folders.size(); i-- > 0;) {
-    rmdir(group->made_folders[i].c_str());
-    forget(&new_folders, group->made_folders[i]);
-  }
-  group->made_folders.clear();
+// Where the file was moved aside rather than linked, it goes back; a second
+// link is only let go.
+void undo_keep_aside(const GroupFile& f) {
+  if (f.backup.empty()) return;
+  if (!path_exists(f.path))
+    put_back(f.backup, f.path);
+  else
+    remove_file(f.backup);
 }
 
 void output_remove_temporaries_on_signals() {
@@ -341,18 +226,8 @@ void output_ignore_write_signals() {
   signal(SIGXFSZ, SIG_IGN);
 }
 
-FileError standard_output_status() {
-  errno = 0;
-  if (fflush(stdout) != 0 || ferror(stdout)) return error_of("standard output");
-  return {};
-}
-
 bool reserved_file_name(const std::string&) {
   return false;
-}
-
-std::string FileError::reason() const {
-  return strerror(code);
 }
 
 bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {

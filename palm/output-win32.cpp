@@ -1,4 +1,5 @@
 #include "output.h"
+#include "output_platform.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <sys/stat.h>
@@ -12,16 +13,6 @@
 
 namespace {
 
-// What a signal handler removes: the temporary files of outputs not yet
-// committed, then the folders groups made for them. A handler may only use
-// what is already in memory, so their names are copied here, process-wide,
-// when they are made: the one piece of run state in this library.
-struct NameList {
-  char** names = nullptr;
-  size_t count = 0;
-  size_t room = 0;
-};
-NameList temporaries, new_folders;
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGBREAK};
 
 // Windows runs a handler on a thread of its own, and can't block a signal:
@@ -43,26 +34,6 @@ struct HoldSignals {
   HoldSignals(const HoldSignals&) = delete;
   HoldSignals& operator=(const HoldSignals&) = delete;
 };
-
-void remember(NameList* list, const std::string& path) {
-  if (list->count == list->room) {
-    size_t room = list->room ? list->room * 2 : 64;
-    char** grown = static_cast<char**>(realloc(list->names, room * sizeof(char*)));
-    if (!grown) return;
-    list->names = grown;
-    list->room = room;
-  }
-  if (char* copy = _strdup(path.c_str())) list->names[list->count++] = copy;
-}
-
-void forget(NameList* list, const std::string& path) {
-  for (size_t i = list->count; i-- > 0;)
-    if (path == list->names[i]) {
-      free(list->names[i]);
-      list->names[i] = list->names[--list->count];
-      return;
-    }
-}
 
 // The streams are still open when a handler runs, and an open file can't be
 // deleted: close them first, as the process is ending anyway.
@@ -110,22 +81,6 @@ int last_error_code() {
     default:
       return EIO;
   }
-}
-
-FileError win32_error(const std::string& path) {
-  return {last_error_code(), path};
-}
-
-FileError errno_error(const std::string& path) {
-  return {errno ? errno : EIO, path};
-}
-
-bool close_stream(FILE* stream) {
-  bool ok = fflush(stream) == 0 && !ferror(stream);
-  int error = errno;
-  ok = fclose(stream) == 0 && ok;
-  if (!ok && !errno) errno = error;
-  return ok;
 }
 
 enum class Target { missing, disk_file, directory, read_only, device, unknown };
@@ -193,7 +148,7 @@ FileError output_open(OutputFile* out, const char* path) {
   // Where no temporary file can be made beside it, an existing file is left
   // as it is rather than rewritten in place.
   HoldSignals hold;
-  if (!make_temporary(out->path, &out->temp_path)) return win32_error(path);
+  if (!make_temporary(out->path, &out->temp_path)) return system_error(path);
   remember(&temporaries, out->temp_path);
   out->stream = fopen(out->temp_path.c_str(), "wb");
   if (!out->stream) {
@@ -202,60 +157,6 @@ FileError output_open(OutputFile* out, const char* path) {
     return error;
   }
   return {};
-}
-
-namespace {
-
-// Puts the file at temp in place of path, with the attributes (hidden,
-// archive, ...) of the file it replaces; they are set only now, as a hidden
-// file can't be opened for writing by fopen. rename() won't replace an
-// existing file on Windows.
-bool move_into_place(const std::string& temp, const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(temp.c_str(), attributes);
-  return MoveFileExA(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-}  // namespace
-
-FileError output_commit(OutputFile* out) {
-  FILE* stream = out->stream;
-  out->stream = nullptr;
-  if (!close_stream(stream)) return errno_error(out->path);
-  if (out->temp_path.empty()) return {};
-  HoldSignals hold;
-  if (!move_into_place(out->temp_path, out->path)) return win32_error(out->path);
-  forget(&temporaries, out->temp_path);
-  out->temp_path.clear();
-  return {};
-}
-
-void output_discard(OutputFile* out) {
-  if (out->stream) fclose(out->stream);
-  out->stream = nullptr;
-  if (!out->temp_path.empty()) {
-    HoldSignals hold;
-    DeleteFileA(out->temp_path.c_str());
-    forget(&temporaries, out->temp_path);
-  }
-  out->temp_path.clear();
-}
-
-FileError group_folder(OutputGroup* group, const std::string& folder) {
-  {
-    HoldSignals hold;
-    if (CreateDirectoryA(folder.c_str(), nullptr)) {
-      group->made_folders.push_back(folder);
-      remember(&new_folders, folder);
-      return {};
-    }
-  }
-  FileError error = win32_error(folder);
-  DWORD attributes = GetFileAttributesA(folder.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
-  if (error.code == EEXIST) error.code = ENOTDIR;
-  return error;
 }
 
 FileError group_stage(OutputGroup* group, const std::string& path) {
@@ -271,37 +172,54 @@ FileError group_stage(OutputGroup* group, const std::string& path) {
   }
   GroupFile file{path, "", ""};
   HoldSignals hold;
-  if (!make_temporary(path, &file.temp)) return win32_error(path);
+  if (!make_temporary(path, &file.temp)) return system_error(path);
   remember(&temporaries, file.temp);
   group->files.push_back(file);
   group->stream = fopen(file.temp.c_str(), "wb");
   return group->stream ? FileError{} : errno_error(path);
 }
 
-FileError group_staged(OutputGroup* group) {
-  FILE* stream = group->stream;
-  group->stream = nullptr;
-  if (!stream || !close_stream(stream)) return errno_error(group->files.back().path);
-  return {};
+void run_with_signals_held(void (*body)(void*), void* context) {
+  HoldSignals hold;
+  body(context);
 }
 
-namespace {
-
-void roll_back(OutputGroup* group, size_t done) {
-  for (size_t i = done; i-- > 0;) {
-    GroupFile& f = group->files[i];
-    if (!f.backup.empty())
-      MoveFileExA(f.backup.c_str(), f.path.c_str(), MOVEFILE_REPLACE_EXISTING);
-    else
-      DeleteFileA(f.path.c_str());
-    f.backup.clear();
-    forget(&temporaries, f.temp);  // its name is the file's now
-    f.temp.clear();
-  }
+FileError system_error(const std::string& path) {
+  return {last_error_code(), path};
 }
 
-// Moves the file at path aside, under a new name beside it, until the group
-// is whole.
+bool path_exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool is_folder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool make_folder(const std::string& folder) {
+  return CreateDirectoryA(folder.c_str(), nullptr) != 0;
+}
+
+void remove_folder(const std::string& folder) {
+  RemoveDirectoryA(folder.c_str());
+}
+
+bool remove_file(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
+
+// With the attributes (hidden, archive, ...) of the file it replaces; they
+// are set only now, as a hidden file can't be opened for writing by fopen.
+// rename() won't replace an existing file on Windows.
+bool move_into_place(const std::string& temp, const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(temp.c_str(), attributes);
+  return MoveFileExA(temp.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// The file itself is moved, under a new name beside it.
 bool keep_aside(GroupFile* f) {
   std::string name;
   if (!make_temporary(f->path, &name)) return false;
@@ -313,56 +231,12 @@ bool keep_aside(GroupFile* f) {
   return true;
 }
 
-}  // namespace
-
-FileError group_commit(OutputGroup* group) {
-  FileError error;
-  if (group->stream) error = group_staged(group);
-  {
-    HoldSignals hold;
-    size_t i = 0;
-    for (; error.ok() && i < group->files.size(); ++i) {
-      GroupFile& f = group->files[i];
-      bool exists = GetFileAttributesA(f.path.c_str()) != INVALID_FILE_ATTRIBUTES;
-      if ((exists && !keep_aside(&f)) || !move_into_place(f.temp, f.path)) {
-        error = win32_error(f.path);
-        if (!f.backup.empty())
-          MoveFileExA(f.backup.c_str(), f.path.c_str(), MOVEFILE_REPLACE_EXISTING);
-        f.backup.clear();
-        break;
-      }
-    }
-    if (!error.ok()) {
-      roll_back(group, i);
-    } else {
-      for (GroupFile& f : group->files) {
-        if (!f.backup.empty()) DeleteFileA(f.backup.c_str());
-        forget(&temporaries, f.temp);
-      }
-      for (const std::string& folder : group->made_folders) forget(&new_folders, folder);
-      group->made_folders.clear();
-      group->files.clear();
-    }
-  }
-  if (!error.ok()) group_discard(group);
-  return error;
+bool put_back(const std::string& backup, const std::string& path) {
+  return MoveFileExA(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-void group_discard(OutputGroup* group) {
-  if (group->stream) fclose(group->stream);
-  group->stream = nullptr;
-  HoldSignals hold;
-  for (GroupFile& f : group->files)
-    if (!f.temp.empty()) {
-      DeleteFileA(f.temp.c_str());
-      forget(&temporaries, f.temp);
-    }
-  group->files.clear();
-  for (size_t i = group->made_folders.size(); i-- > 0;) {
-    RemoveDirectoryA(group->made_folders[i].c_str());
-    forget(&new_folders, group->made_folders[i]);
-  }
-  group->made_folders.clear();
+void undo_keep_aside(const GroupFile& f) {
+  if (!f.backup.empty()) put_back(f.backup, f.path);
 }
 
 void output_remove_temporaries_on_signals() {
@@ -376,12 +250,6 @@ void output_remove_temporaries_on_signals() {
 // already reports an error.
 void output_ignore_write_signals() {}
 
-FileError standard_output_status() {
-  errno = 0;
-  if (fflush(stdout) != 0 || ferror(stdout)) return errno_error("standard output");
-  return {};
-}
-
 bool reserved_file_name(const std::string& name) {
   // The device names, which Windows takes as the device whatever follows a
   // dot and with spaces before it: "nul.txt", "CON .bin".
@@ -394,10 +262,6 @@ bool reserved_file_name(const std::string& name) {
   for (const char* device : kDevices)
     if (_stricmp(stem.c_str(), device) == 0) return true;
   return false;
-}
-
-std::string FileError::reason() const {
-  return strerror(code);
 }
 
 bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
