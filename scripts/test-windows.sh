@@ -22,19 +22,20 @@ scripts/build-windows.sh -DWERROR=ON -DBUILD_TESTING=ON
 
 host_build=${HOST_BUILD:-build/test}
 host_tests=(prcbuild/prcbuild_tests prcdump/prcdump_tests glyphsmith/rasterizer_tests
-            glyphsmith/glyphsmith_tests)
+            glyphsmith/glyphsmith_tests tests/pipeline_tests)
 for t in "${host_tests[@]}"; do
   [ -x "$host_build/$t" ] && continue
   scripts/install-deps.sh test
   cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON >/dev/null
   cmake --build "$host_build" -j "$(nproc 2>/dev/null || echo 2)" \
-    --target prcbuild_tests prcdump_tests rasterizer_tests glyphsmith_tests
+    --target prcbuild_tests prcdump_tests rasterizer_tests glyphsmith_tests pipeline_tests
   break
 done
 prcbuild_tests=$(realpath "$host_build/prcbuild/prcbuild_tests")
 prcdump_tests=$(realpath "$host_build/prcdump/prcdump_tests")
 rasterizer_tests=$(realpath "$host_build/glyphsmith/rasterizer_tests")
 glyphsmith_tests=$(realpath "$host_build/glyphsmith/glyphsmith_tests")
+pipeline_tests=$(realpath "$host_build/tests/pipeline_tests")
 
 windows=$root/build/windows
 export WINEPREFIX=$windows/wineprefix WINEDEBUG=-all
@@ -146,10 +147,11 @@ glyphsmith_exe=$windows/bin/glyphsmith.exe
 # build of it (FontForge reads them, and how close their glyphs come), and
 # the README's steps run as written with the Windows programs.
 run_gtest "glyphsmith end-to-end tests" "$root" \
-  env GLYPHSMITH="wine $glyphsmith_exe" PRCBUILD="wine $windows/bin/prcbuild.exe" \
-  PRCDUMP="wine $windows/bin/prcdump.exe" "$glyphsmith_tests" \
-  --gtest_filter='Program*:Platforms*:Pipeline.Readme*'
+  env GLYPHSMITH="wine $glyphsmith_exe" "$glyphsmith_tests" --gtest_filter='Program*:Platforms*'
 grep ' dpi: ' "$scratch/gtest.log.txt" || true
+run_gtest "README steps" "$root" \
+  env GLYPHSMITH="wine $glyphsmith_exe" PRCBUILD="wine $windows/bin/prcbuild.exe" \
+  PRCDUMP="wine $windows/bin/prcdump.exe" "$pipeline_tests" --gtest_filter='Pipeline.Readme*'
 
 # -o as Windows users write it: a\b relative to the current folder, from the
 # drive's root, with either slash and a trailing one.

@@ -1,6 +1,7 @@
-// A tiny font drawn by hand, shared by the tests of palm/: characters 'A'..'C'
-// with 'B' missing, 4 rows at 72 dpi, and a 144-dpi image of its own design
-// (not a doubling), so that a reader picking the wrong image shows.
+// A tiny font drawn by hand, shared by the tests of palm/ and the programs:
+// characters 'A'..'C' with 'B' missing, 4 rows at 72 dpi, and a 144-dpi image
+// of its own design (not a doubling), so that a reader picking the wrong
+// image shows.
 #pragma once
 
 #include <string>
