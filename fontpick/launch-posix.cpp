@@ -5,35 +5,13 @@
 #include <cstdlib>
 
 #include "launch.h"
+#include "text.h"
 
 // /bin/sh reads a backslash as an escape, so POSIX systems get a slash.
 const char* const generator_path = "bin/_glyphsmith";
 
-namespace {
-
-// Bytes /bin/sh never treats specially inside an argument word. Bytes from
-// 0x80 up (UTF-8 names) mean nothing to it either.
-bool is_plain(unsigned char c) {
-  if (c >= 0x80) return true;
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  switch (c) {
-    case '-': case '_': case '.': case ',': case '+': case ':': case '@': case '%': case '/':
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
-
 std::string quote_word(const std::string& word) {
-  bool plain = !word.empty();
-  for (char c : word) plain = plain && is_plain(static_cast<unsigned char>(c));
-  if (plain) return word;
-  // Inside single quotes only the quote itself is special: close, escape, reopen.
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
+  return base::shell_word(word);
 }
 
 int run_command_line(const std::string& command) {

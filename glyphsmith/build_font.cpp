@@ -4,6 +4,8 @@
 
 #include "text.h"
 
+using base::format;
+
 namespace {
 
 constexpr int kMaxWidth = 127;  // widths are signed bytes

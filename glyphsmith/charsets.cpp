@@ -7,6 +7,8 @@
 #include "code_pages.h"
 #include "text.h"
 
+using base::read_digits;
+
 namespace {
 
 constexpr const char* kEnglish = "The quick brown fox jumps over the lazy dog. 0123456789";

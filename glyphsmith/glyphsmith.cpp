@@ -19,6 +19,8 @@
 #include "text.h"
 #include "write_files.h"
 
+using base::lower_ascii, base::read_digits, base::hex_text;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -16,6 +16,8 @@
 #include "rasterizer.h"
 #include "text.h"
 
+using base::lower_ascii;
+
 struct Rasterizer {
   FT_Library library = nullptr;
   FT_Face face = nullptr;

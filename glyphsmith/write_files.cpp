@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "messages.h"
 #include "output.h"
 
 namespace fs = std::filesystem;
@@ -11,12 +12,11 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string written_error(const std::string& folder, const FileError& error) {
-  return "cannot write '" + fs::path(error.path).filename().string() + "' in '" + folder +
-         "': " + error.reason();
+  return base::write_failure(folder, fs::path(error.path).filename().string(), error.reason());
 }
 
 std::string folder_error(const std::string& folder, const FileError& error) {
-  return "cannot write in '" + folder + "': " + error.reason();
+  return base::write_failure(folder, "", error.reason());
 }
 
 }  // namespace

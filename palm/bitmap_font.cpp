@@ -6,6 +6,8 @@
 #include "layout.h"
 #include "text.h"
 
+using base::format;
+
 namespace {
 
 // The 13 header fields, in file order, each an Int16.

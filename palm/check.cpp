@@ -9,6 +9,8 @@
 #include "font_remap.h"
 #include "text.h"
 
+using base::hex_text, base::printable, base::format;
+
 namespace {
 
 std::string bytes_text(const std::vector<uint8_t>& bytes) {

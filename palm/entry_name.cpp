@@ -7,6 +7,8 @@
 #include "output.h"
 #include "text.h"
 
+using base::hex_digit_value, base::hex_text, base::format;
+
 namespace {
 
 bool read_hex_like_scanf(const char* text, unsigned* id) {

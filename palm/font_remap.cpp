@@ -2,6 +2,8 @@
 
 #include "text.h"
 
+using base::equal_ignoring_ascii_case, base::hex_digit_value;
+
 const FontId kFontIdTable[27] = {
     {"hrTinyFont", 0x00},
     {"hrTinyBoldFont", 0x01},
@@ -32,20 +34,9 @@ const FontId kFontIdTable[27] = {
     {"narrowFixedFont", 0x81},
 };
 
-namespace {
-
-// Case-blind for ASCII letters only, whatever the locale.
-bool same_name(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (ascii_lower(*a) != ascii_lower(*b)) return false;
-  return *a == *b;
-}
-
-}  // namespace
-
 std::string lookup_font_id(const char* text, uint16_t* id) {
   for (const FontId& row : kFontIdTable)
-    if (same_name(text, row.name)) {
+    if (equal_ignoring_ascii_case(row.name, text)) {
       *id = row.id;
       return "";
     }

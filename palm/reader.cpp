@@ -7,6 +7,8 @@
 #include "layout.h"
 #include "text.h"
 
+using base::format;
+
 namespace {
 
 // Entries as the file lays them out, turned to host order by their layouts.

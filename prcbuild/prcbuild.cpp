@@ -14,6 +14,8 @@
 #include "output.h"
 #include "text.h"
 
+using base::format;
+
 namespace {
 
 // Inputs of at least this size stay in their files until the database is

@@ -7,6 +7,8 @@
 #include "pictures.h"
 #include "text.h"
 
+using base::hex_text, base::printable, base::format;
+
 namespace {
 
 // The files of one font and, when it has a 72-dpi image, its command.

@@ -7,7 +7,10 @@
 #include "database.h"
 #include "entry_name.h"
 #include "listing.h"
+#include "messages.h"
 #include "text.h"
+
+using base::lower_ascii, base::printable, base::format, base::shell_word;
 
 // prcbuild would take an argument that starts with '-' for an option or a
 // font remap group.
@@ -114,7 +117,7 @@ std::string join_path(const std::string& dir, const std::string& name) {
 }
 
 std::string write_error(const FileError& error) {
-  return "can't write " + error.path + ": " + error.reason();
+  return base::write_failure(error.path, error.reason());
 }
 
 std::string stage_file(OutputGroup* group, const std::string& folder, const std::string& name) {

@@ -10,6 +10,8 @@
 #include "font_remap.h"
 #include "text.h"
 
+using base::printable, base::format;
+
 namespace {
 
 using std::chrono::days;

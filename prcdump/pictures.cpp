@@ -8,6 +8,8 @@
 #include "font_picture.h"
 #include "text.h"
 
+using base::format;
+
 namespace {
 
 // The pixels a database's sheets may take in all: a few million for any

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+namespace base {
 namespace {
 
 TEST(Text, ShellWord) {
@@ -9,6 +10,8 @@ TEST(Text, ShellWord) {
     std::string word, quoted;
   } cases[] = {
       {"a-b_c./:@%+=,9", "a-b_c./:@%+=,9"},
+      {"Caf\xc3\xa9", "Caf\xc3\xa9"},
+      {"a;b", "'a;b'"},
       {"", "''"},
       {"it's", "'it'\\''s'"},
       {"a b", "'a b'"},
@@ -38,3 +41,4 @@ TEST(Text, CaseAndHex) {
 }
 
 }  // namespace
+}  // namespace base

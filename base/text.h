@@ -1,4 +1,4 @@
-// Small text helpers the programs share: ASCII letter case whatever the
+// Small text helpers every program shares: ASCII letter case whatever the
 // locale, hexadecimal digits, printf-style formatting into a string, and
 // words quoted for a POSIX shell.
 #pragma once
@@ -7,8 +7,21 @@
 #include <cstdio>
 #include <string>
 
+// printf's argument checks for our own formatters; MinGW's C++ runtime
+// formats as GNU's does, which its own macro names.
+#if defined(__MINGW_PRINTF_FORMAT)
+#define BASE_PRINTF_FORMAT(fmt, first) __attribute__((format(__MINGW_PRINTF_FORMAT, fmt, first)))
+#else
+#define BASE_PRINTF_FORMAT(fmt, first) __attribute__((format(printf, fmt, first)))
+#endif
+
+namespace base {
+
 char ascii_lower(char c);
 std::string lower_ascii(std::string s);
+
+// Whether a and b are the same but for the case of ASCII letters.
+bool equal_ignoring_ascii_case(const char* a, const std::string& b);
 
 // The value of an ASCII hexadecimal digit, or -1 for any other character.
 int hex_digit_value(char c);
@@ -25,16 +38,12 @@ std::string hex_text(unsigned value, int digits);
 std::string printable(const uint8_t* p, size_t n);
 
 // snprintf into a string of the length it needs.
-template <typename... Args>
-std::string format(const char* fmt, Args... args) {
-  int n = snprintf(nullptr, 0, fmt, args...);
-  std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-  snprintf(text.data(), text.size() + 1, fmt, args...);
-  return text;
-}
+std::string format(const char* fmt, ...) BASE_PRINTF_FORMAT(1, 2);
 
 // One word for a POSIX shell: as it is when it needs no quoting, else in
 // single quotes. A newline stands as it is there; other control bytes come
 // from printf ("$(printf '\033')"), which every POSIX shell reads alike and
 // which keeps them off the terminal.
 std::string shell_word(const std::string& word);
+
+}  // namespace base
