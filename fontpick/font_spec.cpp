@@ -151,7 +151,7 @@ void parse_font_spec(int dpi_y, LOGFONTA& font, const std::string& font_spec,
 
 int charset_code(const std::string& token) {
   if (token.empty()) return DEFAULT_CHARSET;
-  if (const CharsetEntry* entry = find_charset_entry(token)) return entry->code;
+  if (const CharsetEntry* entry = charsets::find_charset_entry(token)) return entry->code;
   size_t pos = 0;
   int code = 0;
   if (scan_int(token, pos, code)) return code;

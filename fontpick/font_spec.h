@@ -4,8 +4,11 @@
 
 #include <string>
 
-#include "charset_table.h"
+#include "charsets.h"
 #include "logfont.h"
+
+// The shared table of character sets names them on both sides of the dialog.
+using charsets::CharsetEntry, charsets::CharsetTable, charsets::charset_name;
 
 // Fills font from a FontSpec ("[winfont://]Face[:italic:weight:charset]") and
 // a SizeSpec ("10.5pt" in points when it holds a lower-case p, otherwise a

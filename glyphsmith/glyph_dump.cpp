@@ -18,6 +18,8 @@
 #include "code_pages.h"
 #include "rasterizer.h"
 
+using charsets::CodePageTable, charsets::code_page_table;
+
 int main(int argc, char** argv) {
   if (argc == 3 && !std::strcmp(argv[1], "--code-page")) {
     CodePageTable table = code_page_table(std::atoi(argv[2]));

@@ -20,6 +20,7 @@
 #include "write_files.h"
 
 using base::lower_ascii, base::read_digits, base::hex_text;
+using charsets::Charset, charsets::find_charset, charsets::sample_bytes;
 
 namespace fs = std::filesystem;
 

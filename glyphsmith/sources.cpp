@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "bdf.h"
 #include "code_pages.h"
+
+using charsets::Charset, charsets::CodePageTable, charsets::code_page_table;
 
 namespace fs = std::filesystem;
 
@@ -39,7 +40,7 @@ std::string check_style(const FaceRequest& request, const FaceTraits& traits,
 std::string check_charset(const FaceTraits& traits, const Charset& charset,
                           const std::string& what) {
   if (traits.byte_charset.empty()) return "";
-  std::string wanted = bdf_charset(charset.symbol ? 0 : charset.code_page);
+  std::string wanted = charset.xlfd;
   if (traits.byte_charset == wanted) return "";
   return what + " holds the character set " + traits.byte_charset + ", not " + charset.name +
          " (" + wanted + ")";

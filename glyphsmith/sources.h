@@ -29,4 +29,4 @@ std::string resolve_face(FaceRequest* request, std::string* second_file);
 // strikes' glyphs as drawn; without a usable 144-dpi strike its 72-dpi glyphs
 // are doubled, as a Palm does, and a note says why. Returns "" or why not.
 std::string read_glyphs(const FaceRequest& request, const std::string& second_file, int pixels,
-                        int pixels144, const Charset& charset, SourceGlyphs* out);
+                        int pixels144, const charsets::Charset& charset, SourceGlyphs* out);

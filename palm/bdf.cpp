@@ -3,24 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "text.h"
-
 namespace {
-
-struct CharsetName {
-  int code_page;
-  const char* xlfd;
-};
-
-// Names that FontForge and iconv know, so that an editor keeps each glyph's
-// byte when it saves; X's own names for the two pages they don't cover.
-const CharsetName kCharsets[] = {
-    {1252, "windows-1252"}, {1250, "windows-1250"}, {1251, "windows-1251"},
-    {1253, "windows-1253"}, {1254, "windows-1254"}, {1255, "windows-1255"},
-    {1256, "windows-1256"}, {1257, "windows-1257"}, {1258, "windows-1258"},
-    {874, "windows-874"},   {10000, "mac-roman"},   {437, "ibm-cp437"},
-    {0, "microsoft-symbol"},
-};
 
 std::string quoted(const std::string& text) {
   std::string s = "\"";
@@ -54,12 +37,6 @@ struct Glyph {
 };
 
 }  // namespace
-
-std::string bdf_charset(int code_page) {
-  for (const CharsetName& c : kCharsets)
-    if (c.code_page == code_page) return c.xlfd;
-  return "";
-}
 
 int bdf_missing_encoding(const BitmapFont& font) {
   return std::max(256, font.last_char + 1);
@@ -191,10 +168,9 @@ void append_glyph(std::string* out, const FontImage& image, const BdfLayout& l, 
 std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFontName& name) {
   const FontImage& image = font.images.at(image_index);
   BdfLayout l = lay_out(font, image);
-  std::string charset = bdf_charset(name.code_page);
-  if (charset.empty()) charset = "palm-" + std::to_string(name.code_page);
-  std::string registry = charset.substr(0, charset.find('-'));
-  std::string encoding = charset.substr(charset.find('-') + 1);
+  size_t dash = name.charset.find('-');
+  std::string registry = name.charset.substr(0, dash);
+  std::string encoding = dash == std::string::npos ? "" : name.charset.substr(dash + 1);
   // At 72 dpi a Palm pixel is a point; POINT_SIZE is in tenths of a point.
   int points10 = l.rows * 720 / l.density;
   std::string density = std::to_string(l.density);

@@ -14,14 +14,11 @@
 // the font's last character.
 int bdf_missing_encoding(const BitmapFont& font);
 
-// The XLFD charset whose byte codes are the code page's, registry and
-// encoding joined by '-': "windows-1252", "mac-roman". Code page 0 is
-// a symbol font's own map. "" for a page without one.
-std::string bdf_charset(int code_page);
-
 struct BdfFontName {
   std::string family;  // FAMILY_NAME; '-' and control bytes become spaces in FONT
-  int code_page = 1252;
+  // The XLFD charset whose byte codes are the font's, registry and encoding
+  // joined by '-': "windows-1252", "mac-roman", "microsoft-symbol".
+  std::string charset = "windows-1252";
 };
 
 // The BDF of the font's image `image` (an index into font.images). Standard

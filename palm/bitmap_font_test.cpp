@@ -123,7 +123,7 @@ const char kTinyBdf144[] =
     "ENDFONT\n";
 
 TEST(BitmapFont, BdfOfTinyFontExactly) {
-  EXPECT_EQ(encode_bdf(tiny_font(true), 1, {"Tiny \"Q\"-1", 1252}), kTinyBdf144);
+  EXPECT_EQ(encode_bdf(tiny_font(true), 1, {"Tiny \"Q\"-1", "windows-1252"}), kTinyBdf144);
 }
 
 TEST(BitmapFont, EncodesTinyFontExactly) {

@@ -1,6 +1,7 @@
 #include "bdf_files.h"
 
 #include "bdf.h"
+#include "charsets.h"
 #include "entry_name.h"
 #include "font_picture.h"
 #include "listing.h"
@@ -50,8 +51,10 @@ std::string stage_font(Run* run, OutputGroup* group, const PalmDatabase& db, siz
 std::string stage_bdf_files(Run* run, OutputGroup* group, FILE* file, const PalmDatabase& db,
                             const std::vector<size_t>& fonts, std::vector<std::string>* commands) {
   const DatabaseHeader& h = db.header;
+  charsets::Charset charset;
+  charsets::find_charset(run->bdf_charset, &charset);  // the name --charset was read as
   BdfFontName name{printable(bytes_of(h.name), zero_terminated_length(bytes_of(h.name), 32)),
-                   run->bdf_code_page};
+                   charset.xlfd};
   // A BDF file holds no more than the glyph sheet of its font shows, so the
   // pictures' budget bounds these files too.
   int64_t pixels = 0;

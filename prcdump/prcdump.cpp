@@ -11,6 +11,8 @@
 #include "dump.h"
 #include "output.h"
 
+using charsets::Charset, charsets::find_charset;
+
 namespace {
 
 const char kUsage[] =

@@ -506,7 +506,7 @@ TEST_F(Prcdump, Fonts) {
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("NFNT0080.bdf nfnt0081-144.bdf nfnt0081-72.bdf record0001-144.bdf record0001-72.bdf",
             files_in("bdf"));
-  EXPECT_EQ(encode_bdf(tiny_font(true), 1, {"Fonts", 1251}),
+  EXPECT_EQ(encode_bdf(tiny_font(true), 1, {"Fonts", "windows-1251"}),
             read_file(dir.file("bdf/record0001-144.bdf")));
   EXPECT_NE(std::string::npos,
             r.out.find("\nglyphsmith --id 0080 4 5 Cyrillic bdf/NFNT0080.bdf\n"

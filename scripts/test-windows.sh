@@ -121,6 +121,7 @@ echo "== Windows test programs"
 run_gtest palm_win32_tests "$scratch" wine "$windows/palm/palm_win32_tests.exe"
 run_gtest fontpick_win32_tests "$scratch" wine "$windows/fontpick/fontpick_win32_tests.exe"
 run_gtest rasterizer_win32_tests "$scratch" wine "$windows/glyphsmith/rasterizer_win32_tests.exe"
+run_gtest charsets_win32_tests "$scratch" wine "$windows/charsets/charsets_win32_tests.exe"
 
 echo "== GDI's glyphs against FreeType's"
 run_gtest "rasterizer tests" "$scratch" \

@@ -3,6 +3,7 @@
 
 #include "code_pages.h"
 
+namespace charsets {
 namespace {
 
 struct CodePageCase {
@@ -32,3 +33,4 @@ TEST(WindowsCodePages, BytesAsUnicode) {
 }
 
 }  // namespace
+}  // namespace charsets

@@ -3,37 +3,36 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include "charset_table.h"
-
+namespace charsets {
 namespace {
 
 struct CharsetCase {
   const char* token;
-  const char* name;  // nullptr: refused with `error`
+  const char* name;  // nullptr: refused with the message `text`
   int code;
   int code_page;
-  const char* error;
+  const char* text;  // the set's XLFD name, or the message
 };
 
 TEST(Charsets, ByNameOrNumber) {
   const CharsetCase cases[] = {
-      {"Western", "Western", 0, 1252, ""},
-      {"wEsTeRn", "Western", 0, 1252, ""},
-      {"0", "Western", 0, 1252, ""},
-      {"default", "Default", 1, 1252, ""},
-      {"EASTERNEUROPE", "EasternEurope", 238, 1250, ""},
-      {"238", "EasternEurope", 238, 1250, ""},
-      {"Greek", "Greek", 161, 1253, ""},
-      {"cyrillic", "Cyrillic", 204, 1251, ""},
-      {"Turkish", "Turkish", 162, 1254, ""},
-      {"Hebrew", "Hebrew", 177, 1255, ""},
-      {"Arabic", "Arabic", 178, 1256, ""},
-      {"186", "186", 186, 1257, ""},
-      {"Vietnamese", "Vietnamese", 163, 1258, ""},
-      {"thai", "Thai", 222, 874, ""},
-      {"Mac", "Mac", 77, 10000, ""},
-      {"255", "OEM", 255, 437, ""},
-      {"Symbol", "Symbol", 2, 0, ""},
+      {"Western", "Western", 0, 1252, "windows-1252"},
+      {"wEsTeRn", "Western", 0, 1252, "windows-1252"},
+      {"0", "Western", 0, 1252, "windows-1252"},
+      {"default", "Default", 1, 1252, "windows-1252"},
+      {"EASTERNEUROPE", "EasternEurope", 238, 1250, "windows-1250"},
+      {"238", "EasternEurope", 238, 1250, "windows-1250"},
+      {"Greek", "Greek", 161, 1253, "windows-1253"},
+      {"cyrillic", "Cyrillic", 204, 1251, "windows-1251"},
+      {"Turkish", "Turkish", 162, 1254, "windows-1254"},
+      {"Hebrew", "Hebrew", 177, 1255, "windows-1255"},
+      {"Arabic", "Arabic", 178, 1256, "windows-1256"},
+      {"186", "186", 186, 1257, "windows-1257"},
+      {"Vietnamese", "Vietnamese", 163, 1258, "windows-1258"},
+      {"thai", "Thai", 222, 874, "windows-874"},
+      {"Mac", "Mac", 77, 10000, "mac-roman"},
+      {"255", "OEM", 255, 437, "ibm-cp437"},
+      {"Symbol", "Symbol", 2, 0, "microsoft-symbol"},
       {"128", nullptr, 0, 0,
        "character set 128 has two-byte characters; a Palm font holds single bytes"},
       {"129", nullptr, 0, 0,
@@ -51,10 +50,11 @@ TEST(Charsets, ByNameOrNumber) {
     Charset charset;
     std::string error = find_charset(c.token, &charset);
     if (!c.name) {
-      EXPECT_EQ(error, c.error) << c.token;
+      EXPECT_EQ(error, c.text) << c.token;
       continue;
     }
     EXPECT_EQ(error, "") << c.token;
+    EXPECT_STREQ(charset.xlfd, c.text) << c.token;
     EXPECT_EQ(charset.name, c.name) << c.token;
     EXPECT_EQ(charset.code, c.code) << c.token;
     EXPECT_EQ(charset.code_page, c.code_page) << c.token;
@@ -103,4 +103,15 @@ TEST(Charsets, SamplesInTheirOwnPages) {
   EXPECT_EQ(sample_bytes(symbol), "");
 }
 
+TEST(CharsetName, CodesWithoutARowAreDecimal) {
+  EXPECT_EQ(charset_name(0), "Western");
+  EXPECT_EQ(charset_name(1), "Default");
+  EXPECT_EQ(charset_name(255), "OEM");
+  EXPECT_EQ(charset_name(186), "186");
+  EXPECT_EQ(charset_name(128), "128");
+  EXPECT_EQ(charset_name(-5), "-5");
+  EXPECT_EQ(charset_name(2147483647), "2147483647");
+}
+
 }  // namespace
+}  // namespace charsets

@@ -2,6 +2,8 @@
 
 #include "code_pages.h"
 
+namespace charsets {
+
 CodePageTable code_page_table(int code_page) {
   CodePageTable table{};
   for (int b = 0; b < 256; ++b) {
@@ -17,3 +19,5 @@ CodePageTable code_page_table(int code_page) {
   }
   return table;
 }
+
+}  // namespace charsets

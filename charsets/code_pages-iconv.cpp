@@ -4,6 +4,8 @@
 
 #include "code_pages.h"
 
+namespace charsets {
+
 namespace {
 
 std::string iconv_name(int code_page) {
@@ -44,3 +46,5 @@ CodePageTable code_page_table(int code_page) {
   iconv_close(cd);
   return table;
 }
+
+}  // namespace charsets

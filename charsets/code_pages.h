@@ -5,8 +5,12 @@
 #include <array>
 #include <cstdint>
 
+namespace charsets {
+
 // Entry b is byte b's character; 0 where the page leaves the byte undefined
 // or the platform doesn't know the page.
 using CodePageTable = std::array<uint32_t, 256>;
 
 CodePageTable code_page_table(int code_page);
+
+}  // namespace charsets

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+namespace charsets {
 namespace {
 
 // The published Windows, DOS and Mac tables, byte by byte; 0 marks a byte
@@ -33,3 +34,4 @@ TEST(CodePages, BytesAsUnicode) {
 }
 
 }  // namespace
+}  // namespace charsets

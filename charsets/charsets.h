@@ -1,0 +1,49 @@
+// The character sets a Palm font may be in, in one table: the name fontpick
+// writes on the generator's command line and the generator reads back, the
+// Windows character-set number, the single-byte code page whose bytes
+// 0x20..0xFF become the font's characters, the XLFD name of that page, and a
+// sample sentence in the set's language.
+#pragma once
+
+#include <span>
+#include <string>
+
+namespace charsets {
+
+struct CharsetEntry {
+  const char* name;    // nullptr for a set fontpick can only pass as a number
+  int code;            // the Windows character-set number
+  int code_page;       // 1250..1258, 874, 437, 10000 (Mac Roman); 0 for Symbol
+  const char* xlfd;    // registry and encoding joined by '-': "windows-1252"
+  const char* sample;  // UTF-8
+};
+
+// The named sets, searched in this order, first match winning, names
+// compared without regard to ASCII case.
+extern const std::span<const CharsetEntry, 13> CharsetTable;
+
+// The first named row equal to token (any ASCII case), or nullptr.
+const CharsetEntry* find_charset_entry(const std::string& token);
+
+// The table name for code, or its decimal text when no row has it. Returns a
+// fresh string rather than a shared static buffer.
+std::string charset_name(int code);
+
+struct Charset {
+  std::string name;  // as the table spells it, or the number
+  int code = 0;
+  int code_page = 0;
+  bool symbol = false;
+  const char* xlfd = "";
+  const char* sample = "";
+};
+
+// Reads a character-set name (any letter case) or a decimal number. Returns
+// "" on success, else the message without the program's name.
+std::string find_charset(const std::string& token, Charset* charset);
+
+// The set's sample sentence in its own code page, one byte a character;
+// characters the page lacks are left out. Empty for Symbol.
+std::string sample_bytes(const Charset& charset);
+
+}  // namespace charsets
