@@ -51,7 +51,7 @@ std::string directory_bytes(Database* db, std::vector<unsigned char>* directory)
   size_t count = db->entries.size();
   size_t entry_size = db->record_mode ? sizeof(RecordEntry) : sizeof(ResourceEntry);
   size_t directory_end = kHeaderSize + count * entry_size;
-  size_t pad = (4 - directory_end % 4) % 4;
+  size_t pad = data_start(static_cast<uint32_t>(directory_end)) - directory_end;
   directory->assign(directory_end + pad, 0);
   unsigned char* at = directory->data();
   std::string error;
@@ -107,8 +107,8 @@ void init_header(Database* db, const char* name, const char* type, const char* c
   DatabaseHeader& header = db->header;
   memset(&header, 0, sizeof header);
   copy_field(header.name, sizeof header.name - 1, name);
-  header.attributes = db->record_mode ? kAttrBackup : kAttrResource | kAttrBackup;
-  header.version = 1;
+  header.attributes = written_attributes(!db->record_mode);
+  header.version = kWrittenVersion;
   header.creation_date = header.modification_date = palm_time(time(nullptr));
   copy_field(header.type, sizeof header.type, type);
   copy_field(header.creator, sizeof header.creator, creator);

@@ -56,14 +56,24 @@ constexpr size_t kMaxEntries = 6552;
 // The largest resource or record a Palm holds: a memory chunk is under 64 KiB.
 constexpr size_t kMaxEntrySize = 65505;
 
-// prcbuild reads an input file in pieces of at most this many bytes
-// (decimal, not 128 KiB): without splitting, a longer file is cut there.
-constexpr size_t kReadBufferSize = 130000;
-
 // Header attribute bits: a resource database, and one to back up. Those two
 // are the only ones the writer sets.
 constexpr uint16_t kAttrResource = 0x0001;
 constexpr uint16_t kAttrBackup = 0x0008;
+
+// The header attributes the writer gives a resource or a record database.
+constexpr uint16_t written_attributes(bool resources) {
+  return resources ? kAttrResource | kAttrBackup : kAttrBackup;
+}
+
+// The header version the writer gives every database.
+constexpr uint16_t kWrittenVersion = 1;
+
+// Where the writer puts the first byte of data: the end of the entry list
+// padded with zeros to a multiple of 4.
+constexpr uint32_t data_start(uint32_t directory_end) {
+  return (directory_end + 3) / 4 * 4;
+}
 
 // Seconds from 1904-01-01 (the Palm epoch) to 1970-01-01.
 constexpr int64_t kPalmEpochOffset = 2082844800;

@@ -2,6 +2,12 @@
 // named rsrcXXXX.bin (or font remap groups) or, with -d, records.
 #pragma once
 
+#include <cstddef>
+
+// An input file is read in pieces of at most this many bytes (decimal, not
+// 128 KiB): without splitting, a longer file is cut there.
+constexpr size_t kReadBufferSize = 130000;
+
 // The whole run of the program: stops at the first failure, prints its
 // message and returns 1; returns 0 once the database is written.
 int run_prcbuild(int argc, char** argv);

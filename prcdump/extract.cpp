@@ -20,6 +20,10 @@ std::string path_argument(const std::string& path) {
 
 namespace {
 
+// prcbuild's input buffer (prcbuild.h): a longer file is cut there unless
+// split in two.
+constexpr size_t kPrcbuildReadSize = 130000;
+
 bool trailing_nonzero(const uint8_t* p, size_t n) {
   for (size_t i = zero_terminated_length(p, n); i < n; ++i)
     if (p[i]) return true;
@@ -28,11 +32,12 @@ bool trailing_nonzero(const uint8_t* p, size_t n) {
 
 void header_notes(const PalmDatabase& db, std::vector<std::string>* notes) {
   const DatabaseHeader& h = db.header;
-  uint16_t expected_attributes = db.resources ? kAttrResource | kAttrBackup : kAttrBackup;
+  uint16_t expected_attributes = written_attributes(db.resources);
   if (h.attributes != expected_attributes)
     notes->push_back(
         format("attributes are 0x%04x; prcbuild writes 0x%04x", h.attributes, expected_attributes));
-  if (h.version != 1) notes->push_back(format("version is %u; prcbuild writes 1", h.version));
+  if (h.version != kWrittenVersion)
+    notes->push_back(format("version is %u; prcbuild writes %u", h.version, kWrittenVersion));
   if (h.modification_number)
     notes->push_back(format("modification number is %u; prcbuild writes 0", h.modification_number));
   if (h.unique_id_seed)
@@ -52,7 +57,7 @@ void header_notes(const PalmDatabase& db, std::vector<std::string>* notes) {
 // before it are prcbuild's zeros.
 void layout_notes(FILE* file, const PalmDatabase& db, std::vector<std::string>* notes) {
   uint32_t first = db.entries.empty() ? static_cast<uint32_t>(db.file_size) : db.entries[0].offset;
-  uint32_t aligned = (db.directory_end + 3) / 4 * 4;
+  uint32_t aligned = data_start(db.directory_end);
   // Only a gap as small as prcbuild's pad is worth reading.
   std::string gap = first == aligned ? peek(file, db.directory_end, first - db.directory_end) : "";
   if (first != aligned && db.entries.empty())
@@ -91,9 +96,9 @@ Part entry_part(Run* run, const PalmDatabase& db, size_t i, std::vector<std::str
   if (e.size == 0) {
     p.command = false;
     notes->push_back(format("entry %zu is empty and left out: prcbuild refuses empty files", i));
-  } else if (e.size > kReadBufferSize) {
+  } else if (e.size > kPrcbuildReadSize) {
     notes->push_back(format("entry %zu has %u bytes; prcbuild reads only the first %zu of a file",
-                            i, e.size, kReadBufferSize));
+                            i, e.size, kPrcbuildReadSize));
   }
   return p;
 }
