@@ -1,38 +1,31 @@
 #include "database.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "layout.h"
-#include "output.h"
-
 namespace {
 
-
-std::string format(const char* format, const char* text) {
-  std::string message(strlen(format) + strlen(text), '\0');
-  message.resize(static_cast<size_t>(snprintf(message.data(), message.size() + 1, format, text)));
-  return message;
+DatabaseError failure(DatabaseFailure what, const std::string& path = "", int code = 0) {
+  DatabaseError error;
+  error.what = what;
+  error.file = {code, path};
+  return error;
 }
 
 // Checks that one more entry of size bytes may be added, and returns it with
 // its directory record filled.
-std::string new_entry(const Database& db, const char* name, unsigned id, size_t size,
-                      DatabaseEntry* e) {
-  if (size == 0) return "malloc(0) requested.";
-  if (db.entries.size() == kMaxEntries) {
-    char text[64];
-    snprintf(text, sizeof text, "Too many entries: a database holds at most %u.\n",
-             static_cast<unsigned>(kMaxEntries));
-    return text;
-  }
+DatabaseError new_entry(const Database& db, const char* name, unsigned id, size_t size,
+                        DatabaseEntry* e) {
+  if (size == 0) return failure(DatabaseFailure::empty_entry);
+  if (db.entries.size() == kMaxEntries) return failure(DatabaseFailure::too_many_entries);
   *e = DatabaseEntry{nullptr, size, nullptr, 0, {}, false, {}, {}};
   if (!db.record_mode) {
     memcpy(e->resource.type, name, sizeof e->resource.type);
     e->resource.id = static_cast<uint16_t>(id);
   }
-  return "";
+  return {};
 }
 
 // Copies at most n bytes of text and zeroes the rest of the field.
@@ -47,14 +40,14 @@ bool write_bytes(OutputFile* out, const void* data, size_t size) {
 }
 
 // Header, entry list and pad, in file order, with every entry's offset set.
-std::string directory_bytes(Database* db, std::vector<unsigned char>* directory) {
+LayoutError directory_bytes(Database* db, std::vector<unsigned char>* directory) {
   size_t count = db->entries.size();
   size_t entry_size = db->record_mode ? sizeof(RecordEntry) : sizeof(ResourceEntry);
   size_t directory_end = kHeaderSize + count * entry_size;
   size_t pad = data_start(static_cast<uint32_t>(directory_end)) - directory_end;
   directory->assign(directory_end + pad, 0);
   unsigned char* at = directory->data();
-  std::string error;
+  LayoutError error;
 
   DatabaseHeader header = db->header;
   header.entry_count = static_cast<uint16_t>(count);
@@ -62,7 +55,7 @@ std::string directory_bytes(Database* db, std::vector<unsigned char>* directory)
   memcpy(directory->data(), &header, kHeaderSize);
 
   uint32_t offset = static_cast<uint32_t>(directory_end + pad);
-  for (size_t i = 0; i < count && error.empty(); ++i) {
+  for (size_t i = 0; i < count && error.ok(); ++i) {
     DatabaseEntry& e = db->entries[i];
     if (db->record_mode) {
       RecordEntry r = e.record;
@@ -114,41 +107,47 @@ void init_header(Database* db, const char* name, const char* type, const char* c
   copy_field(header.creator, sizeof header.creator, creator);
 }
 
-std::string add_entry(Database* db, const char* name, unsigned id, const void* data, size_t size) {
+DatabaseError add_entry(Database* db, const char* name, unsigned id, const void* data, size_t size) {
   DatabaseEntry e;
-  std::string error = new_entry(*db, name, id, size, &e);
-  if (!error.empty()) return error;
+  DatabaseError error = new_entry(*db, name, id, size, &e);
+  if (!error.ok()) return error;
   e.block = static_cast<unsigned char*>(malloc(size));
   if (!e.block) {
-    char text[64];
-    snprintf(text, sizeof text, "Out of memory: %u bytes requested.", static_cast<unsigned>(size));
-    return text;
+    error = failure(DatabaseFailure::out_of_memory, "", ENOMEM);
+    error.size = size;
+    return error;
   }
   memcpy(e.block, data, size);
   db->entries.push_back(std::move(e));
-  return "";
+  return {};
 }
 
-std::string add_file_entry(Database* db, const char* name, unsigned id, FILE* source,
-                           uint64_t offset, size_t size, const char* source_name, bool owns) {
+DatabaseError add_file_entry(Database* db, const char* name, unsigned id, FILE* source,
+                             uint64_t offset, size_t size, const char* source_name, bool owns) {
   DatabaseEntry e;
-  std::string error = new_entry(*db, name, id, size, &e);
-  if (!error.empty()) return error;
+  DatabaseError error = new_entry(*db, name, id, size, &e);
+  if (!error.ok()) return error;
   e.source = source;
   e.source_offset = offset;
   e.source_name = source_name;
   e.owns_source = owns;
   db->entries.push_back(std::move(e));
-  return "";
+  return {};
 }
 
-std::string write_database(Database* db, const char* path) {
+DatabaseError write_database(Database* db, const char* path) {
   std::vector<unsigned char> directory;
-  std::string error = directory_bytes(db, &directory);
-  if (!error.empty()) return error;
+  LayoutError layout = directory_bytes(db, &directory);
+  if (!layout.ok()) {
+    DatabaseError error = failure(DatabaseFailure::layout);
+    error.letter = layout.letter;
+    return error;
+  }
 
   OutputFile out;
-  if (!output_open(&out, path).ok()) return format("Error opening %s.\n", path);
+  FileError opened = output_open(&out, path);
+  if (!opened.ok()) return failure(DatabaseFailure::open_output, path, opened.code);
+  errno = 0;
   CopyResult result = write_bytes(&out, directory.data(), directory.size())
                           ? CopyResult::ok
                           : CopyResult::write_error;
@@ -160,14 +159,16 @@ std::string write_database(Database* db, const char* path) {
     else if (!write_bytes(&out, e.block, e.size))
       result = CopyResult::write_error;
   }
+  int code = errno ? errno : EIO;
   if (result == CopyResult::read_error) {
     output_discard(&out);
-    return format("Error reading %s.\n", db->entries[i - 1].source_name.c_str());
+    return failure(DatabaseFailure::read_input, db->entries[i - 1].source_name, code);
   }
   // The inputs are closed before the output replaces its file, which may be
   // one of them: Windows won't replace a file that is still open.
   clear_entries(db);
-  if (result == CopyResult::ok && output_commit(&out).ok()) return "";
+  FileError committed = result == CopyResult::ok ? output_commit(&out) : FileError{code, path};
+  if (committed.ok()) return {};
   output_discard(&out);
-  return format("Error writing %s.\n", path);
+  return failure(DatabaseFailure::write_output, path, committed.code);
 }

@@ -1,6 +1,6 @@
 // A Palm OS database being built: its header, the entries waiting to be
 // written, and the writer that lays header, entry list, pad and data out in
-// one file. All errors come back as message texts for the caller to print.
+// one file. Errors come back as values for the caller to word.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,9 @@
 #include <ctime>
 #include <string>
 #include <vector>
+
+#include "layout.h"
+#include "output.h"
 
 // The database image in host byte order. Field order and widths follow the
 // file exactly, so each record can be converted in place by pack_fields and
@@ -85,10 +88,30 @@ struct DatabaseEntry {
   size_t size;
   FILE* source;
   uint64_t source_offset;
-  std::string source_name;  // for the message when a read fails
+  std::string source_name;  // named in the error when a read fails
   bool owns_source;         // a file split in two is closed once
   ResourceEntry resource;
   RecordEntry record;
+};
+
+// What stopped a database from being built or written.
+enum class DatabaseFailure {
+  none,
+  empty_entry,       // an entry of no bytes
+  too_many_entries,  // past kMaxEntries
+  out_of_memory,     // no block for an entry's bytes
+  layout,            // a record layout letter that names no width
+  open_output,       // the output file can't be made
+  read_input,        // an input held open can't be read to its end
+  write_output,      // the output can't be written or put in place
+};
+
+struct DatabaseError {
+  DatabaseFailure what = DatabaseFailure::none;
+  FileError file;      // the file concerned, and the system's reason when it has one
+  size_t size = 0;     // out_of_memory: the bytes asked for
+  char letter = '\0';  // layout: the letter
+  bool ok() const { return what == DatabaseFailure::none; }
 };
 
 struct Database;
@@ -115,19 +138,19 @@ void init_header(Database* db, const char* name, const char* type, const char* c
 
 // Appends a copy of size bytes at data. In resource mode the type is the first
 // four bytes at name and the ID the low 16 bits of id; both are ignored for
-// records. Returns "" or the message.
-std::string add_entry(Database* db, const char* name, unsigned id, const void* data, size_t size);
+// records.
+DatabaseError add_entry(Database* db, const char* name, unsigned id, const void* data, size_t size);
 
 // Appends size bytes of the open file source from offset on, which stay in
 // the file until the database is written: big inputs are never held in
 // memory. With owns set the list closes the file when it is emptied (on
 // success only: a refused file is still the caller's). The name is for the
-// message should the read fail then.
-std::string add_file_entry(Database* db, const char* name, unsigned id, FILE* source,
-                           uint64_t offset, size_t size, const char* source_name, bool owns);
+// error should the read fail then.
+DatabaseError add_file_entry(Database* db, const char* name, unsigned id, FILE* source,
+                             uint64_t offset, size_t size, const char* source_name, bool owns);
 
 // Writes the database to path, replacing any file there only once the whole
-// database is written, so path may be one of the inputs. Returns "" or the
-// message; on failure every existing file is as it was. The list is emptied
-// unless an input could not be read.
-std::string write_database(Database* db, const char* path);
+// database is written, so path may be one of the inputs. On failure every
+// existing file is as it was. The list is emptied unless an input could not
+// be read.
+DatabaseError write_database(Database* db, const char* path);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -24,8 +25,8 @@ struct DatabaseTest : testing::Test {
     init_header(&db, name, type, creator);
     unsigned id = 1000;
     for (const std::string& b : blocks)
-      EXPECT_EQ("", add_entry(&db, "tAIN", id++, b.data(), b.size()));
-    EXPECT_EQ("", write_database(&db, dir.file("out").c_str()));
+      EXPECT_TRUE(add_entry(&db, "tAIN", id++, b.data(), b.size()).ok());
+    EXPECT_TRUE(write_database(&db, dir.file("out").c_str()).ok());
     std::string file = read_file(dir.file("out"));
     EXPECT_GE(file.size(), 78u);
     EXPECT_EQ(file.substr(36, 4), file.substr(40, 4)) << "creation and modification differ";
@@ -100,11 +101,11 @@ TEST_F(DatabaseTest, DatesCountFrom1904) {
 TEST_F(DatabaseTest, ListIsEmptiedByInitAndWrite) {
   Database db;
   init_header(&db, "A", "data", "TEST");
-  EXPECT_EQ("", add_entry(&db, "tAIN", 1, "x", 1));
+  EXPECT_TRUE(add_entry(&db, "tAIN", 1, "x", 1).ok());
   init_header(&db, "A", "data", "TEST");
   EXPECT_EQ(0u, db.entries.size());
-  EXPECT_EQ("", add_entry(&db, "tAIN", 1, "x", 1));
-  EXPECT_EQ("", write_database(&db, dir.file("out").c_str()));
+  EXPECT_TRUE(add_entry(&db, "tAIN", 1, "x", 1).ok());
+  EXPECT_TRUE(write_database(&db, dir.file("out").c_str()).ok());
   EXPECT_EQ(0u, db.entries.size());
 }
 
@@ -112,8 +113,8 @@ TEST_F(DatabaseTest, FullListStillWrites) {
   Database db;
   db.record_mode = true;
   init_header(&db, "Many", "data", "TEST");
-  for (size_t i = 0; i < kMaxEntries; ++i) ASSERT_EQ("", add_entry(&db, "", 0, "r", 1));
-  EXPECT_EQ("", write_database(&db, dir.file("out").c_str()));
+  for (size_t i = 0; i < kMaxEntries; ++i) ASSERT_TRUE(add_entry(&db, "", 0, "r", 1).ok());
+  EXPECT_TRUE(write_database(&db, dir.file("out").c_str()).ok());
   std::string file = read_file(dir.file("out"));
   size_t data_start = 78 + kMaxEntries * 8 + 2;
   ASSERT_EQ(data_start + kMaxEntries, file.size());
@@ -138,10 +139,10 @@ TEST_F(DatabaseTest, EntriesFromFilesAndBlocksMix) {
   ASSERT_NE(nullptr, input);
   Database db;
   init_header(&db, "Test", "data", "TEST");
-  EXPECT_EQ("", add_file_entry(&db, "tAIN", 1000, input, 2, 3, "input", true));
-  EXPECT_EQ("", add_entry(&db, "tAIN", 1001, "ab", 2));
-  EXPECT_EQ("", add_file_entry(&db, "2AIN", 1002, input, 7, 3, "input", false));
-  EXPECT_EQ("", write_database(&db, dir.file("out").c_str()));
+  EXPECT_TRUE(add_file_entry(&db, "tAIN", 1000, input, 2, 3, "input", true).ok());
+  EXPECT_TRUE(add_entry(&db, "tAIN", 1001, "ab", 2).ok());
+  EXPECT_TRUE(add_file_entry(&db, "2AIN", 1002, input, 7, 3, "input", false).ok());
+  EXPECT_TRUE(write_database(&db, dir.file("out").c_str()).ok());
   std::string file = read_file(dir.file("out"));
   ASSERT_EQ(78u + 30 + 0 + 8, file.size());
   EXPECT_EQ("234ab789", file.substr(108));
@@ -156,9 +157,11 @@ TEST_F(DatabaseTest, InputShortenedBeforeWriting) {
   ASSERT_NE(nullptr, input);
   Database db;
   init_header(&db, "Test", "data", "TEST");
-  EXPECT_EQ("", add_file_entry(&db, "tAIN", 1000, input, 0, 10, "in/tAIN03e8.bin", true));
+  EXPECT_TRUE(add_file_entry(&db, "tAIN", 1000, input, 0, 10, "in/tAIN03e8.bin", true).ok());
   write_file(dir.file("input"), "01234");
-  EXPECT_EQ("Error reading in/tAIN03e8.bin.\n", write_database(&db, dir.file("out").c_str()));
+  DatabaseError error = write_database(&db, dir.file("out").c_str());
+  EXPECT_EQ(DatabaseFailure::read_input, error.what);
+  EXPECT_EQ("in/tAIN03e8.bin", error.file.path);
   EXPECT_EQ("precious", read_file(dir.file("out")));
   EXPECT_EQ(2u, std::distance(std::filesystem::directory_iterator(dir.path), {}))
       << "a temporary file was left";
@@ -167,14 +170,34 @@ TEST_F(DatabaseTest, InputShortenedBeforeWriting) {
 TEST_F(DatabaseTest, AddEntryRefusals) {
   Database db;
   init_header(&db, "Many", "data", "TEST");
-  EXPECT_EQ("malloc(0) requested.", add_entry(&db, "tAIN", 1, "", 0));
+  EXPECT_EQ(DatabaseFailure::empty_entry, add_entry(&db, "tAIN", 1, "", 0).what);
   EXPECT_EQ(0u, db.entries.size());
-  for (size_t i = 0; i < kMaxEntries; ++i) ASSERT_EQ("", add_entry(&db, "tAIN", 1, "r", 1));
-  EXPECT_EQ("Too many entries: a database holds at most 6552.\n",
-            add_entry(&db, "tAIN", 1, "r", 1));
-  EXPECT_EQ("Too many entries: a database holds at most 6552.\n",
-            add_file_entry(&db, "tAIN", 1, stdin, 0, 1, "stdin", false));
+  for (size_t i = 0; i < kMaxEntries; ++i) ASSERT_TRUE(add_entry(&db, "tAIN", 1, "r", 1).ok());
+  EXPECT_EQ(DatabaseFailure::too_many_entries, add_entry(&db, "tAIN", 1, "r", 1).what);
+  EXPECT_EQ(DatabaseFailure::too_many_entries,
+            add_file_entry(&db, "tAIN", 1, stdin, 0, 1, "stdin", false).what);
   EXPECT_EQ(kMaxEntries, db.entries.size());
+}
+
+// The library keeps what failed, on which file, and the system's reason.
+TEST_F(DatabaseTest, FailuresKeepTheSystemsReason) {
+  struct Case {
+    std::string path;
+    DatabaseFailure what;
+    int code;
+  } cases[] = {
+      {"/dev/full", DatabaseFailure::write_output, ENOSPC},
+      {dir.file("missing/out.prc"), DatabaseFailure::open_output, ENOENT},
+  };
+  for (const Case& c : cases) {
+    Database db;
+    init_header(&db, "Test", "data", "TEST");
+    ASSERT_TRUE(add_entry(&db, "tAIN", 1, "x", 1).ok());
+    DatabaseError error = write_database(&db, c.path.c_str());
+    EXPECT_EQ(c.what, error.what) << c.path;
+    EXPECT_EQ(c.path, error.file.path);
+    EXPECT_EQ(c.code, error.file.code) << c.path << ": " << error.file.reason();
+  }
 }
 
 }  // namespace

@@ -34,23 +34,22 @@ const FontId kFontIdTable[27] = {
     {"narrowFixedFont", 0x81},
 };
 
-std::string lookup_font_id(const char* text, uint16_t* id) {
+bool lookup_font_id(const char* text, uint16_t* id) {
   for (const FontId& row : kFontIdTable)
     if (equal_ignoring_ascii_case(row.name, text)) {
       *id = row.id;
-      return "";
+      return true;
     }
-  std::string refused = "Error in font specification `" + std::string(text) + "'.\n";
   // An empty text names no font either.
-  if (!*text) return refused;
+  if (!*text) return false;
   unsigned value = 0;
   for (const char* p = text; *p; ++p) {
     int digit = hex_digit_value(*p);
-    if (digit < 0) return refused;
+    if (digit < 0) return false;
     value = ((value << 4) | static_cast<unsigned>(digit)) & 0xFFFFu;
   }
   *id = static_cast<uint16_t>(value);
-  return "";
+  return true;
 }
 
 const char* font_id_name(uint16_t id) {

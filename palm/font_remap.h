@@ -20,8 +20,8 @@ struct FontId {
 extern const FontId kFontIdTable[27];
 
 // The font ID for a Palm font name (any ASCII case) or a hexadecimal number
-// (low 16 bits kept). Returns "" or the message for a text that is neither.
-std::string lookup_font_id(const char* text, uint16_t* id);
+// (low 16 bits kept). False, *id left alone, for a text that is neither.
+bool lookup_font_id(const char* text, uint16_t* id);
 
 // The first name in kFontIdTable for id, or nullptr when none has it.
 const char* font_id_name(uint16_t id);

@@ -12,7 +12,7 @@ namespace {
 // The ID for text, which must be accepted.
 uint16_t font_id(const char* text) {
   uint16_t id = 0xDEAD;
-  EXPECT_EQ("", lookup_font_id(text, &id)) << text;
+  EXPECT_TRUE(lookup_font_id(text, &id)) << text;
   return id;
 }
 
@@ -90,8 +90,7 @@ TEST(FontRemap, HexadecimalIds) {
 TEST(FontRemap, RefusedFonts) {
   for (const char* text : {"0x12", "bold", "", " 12", "12 ", "-1", "+1", "stdFont ", "g"}) {
     uint16_t id = 0x1234;
-    EXPECT_EQ("Error in font specification `" + std::string(text) + "'.\n",
-              lookup_font_id(text, &id));
+    EXPECT_FALSE(lookup_font_id(text, &id)) << text;
     EXPECT_EQ(0x1234, id) << text;
   }
 }

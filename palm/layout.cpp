@@ -1,7 +1,6 @@
 #include "layout.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -9,7 +8,7 @@ const char kHeaderLayout[] = "B32WWD6B8DDW";
 const char kResourceLayout[] = "B4WWW";
 const char kRecordLayout[] = "DB4";
 
-size_t pack_fields(void* record, const char* layout, bool swap, std::string* error) {
+size_t pack_fields(void* record, const char* layout, bool swap, LayoutError* error) {
   unsigned char* start = static_cast<unsigned char*>(record);
   unsigned char* cursor = start;
   const char* p = layout;
@@ -37,12 +36,9 @@ size_t pack_fields(void* record, const char* layout, bool swap, std::string* err
           }
           cursor += 4;
           break;
-        default: {
-          char text[64];
-          snprintf(text, sizeof text, "Internal error: Unknown size type %c.\n", letter);
-          *error = text;
+        default:
+          error->letter = letter;
           return static_cast<size_t>(cursor - start);
-        }
       }
     }
   }

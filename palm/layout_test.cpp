@@ -14,9 +14,9 @@ namespace {
 
 // Converts as this host must for the file; the expected bytes are big-endian.
 size_t pack(void* record, const char* layout, bool swap = kHostSwapsBytes) {
-  std::string error;
+  LayoutError error;
   size_t covered = pack_fields(record, layout, swap, &error);
-  EXPECT_EQ("", error) << layout;
+  EXPECT_TRUE(error.ok()) << layout << " " << error.letter;
   return covered;
 }
 
@@ -90,11 +90,11 @@ TEST(Layout, ConvertingTwiceRestoresHostOrder) {
   EXPECT_EQ(0, memcmp(&e, &before, sizeof e));
 }
 
-TEST(Layout, UnknownLetterStopsWithTheMessage) {
+TEST(Layout, UnknownLetterStopsThere) {
   unsigned char record[8] = {0, 1, 2, 3, 4, 5, 6, 7};
-  std::string error;
+  LayoutError error;
   EXPECT_EQ(2u, pack_fields(record, "WQ", kHostSwapsBytes, &error));
-  EXPECT_EQ("Internal error: Unknown size type Q.\n", error);
+  EXPECT_EQ('Q', error.letter);
   EXPECT_EQ("01 00 02 03 04 05 06 07", hex(bytes_of(record, 8)));
 }
 

@@ -13,7 +13,7 @@ namespace {
 
 // Entries as the file lays them out, turned to host order by their layouts.
 void read_entry(const uint8_t* p, bool resources, PalmEntry* e) {
-  std::string unused;
+  LayoutError unused;
   if (resources) {
     ResourceEntry r;
     memcpy(&r, p, sizeof r);
@@ -95,7 +95,7 @@ std::string read_database(const uint8_t* start, size_t size, uint64_t file_size,
   memcpy(&h, start, kPalmHeaderSize);
   // The writer's own layouts turn file order into host order as well; being
   // fixed, they report no error.
-  std::string unused;
+  LayoutError unused;
   pack_fields(&h, kHeaderLayout, kHostSwapsBytes, &unused);
   if (!memchr(h.name, 0, sizeof h.name)) return "database name has no terminating zero byte";
   db->resources = h.attributes & kAttrResource;

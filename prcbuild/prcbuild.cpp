@@ -58,6 +58,11 @@ const char* file_name_of(const char* argument) {
   return name;
 }
 
+// The message for a database error, or "" for none.
+std::string said(const DatabaseError& error) {
+  return error.ok() ? "" : database_message(error);
+}
+
 // Takes the ID of an rsrcXXXX name: at least four characters of type, then
 // the ID text from the next (at most) four. The filename message when either
 // is missing.
@@ -81,7 +86,7 @@ std::string add_referenced_file(Run* run, InputFile file, uint64_t size, const c
   unsigned id = 0;
   std::string error = db->record_mode ? "" : resource_id_of(name, argument, &id);
   size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
-  if (error.empty()) error = add_file_entry(db, name, id, file.get(), 0, first, argument, true);
+  if (error.empty()) error = said(add_file_entry(db, name, id, file.get(), 0, first, argument, true));
   if (!error.empty()) return error;
   FILE* source = file.release();  // the database closes it now
   ++run->open_inputs;
@@ -91,9 +96,9 @@ std::string add_referenced_file(Run* run, InputFile file, uint64_t size, const c
   char type[4];
   memcpy(type, name, sizeof type);
   type[0] = '2';
-  return add_file_entry(db, type, id, source, kReadBufferSize,
-                        rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize,
-                        argument, false);
+  return said(add_file_entry(db, type, id, source, kReadBufferSize,
+                             rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize,
+                             argument, false));
 }
 
 std::string add_read_file(Run* run, InputFile file, const char* name, const char* argument) {
@@ -103,16 +108,16 @@ std::string add_read_file(Run* run, InputFile file, const char* name, const char
   std::string error = read_piece(run, file.get(), argument, &got);
   if (error.empty() && !db->record_mode) error = resource_id_of(name, argument, &id);
   if (!error.empty()) return error;
-  if (!run->split_mode) return add_entry(db, name, id, run->buffer.data(), got);
+  if (!run->split_mode) return said(add_entry(db, name, id, run->buffer.data(), got));
   char type[4];
   memcpy(type, name, sizeof type);
-  error = add_entry(db, type, id, run->buffer.data(), got);
+  error = said(add_entry(db, type, id, run->buffer.data(), got));
   if (!error.empty() || got < kReadBufferSize) return error;
   // A file of exactly one buffer has no second part.
   size_t rest;
   error = read_piece(run, file.get(), argument, &rest);
   type[0] = '2';
-  if (error.empty() && rest > 0) error = add_entry(db, type, id, run->buffer.data(), rest);
+  if (error.empty() && rest > 0) error = said(add_entry(db, type, id, run->buffer.data(), rest));
   return error;
 }
 
@@ -135,11 +140,12 @@ std::string add_font_remap(Run* run, int argc, char** argv, int* at) {
   unsigned id;
   uint16_t font;
   std::string error = resource_id_of(resource, resource, &id);
-  if (error.empty()) error = lookup_font_id(argv[*at + 2], &font);
+  if (error.empty() && !lookup_font_id(argv[*at + 2], &font))
+    error = format("Error in font specification `%s'.\n", argv[*at + 2]);
   if (!error.empty()) return error;
   *at += 2;
   font_remap_bytes(font, run->buffer.data());
-  return add_entry(&run->db, resource, id, run->buffer.data(), 4);
+  return said(add_entry(&run->db, resource, id, run->buffer.data(), 4));
 }
 
 // Every argument after the creator, left to right.
@@ -180,6 +186,30 @@ bool read_options(Run* run, int argc, char** argv, int* at) {
 
 }  // namespace
 
+std::string database_message(const DatabaseError& error) {
+  const char* path = error.file.path.c_str();
+  switch (error.what) {
+    case DatabaseFailure::none:
+      break;
+    case DatabaseFailure::empty_entry:
+      return "malloc(0) requested.";
+    case DatabaseFailure::too_many_entries:
+      return format("Too many entries: a database holds at most %zu.\n", kMaxEntries);
+    case DatabaseFailure::out_of_memory:
+      return format("Out of memory: %u bytes requested.", static_cast<unsigned>(error.size));
+    case DatabaseFailure::layout:
+      return format("Internal error: Unknown size type %c.\n", error.letter);
+    case DatabaseFailure::open_output:
+      return format("Error opening %s.\n", path);
+    case DatabaseFailure::read_input:
+      return format("Error reading %s.\n", path);
+    case DatabaseFailure::write_output:
+      // The system's reason stays out: the message is the one scripts match.
+      return format("Error writing %s.\n", path);
+  }
+  return "";
+}
+
 int run_prcbuild(int argc, char** argv) {
   const char* program = argv[0] ? argv[0] : "prcbuild";
   Run run;
@@ -189,7 +219,7 @@ int run_prcbuild(int argc, char** argv) {
   run.input_budget = input_file_budget();
   init_header(&run.db, argv[i + 1], argv[i + 2], argv[i + 3]);
   std::string error = add_inputs(&run, argc, argv, i + 4);
-  if (error.empty()) error = write_database(&run.db, output);
+  if (error.empty()) error = said(write_database(&run.db, output));
   if (!error.empty()) return fail("%s", error.c_str());
   return 0;
 }

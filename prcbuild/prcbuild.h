@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+
+#include "database.h"
 
 // An input file is read in pieces of at most this many bytes (decimal, not
 // 128 KiB): without splitting, a longer file is cut there.
@@ -11,3 +14,7 @@ constexpr size_t kReadBufferSize = 130000;
 // The whole run of the program: stops at the first failure, prints its
 // message and returns 1; returns 0 once the database is written.
 int run_prcbuild(int argc, char** argv);
+
+// prcbuild's words for a database error: the texts its users' scripts
+// match, byte for byte; "" for none.
+std::string database_message(const DatabaseError& error);

@@ -179,6 +179,29 @@ TEST_F(Prcbuild, FailuresWriteNothing) {
   }
 }
 
+// The library's errors in prcbuild's words, the system's reason left out.
+TEST_F(Prcbuild, DatabaseErrorsInItsWords) {
+  auto error = [](DatabaseFailure what, const char* path = "", size_t size = 0, char letter = 0) {
+    DatabaseError e;
+    e.what = what;
+    e.file = {ENOSPC, path};
+    e.size = size;
+    e.letter = letter;
+    return e;
+  };
+  const std::pair<DatabaseError, std::string> cases[] = {
+      {error(DatabaseFailure::none), ""},
+      {error(DatabaseFailure::empty_entry), "malloc(0) requested."},
+      {error(DatabaseFailure::too_many_entries), "Too many entries: a database holds at most 6552.\n"},
+      {error(DatabaseFailure::out_of_memory, "", 130000), "Out of memory: 130000 bytes requested."},
+      {error(DatabaseFailure::layout, "", 0, 'Q'), "Internal error: Unknown size type Q.\n"},
+      {error(DatabaseFailure::open_output, "a b.prc"), "Error opening a b.prc.\n"},
+      {error(DatabaseFailure::read_input, "in/x.bin"), "Error reading in/x.bin.\n"},
+      {error(DatabaseFailure::write_output, "/dev/full"), "Error writing /dev/full.\n"},
+  };
+  for (const auto& [e, message] : cases) EXPECT_EQ(database_message(e), message);
+}
+
 TEST_F(Prcbuild, ResourceNamesAndOptions) {
   put("tAIN03e8.bin", "first");
   put("dir\\sub/code0001.bin", "second!");
