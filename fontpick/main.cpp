@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "program.h"
 
-int main(int argc, char** argv) { return run_fontpick(argc, argv); }
+int main(int argc, char** argv) { return run_fontpick(argc, argv, stdout, stderr); }

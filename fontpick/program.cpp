@@ -13,10 +13,10 @@ StartingFont starting_font(int argc, const char* const* argv) {
   return {"Times New Roman:0:400:0", "9pt"};
 }
 
-int run_fontpick(int argc, const char* const* argv) {
+int run_fontpick(int argc, char** argv, FILE* /*out*/, FILE* err) {
   ScreenInfo screen = open_screen();
   if (!screen.available) {
-    std::fprintf(stderr, "fontpick: %s\n", screen.error.c_str());
+    std::fprintf(err, "fontpick: %s\n", screen.error.c_str());
     return 1;
   }
 
@@ -27,7 +27,7 @@ int run_fontpick(int argc, const char* const* argv) {
   FontChoice choice = choose_font(font);
   if (choice.outcome == ChoiceOutcome::cancelled) return 0;
   if (choice.outcome == ChoiceOutcome::failed) {
-    std::fprintf(stderr, "fontpick: %s\n", choice.error.c_str());
+    std::fprintf(err, "fontpick: %s\n", choice.error.c_str());
     return 1;
   }
   return run_command_line(generator_command(choice.font, choice.point_size));

@@ -1,6 +1,7 @@
 // The whole run of fontpick, above the platform's dialog and launcher.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 struct StartingFont {
@@ -14,5 +15,6 @@ struct StartingFont {
 StartingFont starting_font(int argc, const char* const* argv);
 
 // Shows the dialog and, on confirmation, runs the generator. Returns the exit
-// status: 0 on cancel, 1 when no dialog could be shown, else the generator's.
-int run_fontpick(int argc, const char* const* argv);
+// status: 0 on cancel, 1 when no dialog could be shown (said on err), else
+// the generator's. Nothing goes to out: the generator writes where it will.
+int run_fontpick(int argc, char** argv, FILE* out, FILE* err);

@@ -115,7 +115,7 @@ int run_in_case_folder(const std::vector<std::string>& argv) {
   dup2(err, 2);
   close(out);
   close(err);
-  int status = run_prcbuild(static_cast<int>(argv.size()), args.data());
+  int status = run_prcbuild(static_cast<int>(argv.size()), args.data(), stdout, stderr);
   fflush(nullptr);
   dup2(saved_out, 1);
   dup2(saved_err, 2);

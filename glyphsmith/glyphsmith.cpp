@@ -1,7 +1,5 @@
 #include "glyphsmith.h"
 
-#include <getopt.h>
-
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +12,7 @@
 #include "database.h"
 #include "font_picture.h"
 #include "font_remap.h"
+#include "options.h"
 #include "rasterizer.h"
 #include "sources.h"
 #include "text.h"
@@ -62,6 +61,7 @@ struct Options {
   double size = 0;
   double line = 0;
   Charset charset;
+  std::string answer;  // the help or version text asked for instead of a font
 };
 
 // Plain decimal notation: digits, at most one point, no sign or exponent.
@@ -102,38 +102,21 @@ int round_half_up(double v) {
 // The options that have no one-letter form, by the code getopt_long gives.
 enum LongOption { kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion };
 
-const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
-                           {"version", no_argument, nullptr, kVersion},
-                           {"id", required_argument, nullptr, kId},
-                           {"weight", required_argument, nullptr, kWeight},
-                           {"bold", no_argument, nullptr, kBold},
-                           {"italic", no_argument, nullptr, kItalic},
-                           {"no-preview", no_argument, nullptr, kNoPreview},
-                           {nullptr, 0, nullptr, 0}};
+const std::vector<base::OptionSpec> kOptions = {
+    {"help", 'h', false},         {"version", kVersion, false}, {nullptr, 'o', true},
+    {"id", kId, true},            {"weight", kWeight, true},    {"bold", kBold, false},
+    {"italic", kItalic, false},   {"no-preview", kNoPreview, false},
+};
 
-// How the user spells an option, for messages.
-std::string option_name(int code) {
-  for (const option& o : kOptions)
-    if (o.name && o.val == code) return std::string("--") + o.name;
-  return std::string("-") + static_cast<char>(code);
-}
-
-// Some builds of getopt_long report a value given to an option that takes
-// none as a missing value; it is an unknown option either way.
-bool takes_value(int code) {
-  return code == 'o' || code == kId || code == kWeight;
-}
-
-// One option and its value. "-" after help or the version, whose text is
-// then in *out.
-std::string apply_option(int code, const std::string& value, Options* o, std::string* out) {
+// One option and its value.
+std::string apply_option(int code, const std::string& value, Options* o) {
   switch (code) {
     case 'h':
-      *out = kUsage;
-      return "-";
+      o->answer = kUsage;
+      return "";
     case kVersion:
-      *out = std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n";
-      return "-";
+      o->answer = std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n";
+      return "";
     case kBold:
       o->face.weight = 700;
       return "";
@@ -159,45 +142,26 @@ std::string apply_option(int code, const std::string& value, Options* o, std::st
 }
 
 // Options anywhere on the line, up to a "--"; the other arguments, in
-// their order, into *operands.
-std::string read_options(const std::vector<std::string>& args, Options* o,
-                         std::vector<std::string>* operands, std::string* out) {
-  std::vector<std::string> words = {"glyphsmith"};
-  words.insert(words.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
-  int argc = static_cast<int>(words.size());
-  // '-': operands come back in order as code 1; ':': a missing value is told
-  // apart from an unknown option; nothing printed by getopt itself.
-  optind = 0;
-  opterr = 0;
-  for (int element = 1;;) {
-    int code = getopt_long(argc, argv.data(), "-:ho:", kOptions, nullptr);
-    if (code == -1) break;
-    std::string error;
-    if (code == 1)
-      operands->push_back(optarg);
-    else if (code == '?' || (code == ':' && !takes_value(optopt)))
-      error = "unknown option '" + words[static_cast<size_t>(element)] + "'";
-    else if (code == ':')
-      error = "option '" + option_name(optopt) + "' needs a value";
-    else
-      error = apply_option(code, optarg ? optarg : "", o, out);
+// their order, into *operands. Help and the version stop the reading.
+std::string read_options(int argc, char** argv, Options* o, std::vector<std::string>* operands) {
+  base::OptionScan scan;
+  base::start_options(&scan, argc, argv, kOptions);
+  for (base::OptionFound f = base::next_option(&scan);
+       f.kind != base::OptionKind::end && o->answer.empty(); f = base::next_option(&scan)) {
+    std::string error = f.kind == base::OptionKind::error ? f.error : "";
+    if (f.kind == base::OptionKind::operand) operands->push_back(f.value);
+    if (f.kind == base::OptionKind::option) error = apply_option(f.code, f.value, o);
     if (!error.empty()) return error;
-    // A cluster of one-letter options stays on its word until its end.
-    element = optind;
   }
-  for (int i = optind; i < argc; ++i) operands->push_back(words[static_cast<size_t>(i)]);
   return "";
 }
 
-// "" when the command line is complete; "-" after help or the version, whose
-// text is then in *out.
-std::string parse(const std::vector<std::string>& args, Options* o, std::string* out) {
+// "" when the command line is complete, or when it asks for help or the
+// version, whose text is then o->answer.
+std::string parse(int argc, char** argv, Options* o) {
   std::vector<std::string> operands;
-  std::string error = read_options(args, o, &operands, out);
-  if (!error.empty()) return error;
+  std::string error = read_options(argc, argv, o, &operands);
+  if (!error.empty() || !o->answer.empty()) return error;
   if (operands.size() < 4) return "expected SIZE LINE CHARSET FACE... (see glyphsmith --help)";
   if (!read_decimal(operands[0], &o->size) || o->size < 0.5 || o->size > 255)
     return "size '" + operands[0] + "' is not a number of points from 0.5 to 255";
@@ -311,15 +275,18 @@ std::string font_files(const Options& o, const std::string& family, const std::s
 
 }  // namespace
 
-int glyphsmith(const std::vector<std::string>& args, std::string* out, std::string* err) {
+int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   Options o;
-  std::string error = parse(args, &o, out);
-  if (error == "-") return 0;
+  std::string error = parse(argc, argv, &o);
   auto fail = [err](const std::string& message) {
-    *err = "glyphsmith: " + message;
+    std::fprintf(err, "glyphsmith: %s\n", message.c_str());
     return 1;
   };
   if (!error.empty()) return fail(error);
+  if (!o.answer.empty()) {
+    std::fputs(o.answer.c_str(), out);
+    return 0;
+  }
 
   std::error_code ec;
   if (!fs::is_directory(o.folder, ec)) return fail("no folder '" + o.folder + "'");
@@ -361,7 +328,7 @@ int glyphsmith(const std::vector<std::string>& args, std::string* out, std::stri
 
   error = write_files(o.folder, files);
   if (!error.empty()) return fail(error);
-  for (const std::string& s : summaries) *out += s + "\n";
-  for (const std::string& note : source.notes) *out += "note: " + note + "\n";
+  for (const std::string& s : summaries) std::fprintf(out, "%s\n", s.c_str());
+  for (const std::string& note : source.notes) std::fprintf(out, "note: %s\n", note.c_str());
   return 0;
 }

@@ -3,10 +3,9 @@
 // write them together.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <cstdio>
 
-// Runs with the arguments after the program's name. The summary lines (or
-// the help text) come back in *out, a message starting "glyphsmith: " in
-// *err; the result is the exit status, 0 or 1.
-int glyphsmith(const std::vector<std::string>& args, std::string* out, std::string* err);
+// Runs with the program's arguments. The summary lines (or the help text) go
+// to out, a message starting "glyphsmith: " to err; the result is the exit
+// status, 0 or 1.
+int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err);

@@ -1,6 +1,4 @@
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "glyphsmith.h"
 #include "output.h"
@@ -8,11 +6,7 @@
 int main(int argc, char** argv) {
   output_remove_temporaries_on_signals();
   output_ignore_write_signals();
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::string out, err;
-  int status = glyphsmith(args, &out, &err);
-  std::fputs(out.c_str(), stdout);
-  if (!err.empty()) std::fprintf(stderr, "%s\n", err.c_str());
+  int status = run_glyphsmith(argc, argv, stdout, stderr);
   FileError written = standard_output_status();
   if (!written.ok()) {
     std::fprintf(stderr, "glyphsmith: standard output: %s\n", written.reason().c_str());

@@ -3,11 +3,11 @@
 #include <cstdarg>
 #include <cstdio>
 
-int fail(const char* format, ...) {
+int fail(FILE* err, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  vfprintf(stderr, format, args);
+  vfprintf(err, format, args);
   va_end(args);
-  fputc('\n', stderr);
+  fputc('\n', err);
   return 1;
 }

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdio>
+
+#include "text.h"
+
 // The one failure path, at the edge of the run: prints the formatted message
-// and a newline on standard error and returns 1, the status of a failed run.
-int fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// and a newline on err (standard error) and returns 1, the status of a
+// failed run.
+int fail(FILE* err, const char* format, ...) BASE_PRINTF_FORMAT(2, 3);

@@ -6,5 +6,5 @@ int main(int argc, char** argv) {
   // like any other; an interrupted run leaves no temporary file.
   output_ignore_write_signals();
   output_remove_temporaries_on_signals();
-  return run_prcbuild(argc, argv);
+  return run_prcbuild(argc, argv, stdout, stderr);
 }

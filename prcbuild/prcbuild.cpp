@@ -210,16 +210,16 @@ std::string database_message(const DatabaseError& error) {
   return "";
 }
 
-int run_prcbuild(int argc, char** argv) {
+int run_prcbuild(int argc, char** argv, FILE* /*out*/, FILE* err) {
   const char* program = argv[0] ? argv[0] : "prcbuild";
   Run run;
   int i;
-  if (argc < 6 || !read_options(&run, argc, argv, &i)) return fail(kUsage, program, program);
+  if (argc < 6 || !read_options(&run, argc, argv, &i)) return fail(err, kUsage, program, program);
   const char* output = argv[i];
   run.input_budget = input_file_budget();
   init_header(&run.db, argv[i + 1], argv[i + 2], argv[i + 3]);
   std::string error = add_inputs(&run, argc, argv, i + 4);
   if (error.empty()) error = said(write_database(&run.db, output));
-  if (!error.empty()) return fail("%s", error.c_str());
+  if (!error.empty()) return fail(err, "%s", error.c_str());
   return 0;
 }

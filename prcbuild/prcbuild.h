@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 #include "database.h"
@@ -12,8 +13,9 @@
 constexpr size_t kReadBufferSize = 130000;
 
 // The whole run of the program: stops at the first failure, prints its
-// message and returns 1; returns 0 once the database is written.
-int run_prcbuild(int argc, char** argv);
+// message on err and returns 1; returns 0 once the database is written.
+// Nothing goes to out.
+int run_prcbuild(int argc, char** argv, FILE* out, FILE* err);
 
 // prcbuild's words for a database error: the texts its users' scripts
 // match, byte for byte; "" for none.
