@@ -7,6 +7,7 @@
 
 #include "bdf_files.h"
 #include "check.h"
+#include "input.h"
 #include "listing.h"
 #include "output.h"
 #include "pictures.h"

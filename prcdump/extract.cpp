@@ -6,6 +6,7 @@
 
 #include "database.h"
 #include "entry_name.h"
+#include "input.h"
 #include "listing.h"
 #include "text.h"
 
