@@ -10,9 +10,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::string name(const std::string& path) {
+  return fs::path(path).filename().string();
+}
+
+// With a line more for each file a failed commit could not take back.
 std::string written_error(const std::string& folder, const FileError& error) {
-  return "cannot write '" + fs::path(error.path).filename().string() + "' in '" + folder +
-         "': " + error.reason();
+  std::string message =
+      "cannot write '" + name(error.path) + "' in '" + folder + "': " + error.reason();
+  for (const LeftFile& f : error.left) {
+    std::string why = FileError{f.code, f.path}.reason();
+    message += "\nglyphsmith: '" + name(f.path) + "' in '" + folder + "'" +
+               (f.kept.empty() ? ", written by this run, could not be removed (" + why + ")"
+                               : " could not be put back (" + why +
+                                     "); the earlier file is kept as '" + name(f.kept) + "'");
+  }
+  return message;
 }
 
 std::string folder_error(const std::string& folder, const FileError& error) {

@@ -118,6 +118,19 @@ std::string write_error(const FileError& error) {
   return "can't write " + error.path + ": " + error.reason();
 }
 
+std::string commit_error(const FileError& error, const std::string& path) {
+  std::string message = write_error(error);
+  for (const LeftFile& f : error.left) {
+    message += "\nprcdump: " + path + ": " + f.path;
+    if (f.kept.empty())
+      message += ", written by this run, could not be removed (" + error_text(f.code) + ")";
+    else
+      message += " could not be put back (" + error_text(f.code) +
+                 "); the earlier file is kept as " + f.kept;
+  }
+  return message;
+}
+
 std::string stage_file(OutputGroup* group, const std::string& folder, const std::string& name) {
   FileError error = group_folder(group, folder);
   if (error.ok()) error = group_stage(group, join_path(folder, name));
