@@ -217,8 +217,8 @@ int id_at(const std::string& text, size_t at) {
 
 // The IDs of the fonts already in the folder: NFNTxxxx and nfntxxxx files in
 // any case, with or without a suffix, and previews, so that a new font never
-// replaces one, nor one written under names of earlier versions; passed are
-// taken too.
+// replaces one, nor one written under names of earlier versions. IDs
+// already in taken are passed over too.
 std::string first_free_id(const std::string& folder, std::set<uint16_t> taken, int* id) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
