@@ -1,5 +1,6 @@
 #include "glyphsmith.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "font_picture.h"
 #include "font_remap.h"
 #include "options.h"
+#include "output.h"
 #include "rasterizer.h"
 #include "sources.h"
 #include "text.h"
@@ -182,9 +184,9 @@ int id_at(const std::string& text, size_t at) {
 
 // The IDs of the fonts already in the folder: NFNTxxxx and nfntxxxx files in
 // any case, with or without a suffix, and previews, so that a new font never
-// replaces one, nor one written under names of earlier versions.
-std::string first_free_id(const std::string& folder, int* id) {
-  std::set<uint16_t> taken;
+// replaces one, nor one written under names of earlier versions. IDs
+// already in taken are passed over too.
+std::string first_free_id(const std::string& folder, std::set<uint16_t> taken, int* id) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string lower = lower_ascii(it->path().filename().string());
@@ -201,6 +203,33 @@ std::string first_free_id(const std::string& folder, int* id) {
     return "every resource ID from 0080 to ffff is taken in '" + folder + "'";
   *id = free_id;
   return "";
+}
+
+// The ID a run chose, held until its files are in place, so that runs at
+// once in one folder never choose the same.
+struct HeldId {
+  OutputReservation reservation;
+  ~HeldId() { output_release(&reservation); }
+};
+
+// The first free ID that no other run holds: each is held by an exclusive
+// create, then looked for again, as a run that held it may have put its
+// files in place and let go of it meanwhile.
+std::string hold_free_id(const std::string& folder, int* id, HeldId* held) {
+  std::set<uint16_t> passed;
+  for (;;) {
+    std::string error = first_free_id(folder, passed, id);
+    if (!error.empty()) return error;
+    std::string name = ".glyphsmith-" + hex_text(static_cast<unsigned>(*id), 4) + ".lock";
+    FileError taken = output_reserve(&held->reservation, (fs::path(folder) / name).string());
+    if (!taken.ok() && taken.code != EEXIST)
+      return "cannot write in '" + folder + "': " + taken.reason();
+    int again = -1;
+    if (taken.ok()) error = first_free_id(folder, passed, &again);
+    if (!error.empty() || again == *id) return error;
+    output_release(&held->reservation);
+    passed.insert(static_cast<uint16_t>(*id));
+  }
 }
 
 // The files of one font, the same on every system. prcbuild reads type and
@@ -290,8 +319,9 @@ int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
 
   std::error_code ec;
   if (!fs::is_directory(o.folder, ec)) return fail("no folder '" + o.folder + "'");
+  HeldId held;
   if (o.id < 0) {
-    error = first_free_id(o.folder, &o.id);
+    error = hold_free_id(o.folder, &o.id, &held);
     if (!error.empty()) return fail(error);
   }
 

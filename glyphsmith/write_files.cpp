@@ -11,8 +11,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::string name(const std::string& path) {
+  return fs::path(path).filename().string();
+}
+
+// With a line more for each file a failed commit could not take back.
 std::string written_error(const std::string& folder, const FileError& error) {
-  return base::write_failure(folder, fs::path(error.path).filename().string(), error.reason());
+  std::string message = base::write_failure(folder, name(error.path), error.reason());
+  for (const LeftFile& f : error.left) {
+    std::string why = FileError{f.code, f.path}.reason();
+    message += "\nglyphsmith: '" + name(f.path) + "' in '" + folder + "'" +
+               (f.kept.empty() ? ", written by this run, could not be removed (" + why + ")"
+                               : " could not be put back (" + why +
+                                     "); the earlier file is kept as '" + name(f.kept) + "'");
+  }
+  return message;
 }
 
 std::string folder_error(const std::string& folder, const FileError& error) {

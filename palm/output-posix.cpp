@@ -1,8 +1,8 @@
-#include <dirent.h>
+// The output library's steps on POSIX systems (output_platform.h), and what
+// of output.h differs from Windows.
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,10 +15,11 @@
 
 namespace {
 
-void remove_temporaries_and_die(int signal_number) {
+void (*cleanup_on_signal)() = nullptr;
+
+void clean_up_and_die(int signal_number) {
   int saved_errno = errno;
-  for (size_t i = 0; i < temporaries.count; ++i) unlink(temporaries.names[i]);
-  for (size_t i = new_folders.count; i-- > 0;) rmdir(new_folders.names[i]);
+  if (cleanup_on_signal) cleanup_on_signal();
   struct sigaction plain = {};
   plain.sa_handler = SIG_DFL;
   sigaction(signal_number, &plain, nullptr);
@@ -42,7 +43,7 @@ std::string folder_of(const std::string& path) {
 // The file a missing path would be created as, following symbolic links
 // that point nowhere (yet), as a plain create does; false where a create
 // would fail too.
-bool creation_target(const char* path, std::string* target) {
+bool creation_target(const std::string& path, std::string* target) {
   std::string current = path;
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st;
@@ -60,98 +61,118 @@ bool creation_target(const char* path, std::string* target) {
   return false;
 }
 
-// Makes a temporary file beside path, first named after it, then shorter
-// when that name is too long for the file system; listed for the signal
-// handler unless it is only a name to be taken over.
-int make_temporary(const std::string& path, std::string* temp, bool listed = true) {
+int error_code() {
+  return errno ? errno : EIO;
+}
+
+// A new, empty file beside path, first named after it, then shorter when
+// that name is too long for the file system.
+int make_temporary(const std::string& path, std::string* temp) {
   std::string folder = folder_of(path);
   std::string name = folder + "." + path.substr(folder.size()) + ".XXXXXX";
-  HoldSignals hold;
   int fd = mkstemp(name.data());
   if (fd < 0 && errno == ENAMETOOLONG) {
     name = folder + ".tmp.XXXXXX";
     fd = mkstemp(name.data());
   }
-  if (fd < 0) return -1;
-  *temp = name;
-  if (listed) remember(&temporaries, name);
+  if (fd >= 0) *temp = name;
   return fd;
+}
+
+// A file a plain open for writing would refuse is not replaced either.
+int writable(const std::string& path, int flags) {
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS | flags) == 0 ? 0 : error_code();
 }
 
 }  // namespace
 
-FileError output_open(OutputFile* out, const char* path) {
-  out->stream = nullptr;
-  out->path = path;
-  out->temp_path.clear();
-  if (!*path) return {ENOENT, path};
+int look_at(const std::string& path, bool follow, PathKind* kind, std::string* target) {
+  *target = path;
   struct stat st;
-  bool exists = stat(path, &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) {
-    // A device or a pipe has no file to replace; a folder is refused here.
-    out->stream = fopen(path, "wb");
-    return out->stream ? FileError{} : errno_error(path);
+  if ((follow ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0) {
+    if (errno != ENOENT) return error_code();
+    *kind = PathKind::missing;
+    if (!follow || creation_target(path, target)) return 0;
+    return errno == ENOENT || errno == 0 ? EEXIST : errno;
   }
-  if (exists) {
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  // Unfollowed, a link, a device or a pipe is replaced as a file is.
+  *kind = S_ISREG(st.st_mode) || !follow ? PathKind::file : PathKind::device;
+  if (!S_ISREG(st.st_mode)) return 0;
+  if (follow) {
     // Through a symbolic link, the file it points to is the one replaced.
-    char* real = realpath(path, nullptr);
-    if (!real) return errno_error(path);
-    out->path = real;
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real) return error_code();
+    *target = real;
     free(real);
-    // A file a plain open for writing would refuse is not replaced either.
-    if (faccessat(AT_FDCWD, out->path.c_str(), W_OK, AT_EACCESS) != 0) return errno_error(path);
-  } else if (errno != ENOENT) {
-    return errno_error(path);
-  } else if (!creation_target(path, &out->path)) {
-    return {errno == ENOENT || errno == 0 ? EEXIST : errno, path};
   }
+  return writable(*target, follow ? 0 : AT_SYMLINK_NOFOLLOW);
+}
 
-  int fd = make_temporary(out->path, &out->temp_path);
-  if (fd < 0) return errno_error(path);
-  mode_t mode = exists ? (st.st_mode & 07777) : new_file_mode();
-  if (exists && fchown(fd, st.st_uid, st.st_gid) != 0) {
+int open_temporary(const std::string& path, std::string* temp, FILE** stream) {
+  std::string name;
+  int fd = make_temporary(path, &name);
+  if (fd < 0) return error_code();
+  // The mode of the file replaced, or the one a plain create would give.
+  struct stat st;
+  bool replaces = lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (replaces && fchown(fd, st.st_uid, st.st_gid) != 0) {
     // Not ours to give away: the new file keeps our ownership, as a rewrite
     // by another user would.
   }
-  out->stream = fdopen(fd, "wb");
-  if (!out->stream || fchmod(fd, mode) != 0) {
-    FileError error = errno_error(path);
-    if (!out->stream) close(fd);
-    output_discard(out);
-    return error;
+  *stream = fchmod(fd, replaces ? st.st_mode & 07777 : new_file_mode()) == 0
+                ? fdopen(fd, "wb")
+                : nullptr;
+  if (!*stream) {
+    int code = error_code();
+    close(fd);
+    unlink(name.c_str());
+    return code;
   }
-  return {};
+  *temp = name;
+  return 0;
 }
 
-FileError group_stage(OutputGroup* group, const std::string& path) {
+int replace_file(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0 ? 0 : error_code();
+}
+
+// A second link keeps the path whole throughout, but only for a file of our
+// own: in a folder where others' files may only be replaced by their owners
+// (the sticky bit), a link to someone else's file could be made and then
+// neither removed nor moved. Moving the file itself asks the system whether
+// it may be replaced at all.
+int put_aside(const std::string& path, std::string* backup) {
+  std::string name;
+  int fd = make_temporary(path, &name);
+  if (fd < 0) return error_code();
+  close(fd);
+  unlink(name.c_str());
   struct stat st;
-  bool exists = lstat(path.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return {EISDIR, path};
-  if (exists && S_ISREG(st.st_mode) &&
-      faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0)
-    return errno_error(path);
-  GroupFile file{path, "", ""};
-  int fd = make_temporary(path, &file.temp);
-  if (fd < 0) return errno_error(path);
-  // The mode of the file replaced, or the one a plain create would give.
-  mode_t mode = exists && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : new_file_mode();
-  group->files.push_back(file);
-  group->stream = fdopen(fd, "wb");
-  if (!group->stream || fchmod(fd, mode) != 0) {
-    FileError error = errno_error(path);
-    if (!group->stream) close(fd);
-    return error;
-  }
-  return {};
+  bool linked = lstat(path.c_str(), &st) == 0 && (st.st_uid == geteuid() || geteuid() == 0) &&
+                link(path.c_str(), name.c_str()) == 0;
+  if (!linked && rename(path.c_str(), name.c_str()) != 0) return error_code();
+  *backup = name;
+  return 0;
 }
 
-void run_with_signals_held(void (*body)(void*), void* context) {
-  HoldSignals hold;
-  body(context);
+int create_new(const std::string& path) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return error_code();
+  close(fd);
+  return 0;
 }
 
-FileError system_error(const std::string& path) {
-  return errno_error(path);
+int make_folder(const std::string& folder) {
+  return mkdir(folder.c_str(), 0777) == 0 ? 0 : error_code();
+}
+
+int remove_file(const char* path) {
+  return unlink(path) == 0 ? 0 : error_code();
+}
+
+int remove_folder(const char* folder) {
+  return rmdir(folder) == 0 ? 0 : error_code();
 }
 
 bool path_exists(const std::string& path) {
@@ -164,57 +185,18 @@ bool is_folder(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool make_folder(const std::string& folder) {
-  return mkdir(folder.c_str(), 0777) == 0;
+void run_with_signals_held(void (*body)(void*), void* context) {
+  HoldSignals hold;
+  body(context);
 }
 
-void remove_folder(const std::string& folder) {
-  rmdir(folder.c_str());
-}
-
-bool remove_file(const std::string& path) {
-  return unlink(path.c_str()) == 0;
-}
-
-bool move_into_place(const std::string& temp, const std::string& path) {
-  return rename(temp.c_str(), path.c_str()) == 0;
-}
-
-// A second link where the file system has them, so the path is never
-// empty, else the file itself moved.
-bool keep_aside(GroupFile* f) {
-  std::string name;
-  int fd = make_temporary(f->path, &name, false);
-  if (fd < 0) return false;
-  close(fd);
-  unlink(name.c_str());
-  if (link(f->path.c_str(), name.c_str()) != 0 && rename(f->path.c_str(), name.c_str()) != 0)
-    return false;
-  f->backup = name;
-  return true;
-}
-
-bool put_back(const std::string& backup, const std::string& path) {
-  return rename(backup.c_str(), path.c_str()) == 0;
-}
-
-// Where the file was moved aside rather than linked, it goes back; a second
-// link is only let go.
-void undo_keep_aside(const GroupFile& f) {
-  if (f.backup.empty()) return;
-  if (!path_exists(f.path))
-    put_back(f.backup, f.path);
-  else
-    remove_file(f.backup);
-}
-
-void output_remove_temporaries_on_signals() {
+void catch_cleanup_signals(void (*cleanup)()) {
+  cleanup_on_signal = cleanup;
   for (int s : kCleanupSignals) {
     struct sigaction old;
-    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
     if (sigaction(s, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
     struct sigaction action = {};
-    action.sa_handler = remove_temporaries_and_die;
+    action.sa_handler = clean_up_and_die;
     sigemptyset(&action.sa_mask);
     for (int other : kCleanupSignals) sigaddset(&action.sa_mask, other);
     sigaction(s, &action, nullptr);
@@ -228,22 +210,6 @@ void output_ignore_write_signals() {
 
 bool reserved_file_name(const std::string&) {
   return false;
-}
-
-bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
-  char* p = static_cast<char*>(buffer);
-  while (size > 0) {
-    ssize_t n = pread(fileno(file), p, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;  // the file has become shorter
-      return false;
-    }
-    p += n;
-    offset += static_cast<uint64_t>(n);
-    size -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size) {
@@ -269,46 +235,4 @@ CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return CopyResult::ok;
-}
-
-bool regular_file_size(FILE* file, uint64_t* size) {
-  struct stat st;
-  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  *size = static_cast<uint64_t>(st.st_size);
-  return true;
-}
-
-namespace {
-
-// Descriptors open now, inherited ones included.
-size_t descriptors_in_use(rlim_t limit) {
-  if (DIR* listing = opendir("/proc/self/fd")) {
-    size_t n = 0;
-    while (dirent* e = readdir(listing))
-      if (e->d_name[0] != '.') ++n;
-    closedir(listing);
-    return n > 0 ? n - 1 : 0;  // less the listing's own
-  }
-  size_t n = 0;
-  for (rlim_t fd = 0; fd < limit && fd < 65536; ++fd)
-    if (fcntl(static_cast<int>(fd), F_GETFD) != -1) ++n;
-  return n;
-}
-
-}  // namespace
-
-size_t input_file_budget() {
-  // Room for every entry's file, and some to spare for the output and stdio.
-  constexpr rlim_t wanted = 8192;
-  constexpr size_t spare = 32;
-  struct rlimit limit;
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
-  if (limit.rlim_cur < wanted && limit.rlim_cur < limit.rlim_max) {
-    rlimit raised = limit;
-    raised.rlim_cur = limit.rlim_max < wanted ? limit.rlim_max : wanted;
-    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-  }
-  size_t cap = limit.rlim_cur > 1u << 20 ? 1u << 20 : static_cast<size_t>(limit.rlim_cur);
-  size_t used = descriptors_in_use(limit.rlim_cur) + spare;
-  return cap > used ? cap - used : 0;
 }

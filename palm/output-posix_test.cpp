@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -65,6 +66,18 @@ TEST_F(Output, RefusalsLeaveEverythingAsItWas) {
   EXPECT_EQ(before, listing());
 }
 
+TEST_F(Output, ReservedNameHeldByOneAtATime) {
+  OutputReservation first, second;
+  ASSERT_TRUE(output_reserve(&first, dir.file("lock")).ok());
+  FileError taken = output_reserve(&second, dir.file("lock"));
+  EXPECT_EQ(EEXIST, taken.code);
+  EXPECT_EQ(dir.file("lock"), taken.path);
+  output_release(&second);  // holds nothing: the other's name stays
+  EXPECT_EQ((std::set<std::string>{"lock"}), listing());
+  output_release(&first);
+  EXPECT_EQ((std::set<std::string>{}), listing());
+}
+
 TEST_F(Output, SignalRemovesEveryTemporary) {
   write_file(dir.file("old.bin"), "old");
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
@@ -73,8 +86,10 @@ TEST_F(Output, SignalRemovesEveryTemporary) {
       signal(signal_number, SIG_DFL);
       output_remove_temporaries_on_signals();
       OutputFile a, b;
+      OutputReservation held;
       if (!output_open(&a, dir.file("new.bin").c_str()).ok() ||
-          !output_open(&b, dir.file("old.bin").c_str()).ok())
+          !output_open(&b, dir.file("old.bin").c_str()).ok() ||
+          !output_reserve(&held, dir.file("lock")).ok())
         _exit(2);
       fputs("half", a.stream);
       fflush(a.stream);

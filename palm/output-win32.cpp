@@ -1,8 +1,9 @@
+// The output library's steps on Windows (output_platform.h), and what of
+// output.h differs from POSIX systems.
 #include "output.h"
 #include "output_platform.h"
 
 #define WIN32_LEAN_AND_MEAN
-#include <sys/stat.h>
 #include <windows.h>
 
 #include <cerrno>
@@ -20,15 +21,16 @@ const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGBREAK};
 // signal, for the end of the hold to act on.
 volatile LONG holds = 0;
 volatile LONG held_signal = 0;
+void (*cleanup_on_signal)() = nullptr;
 
-void remove_temporaries_and_die(int signal_number);
+void clean_up_and_die(int signal_number);
 
 struct HoldSignals {
   HoldSignals() { InterlockedIncrement(&holds); }
   ~HoldSignals() {
     if (InterlockedDecrement(&holds) == 0) {
       LONG held = InterlockedExchange(&held_signal, 0);
-      if (held) remove_temporaries_and_die(static_cast<int>(held));
+      if (held) clean_up_and_die(static_cast<int>(held));
     }
   }
   HoldSignals(const HoldSignals&) = delete;
@@ -37,10 +39,9 @@ struct HoldSignals {
 
 // The streams are still open when a handler runs, and an open file can't be
 // deleted: close them first, as the process is ending anyway.
-void remove_temporaries_and_die(int signal_number) {
+void clean_up_and_die(int signal_number) {
   _fcloseall();
-  for (size_t i = 0; i < temporaries.count; ++i) DeleteFileA(temporaries.names[i]);
-  for (size_t i = new_folders.count; i-- > 0;) RemoveDirectoryA(new_folders.names[i]);
+  if (cleanup_on_signal) cleanup_on_signal();
   signal(signal_number, SIG_DFL);
   raise(signal_number);
 }
@@ -51,7 +52,7 @@ void on_signal(int signal_number) {
     signal(signal_number, on_signal);
     return;
   }
-  remove_temporaries_and_die(signal_number);
+  clean_up_and_die(signal_number);
 }
 
 // errno's counterpart of the last Win32 error.
@@ -116,76 +117,98 @@ std::string folder_of(const std::string& path) {
 }
 
 // A new, empty file in the folder of path, under a name no one has taken.
-bool make_temporary(const std::string& path, std::string* temp) {
+int make_temporary(const std::string& path, std::string* temp) {
   char name[MAX_PATH];
-  if (!GetTempFileNameA(folder_of(path).c_str(), "prc", 0, name)) return false;
+  if (!GetTempFileNameA(folder_of(path).c_str(), "prc", 0, name)) return last_error_code();
   *temp = name;
-  return true;
+  return 0;
+}
+
+int result(BOOL done) {
+  return done ? 0 : last_error_code();
 }
 
 }  // namespace
 
-FileError output_open(OutputFile* out, const char* path) {
-  out->stream = nullptr;
-  out->path = path;
-  out->temp_path.clear();
-  if (!*path) return {ENOENT, path};
-  switch (probe(path)) {
+int look_at(const std::string& path, bool follow, PathKind* kind, std::string* target) {
+  *target = path;
+  switch (probe(path.c_str())) {
     case Target::directory:
-      return {EISDIR, path};
+      return EISDIR;
     case Target::read_only:
-      // A plain open for writing refuses it too.
-      return {EACCES, path};
-    case Target::device:
-    case Target::unknown:
-      // NUL, CON, pipes, or a file we may not look at: no file to replace.
-      out->stream = fopen(path, "wb");
-      return out->stream ? FileError{} : errno_error(path);
+      return EACCES;  // a plain open for writing refuses it too
     case Target::missing:
+      *kind = PathKind::missing;
+      return 0;
+    case Target::device:
+      // NUL, CON, pipes: no file to replace.
+      *kind = PathKind::device;
+      return 0;
+    case Target::unknown:
+      // A file we may not look at: written directly, or replaced in a group.
+      *kind = follow ? PathKind::device : PathKind::file;
+      return 0;
     case Target::disk_file:
       break;
   }
-  // Where no temporary file can be made beside it, an existing file is left
-  // as it is rather than rewritten in place.
-  HoldSignals hold;
-  if (!make_temporary(out->path, &out->temp_path)) return system_error(path);
-  remember(&temporaries, out->temp_path);
-  out->stream = fopen(out->temp_path.c_str(), "wb");
-  if (!out->stream) {
-    FileError error = errno_error(path);
-    output_discard(out);
-    return error;
+  *kind = PathKind::file;
+  return 0;
+}
+
+int open_temporary(const std::string& path, std::string* temp, FILE** stream) {
+  std::string name;
+  if (int code = make_temporary(path, &name)) return code;
+  *stream = fopen(name.c_str(), "wb");
+  if (!*stream) {
+    int code = errno ? errno : EIO;
+    DeleteFileA(name.c_str());
+    return code;
   }
-  return {};
+  *temp = name;
+  return 0;
 }
 
-FileError group_stage(OutputGroup* group, const std::string& path) {
-  switch (probe(path.c_str())) {
-    case Target::directory:
-      return {EISDIR, path};
-    case Target::read_only:
-      return {EACCES, path};
-    case Target::device:
-      return {EINVAL, path};  // no file can be put in a device's place
-    default:
-      break;
+// With the attributes (hidden, archive, ...) of the file it replaces; they
+// are set only now, as a hidden file can't be opened for writing by fopen.
+// rename() won't replace an existing file on Windows.
+int replace_file(const std::string& from, const std::string& to) {
+  DWORD attributes = GetFileAttributesA(to.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(from.c_str(), attributes);
+  return result(MoveFileExA(from.c_str(), to.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+}
+
+// The file itself is moved, under a new name beside it.
+int put_aside(const std::string& path, std::string* backup) {
+  std::string name;
+  if (int code = make_temporary(path, &name)) return code;
+  if (!MoveFileExA(path.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    int code = last_error_code();
+    DeleteFileA(name.c_str());
+    return code;
   }
-  GroupFile file{path, "", ""};
-  HoldSignals hold;
-  if (!make_temporary(path, &file.temp)) return system_error(path);
-  remember(&temporaries, file.temp);
-  group->files.push_back(file);
-  group->stream = fopen(file.temp.c_str(), "wb");
-  return group->stream ? FileError{} : errno_error(path);
+  *backup = name;
+  return 0;
 }
 
-void run_with_signals_held(void (*body)(void*), void* context) {
-  HoldSignals hold;
-  body(context);
+int create_new(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return last_error_code();
+  CloseHandle(h);
+  return 0;
 }
 
-FileError system_error(const std::string& path) {
-  return {last_error_code(), path};
+int make_folder(const std::string& folder) {
+  return result(CreateDirectoryA(folder.c_str(), nullptr));
+}
+
+int remove_file(const char* path) {
+  return result(DeleteFileA(path));
+}
+
+int remove_folder(const char* folder) {
+  return result(RemoveDirectoryA(folder));
 }
 
 bool path_exists(const std::string& path) {
@@ -197,49 +220,13 @@ bool is_folder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool make_folder(const std::string& folder) {
-  return CreateDirectoryA(folder.c_str(), nullptr) != 0;
+void run_with_signals_held(void (*body)(void*), void* context) {
+  HoldSignals hold;
+  body(context);
 }
 
-void remove_folder(const std::string& folder) {
-  RemoveDirectoryA(folder.c_str());
-}
-
-bool remove_file(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0;
-}
-
-// With the attributes (hidden, archive, ...) of the file it replaces; they
-// are set only now, as a hidden file can't be opened for writing by fopen.
-// rename() won't replace an existing file on Windows.
-bool move_into_place(const std::string& temp, const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(temp.c_str(), attributes);
-  return MoveFileExA(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-// The file itself is moved, under a new name beside it.
-bool keep_aside(GroupFile* f) {
-  std::string name;
-  if (!make_temporary(f->path, &name)) return false;
-  if (!MoveFileExA(f->path.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileA(name.c_str());
-    return false;
-  }
-  f->backup = name;
-  return true;
-}
-
-bool put_back(const std::string& backup, const std::string& path) {
-  return MoveFileExA(backup.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-void undo_keep_aside(const GroupFile& f) {
-  if (!f.backup.empty()) put_back(f.backup, f.path);
-}
-
-void output_remove_temporaries_on_signals() {
+void catch_cleanup_signals(void (*cleanup)()) {
+  cleanup_on_signal = cleanup;
   for (int s : kCleanupSignals) {
     // A signal the caller chose to ignore stays ignored.
     if (signal(s, on_signal) == SIG_IGN) signal(s, SIG_IGN);
@@ -264,13 +251,6 @@ bool reserved_file_name(const std::string& name) {
   return false;
 }
 
-bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
-  if (_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) != 0) return false;
-  if (fread(buffer, 1, size, file) == size) return true;
-  if (!ferror(file)) errno = EIO;  // the file has become shorter
-  return false;
-}
-
 CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size) {
   if (_fseeki64(from, static_cast<__int64>(offset), SEEK_SET) != 0) return CopyResult::read_error;
   static unsigned char buffer[1 << 16];
@@ -281,18 +261,4 @@ CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size) {
     size -= got;
   }
   return CopyResult::ok;
-}
-
-bool regular_file_size(FILE* file, uint64_t* size) {
-  struct _stati64 st;
-  if (_fstati64(_fileno(file), &st) != 0 || !(st.st_mode & _S_IFREG)) return false;
-  *size = static_cast<uint64_t>(st.st_size);
-  return true;
-}
-
-size_t input_file_budget() {
-  // The C runtime holds 512 streams unless asked for more.
-  int most = _setmaxstdio(2048);
-  if (most < 0) most = _getmaxstdio();
-  return most > 64 ? static_cast<size_t>(most - 64) : 0;
 }

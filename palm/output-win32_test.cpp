@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -113,6 +114,16 @@ TEST_F(Output, DevicesAreWrittenDirectly) {
   EXPECT_EQ(out.temp_path, "");
   fputs("gone", out.stream);
   EXPECT_TRUE(output_commit(&out).ok());
+}
+
+TEST_F(Output, ReservedNameHeldByOneAtATime) {
+  OutputReservation first, second;
+  ASSERT_TRUE(output_reserve(&first, path("lock")).ok());
+  EXPECT_EQ(output_reserve(&second, path("lock")).code, EEXIST);
+  output_release(&second);
+  EXPECT_EQ(listing(), (std::set<std::string>{"lock"}));
+  output_release(&first);
+  EXPECT_EQ(listing(), (std::set<std::string>{}));
 }
 
 TEST_F(Output, RelativeNamesAndBothSeparators) {

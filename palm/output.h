@@ -21,11 +21,21 @@
 #include <string>
 #include <vector>
 
+// A file of a group whose commit failed and then could not be taken back:
+// path holds what the run wrote, or nothing where the file it replaced had
+// been moved aside; that file is kept at kept ("" when there was none).
+struct LeftFile {
+  std::string path;
+  std::string kept;
+  int code = 0;  // why it could not be taken back
+};
+
 // What went wrong with a file: the system's reason (errno) and the file or
 // folder it concerns. No error when code is 0.
 struct FileError {
   int code = 0;
   std::string path;
+  std::vector<LeftFile> left = {};  // only from group_commit; usually none
   bool ok() const { return code == 0; }
   std::string reason() const;  // the system's text for code
 };
@@ -73,15 +83,28 @@ FileError group_stage(OutputGroup* group, const std::string& path);
 FileError group_staged(OutputGroup* group);
 
 // Puts every staged file in place, all or none; the group is empty after,
-// its folders kept only on success.
+// its folders kept only on success. Where a failure is followed by another
+// while files are put back, the error lists each file left otherwise than
+// it was.
 FileError group_commit(OutputGroup* group);
 
 // Removes the staged files and the folders the group made.
 void group_discard(OutputGroup* group);
 
+// A name that one run at a time holds, to keep runs in one folder from
+// choosing the same files: made by an exclusive create, gone again on
+// release or when a signal ends the run.
+struct OutputReservation {
+  std::string path;  // empty when none is held
+};
+
+// EEXIST when another run holds the name (or anything else is there).
+FileError output_reserve(OutputReservation* reservation, const std::string& path);
+void output_release(OutputReservation* reservation);
+
 // For a program to call once at its start: an interrupt, termination or
-// hangup removes the temporary files and the new folders of outputs not yet
-// committed, then ends the process as the signal would have.
+// hangup removes the temporary files, reservations and new folders of
+// outputs not yet committed, then ends the process as the signal would have.
 void output_remove_temporaries_on_signals();
 
 // For a program to call once at its start: a file size limit or a pipe whose
@@ -103,15 +126,3 @@ enum class CopyResult { ok, read_error, write_error };
 // error also covers a file that has become shorter than that.
 CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size);
 
-// Reads exactly size bytes at offset; false on an error or a short file
-// (errno EIO then).
-bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size);
-
-// The size of an open regular file; false for anything else (a device, a
-// pipe, a folder) or when it can't be told.
-bool regular_file_size(FILE* file, uint64_t* size);
-
-// How many more files the process may hold open at once and still open the
-// output and a few others, after raising its limit where that is allowed.
-// Counts the descriptors already in use, inherited ones included.
-size_t input_file_budget();

@@ -1,43 +1,54 @@
-// Inside the output library: what output.cpp does the same on every system,
-// and the small steps each system's file (output-posix.cpp, output-win32.cpp)
-// provides for it. Not for the programs; they use output.h.
+// Inside the output library: the small steps each system's file
+// (output-posix.cpp, output-win32.cpp) provides, from which output.cpp builds
+// the single files and groups once for every system. They keep no state of
+// output.cpp's and call nothing of it. Those that can fail return 0 or the
+// errno value that tells why.
 #pragma once
 
-#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <type_traits>
 
-#include "output.h"
-
-// What a signal handler removes: the temporary files of outputs not yet
-// committed, then the folders groups made for them. A handler may only use
-// what is already in memory, so their names are copied here, process-wide,
-// when they are made: the one piece of run state in this library. Signals
-// that read the lists are held back while they change.
-struct NameList {
-  char** names = nullptr;
-  size_t count = 0;
-  size_t room = 0;
+// What a path names, for a file to be written there.
+enum class PathKind {
+  missing,  // nothing: the file is to be made
+  file,     // a file (or, unfollowed, a link) the new one replaces
+  device,   // a device or pipe, written directly; never replaced
 };
-extern NameList temporaries, new_folders;
 
-// Called with the signals held.
-void remember(NameList* list, const std::string& path);
-void forget(NameList* list, const std::string& path);
+// Looks at path as a plain open for writing would: a folder is EISDIR, a
+// file that may not be written is refused with the reason. Followed, a
+// symbolic link leads to the file it names (made where it points nowhere
+// yet), and *target is that file; else *target is path.
+int look_at(const std::string& path, bool follow, PathKind* kind, std::string* target);
 
-// The error errno tells of, EIO where it tells none.
-FileError errno_error(const std::string& path);
+// Makes a new file beside path, under a name no one has taken, and opens it
+// for writing; it takes the mode (and, where it may, the owner) of the file
+// at path, else a new file's. Nothing is left when it fails.
+int open_temporary(const std::string& path, std::string* temp, FILE** stream);
 
-// Flushes and closes a stream, telling whether every write went through.
-bool close_stream(FILE* stream);
+// Puts the file at from in place of whatever is at to.
+int replace_file(const std::string& from, const std::string& to);
 
-// Removes a temporary file and its name from the lists; clears *temp.
-void remove_temporary(std::string* temp);
+// Keeps the file at path under a new name beside it, *backup, until the
+// group it is replaced in is whole: a second link where that costs nothing,
+// else the file itself moved. Only a file that can be put back is kept.
+int put_aside(const std::string& path, std::string* backup);
 
-// ---- Each system's own ----
+// Makes an empty file at path unless anything is there (EEXIST).
+int create_new(const std::string& path);
 
-// Runs body with the cleanup signals held back; holds nest.
+// Makes a folder, one level (EEXIST when anything is there).
+int make_folder(const std::string& folder);
+
+// Safe in a signal handler.
+int remove_file(const char* path);
+int remove_folder(const char* folder);
+
+bool path_exists(const std::string& path);  // anything, a link included
+bool is_folder(const std::string& path);
+
+// Runs body with interrupt, termination and hangup held back; holds nest.
 void run_with_signals_held(void (*body)(void*), void* context);
 
 template <class Body>
@@ -46,30 +57,7 @@ void with_signals_held(Body&& body) {
   run_with_signals_held([](void* b) { (*static_cast<Plain*>(b))(); }, &body);
 }
 
-// The error the last failed system call left, for path.
-FileError system_error(const std::string& path);
-
-// Whether anything, a link included, is at path.
-bool path_exists(const std::string& path);
-
-// Whether path is a folder.
-bool is_folder(const std::string& path);
-
-// Makes a folder, one level; false when it can't (or is there already).
-bool make_folder(const std::string& folder);
-void remove_folder(const std::string& folder);
-bool remove_file(const std::string& path);
-
-// Puts the file at temp in place of whatever is at path.
-bool move_into_place(const std::string& temp, const std::string& path);
-
-// Keeps the file at f->path under a new name, f->backup, until the group is
-// whole.
-bool keep_aside(GroupFile* f);
-
-// Puts a file kept aside back at path, in place of whatever is there.
-bool put_back(const std::string& backup, const std::string& path);
-
-// After f's file failed to go in place: the file kept aside, if any, is at
-// f->path again, and no copy of it remains aside.
-void undo_keep_aside(const GroupFile& f);
+// From now on those signals run cleanup, which may only use what is in
+// memory already, and then end the process as they would have. A signal
+// the caller chose to ignore stays ignored.
+void catch_cleanup_signals(void (*cleanup)());

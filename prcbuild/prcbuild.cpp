@@ -11,7 +11,7 @@
 #include "entry_name.h"
 #include "fail.h"
 #include "font_remap.h"
-#include "output.h"
+#include "input.h"
 #include "text.h"
 
 using base::format;

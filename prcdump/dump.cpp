@@ -7,6 +7,7 @@
 
 #include "bdf_files.h"
 #include "check.h"
+#include "input.h"
 #include "listing.h"
 #include "output.h"
 #include "pictures.h"
@@ -84,7 +85,7 @@ std::string dump_database(Run* run, FILE* file, const std::string& path, OutputG
   problem = stage_parts(run, group, file, parts);
   if (!problem.empty()) return problem;
   FileError error = group_commit(group);
-  if (!error.ok()) return write_error(error);
+  if (!error.ok()) return commit_error(error, path);
   if (!run->extract.path.empty()) print_command(run->out, path, run->extract.path, db, parts, notes);
   for (const std::string& line : rebuilds) fprintf(run->out, "%s\n", line.c_str());
   return "";

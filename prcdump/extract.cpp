@@ -6,6 +6,7 @@
 
 #include "database.h"
 #include "entry_name.h"
+#include "input.h"
 #include "listing.h"
 #include "messages.h"
 #include "text.h"
@@ -123,6 +124,19 @@ std::string join_path(const std::string& dir, const std::string& name) {
 
 std::string write_error(const FileError& error) {
   return base::write_failure(error.path, error.reason());
+}
+
+std::string commit_error(const FileError& error, const std::string& path) {
+  std::string message = write_error(error);
+  for (const LeftFile& f : error.left) {
+    message += "\nprcdump: " + path + ": " + f.path;
+    if (f.kept.empty())
+      message += ", written by this run, could not be removed (" + error_text(f.code) + ")";
+    else
+      message += " could not be put back (" + error_text(f.code) +
+                 "); the earlier file is kept as " + f.kept;
+  }
+  return message;
 }
 
 std::string stage_file(OutputGroup* group, const std::string& folder, const std::string& name) {

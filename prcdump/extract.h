@@ -65,6 +65,10 @@ std::string stage_file(OutputGroup* group, const std::string& folder, const std:
 // The message for a file of the group that can't be written.
 std::string write_error(const FileError& error);
 
+// The message for a commit of the group that failed, with a line more, for
+// the database at path, for each file it could not take back.
+std::string commit_error(const FileError& error, const std::string& path);
+
 // Plans the files of -x and what prcbuild can't redo.
 void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>* parts,
                 std::vector<std::string>* notes);

@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "font_summary.h"
-#include "output.h"
+#include "input.h"
 #include "font_remap.h"
 #include "text.h"
 

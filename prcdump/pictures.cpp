@@ -6,6 +6,7 @@
 #include "database.h"
 #include "entry_name.h"
 #include "font_picture.h"
+#include "input.h"
 #include "text.h"
 
 using base::format;

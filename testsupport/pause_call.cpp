@@ -2,7 +2,8 @@
 // point the test names, so that a signal or a failure lands exactly there
 // rather than wherever the timing puts it. PAUSE_CALL=rename:3 stops the
 // process (SIGSTOP) on its third call of rename, before the call is made;
-// FAIL_CALL=rename:3 makes that call fail with ENOSPC instead. Calls counted:
+// FAIL_CALL=rename:3 makes that call fail with ENOSPC instead, and
+// FAIL_CALL=rename:3+ that call and every later one. Calls counted:
 // rename and mkstemp on a path in the current folder or beneath it, so that
 // a library's own files (caches) don't count.
 #include <dlfcn.h>
@@ -15,11 +16,15 @@
 
 namespace {
 
-// Whether this is the call that the variable names: "name:count".
+// Whether this is a call that the variable names: "name:count", or
+// "name:count+" for that one and every later one.
 bool is_the_call(const char* variable, const char* name, int count) {
   const char* spec = getenv(variable);
   size_t n = strlen(name);
-  return spec && strncmp(spec, name, n) == 0 && spec[n] == ':' && atoi(spec + n + 1) == count;
+  if (!spec || strncmp(spec, name, n) != 0 || spec[n] != ':') return false;
+  char* end = nullptr;
+  long first = strtol(spec + n + 1, &end, 10);
+  return *end == '+' ? count >= first : count == first;
 }
 
 bool in_this_folder(const char* path) {
