@@ -275,12 +275,13 @@ if [ "$make_zip" -eq 1 ]; then
     check=$(cd "$folder" && wine prcdump.exe --check MyFonts.prc Remap.prc 2>&1) || status=$?
     [ "$status" -eq 0 ] || problem "prcdump.exe --check finds fault with the packages (status $status): $check"
   fi
-  # The Windows programs build what the Linux ones build, dates aside.
+  # The Windows programs build what the Linux ones build, dates aside; under
+  # a name of its own, as Windows takes remap.prc for the Remap.prc above.
   if [ "$make_deb" -eq 1 ] && [ -f "$scratch/remap.prc" ]; then
-    (cd "$folder" && wine prcbuild.exe remap.prc "Remap Example" Rmap PGwk examples/tver0001.bin \
+    (cd "$folder" && wine prcbuild.exe remap-example.prc "Remap Example" Rmap PGwk examples/tver0001.bin \
       -f Rmap0000 hrStdFont) >/dev/null 2>&1 || problem "prcbuild.exe failed on the remap example"
     undated() { perl scripts/palm-dump.pl --data "$1" | grep -av -e '^created: ' -e '^modified: '; }
-    [ "$(undated "$scratch/remap.prc")" = "$(undated "$folder/remap.prc" 2>/dev/null)" ] ||
+    [ "$(undated "$scratch/remap.prc")" = "$(undated "$folder/remap-example.prc" 2>/dev/null)" ] ||
       problem "prcbuild.exe and prcbuild built different databases from the same inputs"
   fi
 fi
