@@ -34,7 +34,7 @@ count_stage() {  # label passed failed skipped [what follows in the verdict]
 # What is left of ctest's output once the passing and skipped tests and its
 # summaries are taken out: failures with their output, and the list of
 # failed tests. Skips are named from the tests' own output instead.
-quiet_ctest='^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +(Passed|\*\*\*Skipped) +[0-9.]+ sec$'
+quiet_ctest='^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*( +Passed|\*\*\*Skipped) +[0-9.]+ sec$'
 quiet_ctest+='|^Test project |^Internal ctest changing |^$|^Total Test time|^[0-9]+% tests passed, '
 quiet_ctest+='|^The following tests did not run:|^[[:space:]]+[0-9]+ - .* \(Skipped\)$'
 quiet_ctest+='|^Label Time Summary:|^[a-z0-9]+ += +[0-9.]+ sec\*proc \([0-9]+ tests?\)$'
