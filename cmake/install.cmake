@@ -13,7 +13,7 @@ include(GNUInstallDirs)
 if(WIN32)
   # A folder to unpack anywhere: the programs at its top, the texts beside
   # them, and the generator where fontpick.exe looks for it, so that a
-  # double-click on fontpick.exe works there.
+  # double-click on pick-font.cmd works there.
   set(PFT_INSTALL_BINDIR .)
   set(PFT_INSTALL_DOCDIR .)
   set(PFT_INSTALL_MANDIR man)
@@ -63,6 +63,10 @@ if(WIN32)
       list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${top}/bin/_glyphsmith.exe")
       message(STATUS "Installing: ${top}/bin/_glyphsmith.exe")
     ]])
+    # fontpick.exe is a console program, whose window closes with it: the
+    # script to double-click keeps it open for the generator's report.
+    pft_text_file(${PROJECT_SOURCE_DIR}/doc/pick-font.cmd ${CMAKE_BINARY_DIR}/text/pick-font.cmd)
+    install(FILES ${CMAKE_BINARY_DIR}/text/pick-font.cmd DESTINATION ${PFT_INSTALL_BINDIR})
   endif()
   pft_text_file(${PROJECT_SOURCE_DIR}/doc/README-windows.txt ${CMAKE_BINARY_DIR}/text/README.txt)
   pft_text_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/text/LICENSE)
@@ -70,14 +74,10 @@ if(WIN32)
   install(FILES ${CMAKE_BINARY_DIR}/text/README.txt ${CMAKE_BINARY_DIR}/text/LICENSE
     ${CMAKE_BINARY_DIR}/text/NOTICE DESTINATION ${PFT_INSTALL_DOCDIR})
 else()
-  # The README with its picture beside it: a doc/ folder inside the documents
-  # folder would repeat the name.
-  file(READ ${PROJECT_SOURCE_DIR}/README.md readme)
-  string(REPLACE "](doc/preview.png)" "](preview.png)" readme "${readme}")
-  pft_write(${CMAKE_BINARY_DIR}/text/README.md "${readme}")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
-  install(FILES ${CMAKE_BINARY_DIR}/text/README.md doc/preview.png LICENSE NOTICE
-    DESTINATION ${PFT_INSTALL_DOCDIR})
+  # A README for the installed programs, with the picture it names beside
+  # it: the source tree's speaks of its scripts and build folders.
+  install(FILES doc/README-installed.md DESTINATION ${PFT_INSTALL_DOCDIR} RENAME README.md)
+  install(FILES doc/preview.png LICENSE NOTICE DESTINATION ${PFT_INSTALL_DOCDIR})
 endif()
 install(DIRECTORY examples/ DESTINATION ${PFT_INSTALL_DOCDIR}/examples)
 

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "run.h"
@@ -105,11 +104,10 @@ class Dialog : public testing::Test {
       if (!seen) {
         EXPECT_EQ(xdotool({"getwindowname", window}).out, "Font\n");
         seen = true;
-        std::this_thread::sleep_for(1s);
       }
       if (xdotool({"windowfocus", "--sync", window}).status != 0) continue;
       xdotool({"key", key});
-      run.wait_for(3s);
+      run.wait_for(1s);
     }
     RunResult result = run.get();
     EXPECT_TRUE(seen) << "no dialog appeared: " << result.err;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "database.h"
 #include "entry_name.h"
@@ -59,6 +60,10 @@ std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDat
     bool escaped;
     std::string base = db.resources ? resource_file_base(e.type, e.id, &escaped)
                                     : record_file_base(entry, db.entries.size());
+    // An nfnt's sheet shows its high-density images too: named like the
+    // generator's nfnt0080-hd.bin, it never takes a number for the name of
+    // the NFNT of the same ID that comes with it.
+    if (db.resources && std::memcmp(e.type, "nfnt", 4) == 0) base += "-hd";
     BitmapFont font;
     problem = read_font(file, e, &font);
     if (!problem.empty()) return problem;

@@ -490,15 +490,25 @@ TEST_F(Prcdump, Fonts) {
       "      1  0x00  0x000001         130         100  font v2: characters 65-67 (2 present), "
       "height 4, ascent 3, dpi 72 144\n"};
   for (const char* line : lines) EXPECT_NE(std::string::npos, r.out.find(line)) << line << r.out;
-  EXPECT_EQ("NFNT0080.png nfnt0081.png record0001.png", files_in("pictures"));
+  EXPECT_EQ("NFNT0080.png nfnt0081-hd.png record0001.png", files_in("pictures"));
   // The same pixels as the library draws; the bytes differ by build, as
   // each deflates with its own compressor.
   EXPECT_EQ(png_pixels(as_string(encode_png(draw_glyph_sheet(tiny_font(false))))),
             png_pixels(read_file(dir.file("pictures/NFNT0080.png"))));
   std::string sheet = png_pixels(as_string(encode_png(draw_glyph_sheet(tiny_font(true)))));
   EXPECT_EQ("177x32:", sheet.substr(0, 7));
-  EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/nfnt0081.png"))));
+  EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/nfnt0081-hd.png"))));
   EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/record0001.png"))));
+  // The pair glyphsmith writes, NFNT and nfnt of one ID: neither picture
+  // takes a number for the other's name.
+  put("nfnt0080-hd.bin", v2);
+  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "pair.prc", "Pair", "Font", "PGwk", "NFNT0080.bin",
+                            "nfnt0080-hd.bin"},
+                           {dir.path, {}, 300})
+                   .status);
+  r = run({"--png", "pair", "pair.prc"});
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ("NFNT0080.png nfnt0080-hd.png", files_in("pair"));
 
   // As BDF: a file per density as the library writes it, and the commands
   // that build each font again.

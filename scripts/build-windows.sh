@@ -13,6 +13,9 @@ scripts/install-deps.sh windows
 toolchain=()
 [ -f build/windows/CMakeCache.txt ] ||
   toolchain=(-DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake")
+# ccache, where it is installed, keeps rebuilds short.
+command -v ccache >/dev/null &&
+  toolchain+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build/windows "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   "$@" >/dev/null
 cmake --build build/windows -j "$(nproc 2>/dev/null || echo 2)"

@@ -112,7 +112,7 @@ if [ "$make_deb" -eq 1 ]; then
   dpkg-deb -c "$tools" | awk '{print $NF}' | grep -v '/$' | same_lines "./usr/bin/glyphsmith
 ./usr/bin/prcbuild
 ./usr/bin/prcdump
-./$docdir/README.md.gz
+./$docdir/README.md
 ./$docdir/changelog.gz
 ./$docdir/copyright
 ./$docdir/examples/tAIN03e8.bin
@@ -163,6 +163,9 @@ if [ "$make_deb" -eq 1 ]; then
     [ "$date" = "$(date -u -d "@$SOURCE_DATE_EPOCH" +%F)" ] ||
       problem "$(basename "$page") is dated '$date', not by the last commit"
   done
+  # The installed README speaks of what the package holds, not of a checkout.
+  grep -nE 'scripts/|build/|\.sh\b' "$tree/$docdir/README.md" &&
+    problem "$docdir/README.md speaks of the source tree's scripts or build folders"
   grep -q 'the Palm font tools authors' "$tree/$docdir/copyright" ||
     problem "$docdir/copyright does not name the Palm font tools authors"
   grep -q 'Sean Barrett' "$tree/$docdir/copyright" || problem "$docdir/copyright does not name stb's author"
@@ -204,12 +207,13 @@ if [ "$make_zip" -eq 1 ]; then
   echo "$(basename "$zip"): $(stat -c %s "$zip") bytes"
   unzip -Z1 "$zip" | grep -v '/$' | sort | same_lines "$(printf "$top/%s\n" LICENSE NOTICE README.txt \
     bin/_glyphsmith.exe examples/tAIN03e8.bin examples/tver0001.bin fontpick.exe glyphsmith.exe \
-    man/fontpick.txt man/glyphsmith.txt man/prcbuild.txt man/prcdump.txt prcbuild.exe prcdump.exe | sort)" ||
+    man/fontpick.txt man/glyphsmith.txt man/prcbuild.txt man/prcdump.txt pick-font.cmd prcbuild.exe \
+    prcdump.exe | sort)" ||
     problem "$zip holds other files than these"
   tree=$scratch/zip
   unzip -q "$zip" -d "$tree"
   folder=$tree/$top
-  for text in README.txt LICENSE NOTICE man/prcbuild.txt man/fontpick.txt man/glyphsmith.txt man/prcdump.txt; do
+  for text in README.txt pick-font.cmd LICENSE NOTICE man/prcbuild.txt man/fontpick.txt man/glyphsmith.txt man/prcdump.txt; do
     [ -f "$folder/$text" ] || continue
     # Every line ends in CR LF, and nothing but ASCII.
     if LC_ALL=C grep -q $'[^\r]$' "$folder/$text" || LC_ALL=C grep -q $'[^\r -~]' "$folder/$text"; then
@@ -224,9 +228,10 @@ if [ "$make_zip" -eq 1 ]; then
   grep -q 'the Palm font tools authors' "$folder/LICENSE" || problem "LICENSE does not name the Palm font tools authors"
   cmp -s "$folder/glyphsmith.exe" "$folder/bin/_glyphsmith.exe" || problem "bin\\_glyphsmith.exe is not glyphsmith.exe"
 
-  # The folder as a Windows user meets it: a double-click on fontpick.exe
-  # (the folder is the current one), the dialog confirmed, its generator
-  # writing the fonts there, then prcbuild.exe and prcdump.exe on them.
+  # The folder as a Windows user meets it: a double-click on pick-font.cmd
+  # (cmd /c, from another folder), the dialog confirmed, its generator
+  # writing the fonts there, the key its pause waits for, then prcbuild.exe
+  # and prcdump.exe on them.
   export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
   xvfb_pid=$!
@@ -237,8 +242,8 @@ if [ "$make_zip" -eq 1 ]; then
     wineboot -i >/dev/null 2>&1
     wineserver -w
   fi
-  (cd "$folder" && exec timeout 120 wine fontpick.exe "DejaVu Sans:0:400:Western" 10pt \
-    >"$scratch/fontpick.out" 2>"$scratch/fontpick.err") &
+  (cd "$scratch" && echo | exec timeout 120 wine cmd /c "$(winepath -w "$folder/pick-font.cmd" 2>/dev/null)" \
+    "DejaVu Sans:0:400:Western" 10pt >"$scratch/fontpick.out" 2>"$scratch/fontpick.err") &
   pid=$!
   window=$(timeout 120 xdotool search --sync --onlyvisible --name '^Font$' | head -1) || true
   if [ -n "$window" ]; then
@@ -275,12 +280,13 @@ if [ "$make_zip" -eq 1 ]; then
     check=$(cd "$folder" && wine prcdump.exe --check MyFonts.prc Remap.prc 2>&1) || status=$?
     [ "$status" -eq 0 ] || problem "prcdump.exe --check finds fault with the packages (status $status): $check"
   fi
-  # The Windows programs build what the Linux ones build, dates aside.
+  # The Windows programs build what the Linux ones build, dates aside; under
+  # a name of its own, as Windows takes remap.prc for the Remap.prc above.
   if [ "$make_deb" -eq 1 ] && [ -f "$scratch/remap.prc" ]; then
-    (cd "$folder" && wine prcbuild.exe remap.prc "Remap Example" Rmap PGwk examples/tver0001.bin \
+    (cd "$folder" && wine prcbuild.exe remap-example.prc "Remap Example" Rmap PGwk examples/tver0001.bin \
       -f Rmap0000 hrStdFont) >/dev/null 2>&1 || problem "prcbuild.exe failed on the remap example"
     undated() { perl scripts/palm-dump.pl --data "$1" | grep -av -e '^created: ' -e '^modified: '; }
-    [ "$(undated "$scratch/remap.prc")" = "$(undated "$folder/remap.prc" 2>/dev/null)" ] ||
+    [ "$(undated "$scratch/remap.prc")" = "$(undated "$folder/remap-example.prc" 2>/dev/null)" ] ||
       problem "prcbuild.exe and prcbuild built different databases from the same inputs"
   fi
 fi

@@ -12,21 +12,27 @@
 #   - glyphsmith.exe's fonts against the host build's, and its -o paths;
 #   - the README's steps, run as written with the Windows programs;
 #   - fontpick.exe's real dialog, confirmed and cancelled with xdotool.
-# Ends with the line "N passed, N failed, N skipped".
+# The host's tests and wine see the same fonts, the host build's test set
+# alone (test-fonts/fonts.conf), whatever else the machine has installed.
+# Details (glyph statistics) are lines starting "note: "; a skipped test is
+# named once with its reason. Ends with the line "N passed, N failed, N skipped".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/install-deps.sh windows
+launcher=()
+command -v ccache >/dev/null &&
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 scripts/build-windows.sh -DWERROR=ON -DBUILD_TESTING=ON
 
 host_build=${HOST_BUILD:-build/test}
 host_tests=(prcbuild/prcbuild_tests prcdump/prcdump_tests glyphsmith/rasterizer_tests
             glyphsmith/glyphsmith_tests tests/pipeline_tests)
-for t in "${host_tests[@]}"; do
-  [ -x "$host_build/$t" ] && continue
+for t in "${host_tests[@]}" test-fonts/fonts.conf; do
+  [ -e "$host_build/$t" ] && continue
   scripts/install-deps.sh test
-  cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON >/dev/null
+  cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWERROR=ON "${launcher[@]}" >/dev/null
   cmake --build "$host_build" -j "$(nproc 2>/dev/null || echo 2)" \
     --target prcbuild_tests prcdump_tests rasterizer_tests glyphsmith_tests pipeline_tests
   break
@@ -38,6 +44,9 @@ glyphsmith_tests=$(realpath "$host_build/glyphsmith/glyphsmith_tests")
 pipeline_tests=$(realpath "$host_build/tests/pipeline_tests")
 
 windows=$root/build/windows
+# wine lists the host's fonts through fontconfig, as FreeType's side does.
+FONTCONFIG_FILE=$(realpath "$host_build/test-fonts/fonts.conf")
+export FONTCONFIG_FILE
 export WINEPREFIX=$windows/wineprefix WINEDEBUG=-all
 # No prompts to install Mono or Gecko, which nothing here needs.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -58,10 +67,21 @@ for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$scratch/display")
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the wine prefix (first start)..."
+  echo "note: creating the wine prefix (first start)"
   wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
+# wine keeps in its registry every font it was once shown (by a run that saw
+# all the machine's fonts, package.sh's for one) and loads them again:
+# forgotten here, the fonts it sees are fontconfig's test set alone.
+wineserver -k 2>/dev/null || true
+sed -i '/^"[^"]* (TrueType)"="Z:\\\\/d' "$WINEPREFIX/user.reg" "$WINEPREFIX/system.reg"
+# One wine server for the whole run, its services started here with no
+# output to hold. Otherwise the first program a test starts starts them,
+# and they, like a server that lingers 3 s after its last program, keep the
+# test's output pipes open: each case would wait seconds for its end of file.
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 passed=0 failed=0 skipped=0
 pass() { passed=$((passed + 1)); echo "ok: $1"; }
@@ -96,7 +116,7 @@ run_gtest() {
   elif [ "$status" -ne 0 ]; then
     fail "$title ended with status $status"
   fi
-  grep '^\[  SKIPPED \] [^0-9]' "$log.txt" || true
+  awk -f "$root/scripts/skipped.awk" "$log.txt"
   echo "$title: ${p:-0} passed, ${f:-0} failed, ${s:-0} skipped"
 }
 
@@ -127,7 +147,7 @@ echo "== GDI's glyphs against FreeType's"
 run_gtest "rasterizer tests" "$scratch" \
   env GLYPH_DUMP="wine $windows/glyphsmith/glyph_dump.exe" "$rasterizer_tests"
 # How close they came, face by face.
-grep ' px U+' "$scratch/gtest.log.txt" || true
+grep ' px U+' "$scratch/gtest.log.txt" | sed 's/^/note: /' || true
 
 echo "== prcbuild.exe end to end"
 prcbuild_exe=$windows/bin/prcbuild.exe
@@ -149,7 +169,7 @@ glyphsmith_exe=$windows/bin/glyphsmith.exe
 # the README's steps run as written with the Windows programs.
 run_gtest "glyphsmith end-to-end tests" "$root" \
   env GLYPHSMITH="wine $glyphsmith_exe" "$glyphsmith_tests" --gtest_filter='Program*:Platforms*'
-grep ' dpi: ' "$scratch/gtest.log.txt" || true
+grep ' dpi: ' "$scratch/gtest.log.txt" | sed 's/^/note: /' || true
 run_gtest "README steps" "$root" \
   env GLYPHSMITH="wine $glyphsmith_exe" PRCBUILD="wine $windows/bin/prcbuild.exe" \
   PRCDUMP="wine $windows/bin/prcdump.exe" "$pipeline_tests" --gtest_filter='Pipeline.Readme*'

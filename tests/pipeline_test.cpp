@@ -11,7 +11,6 @@
 #include <fstream>
 #include <future>
 #include <sstream>
-#include <thread>
 
 #include "bitmap_font.h"
 #include "run.h"
@@ -38,11 +37,10 @@ RunResult confirm_dialog(const XServer& x, const std::string& folder,
         run_command({"xdotool", "search", "--onlyvisible", "--class", "fontpick"}, tool);
     if (found.status != 0 || found.out.empty()) continue;
     std::string window = found.out.substr(0, found.out.find('\n'));
-    if (!seen) std::this_thread::sleep_for(1s);
     seen = true;
     if (run_command({"xdotool", "windowfocus", "--sync", window}, tool).status != 0) continue;
     run_command({"xdotool", "key", "Return"}, tool);
-    run.wait_for(5s);
+    run.wait_for(1s);
   }
   EXPECT_TRUE(seen) << "no dialog appeared";
   return run.get();

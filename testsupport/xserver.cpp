@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -20,6 +21,17 @@
 // one at a time (a lock on the test program), and a display that does not
 // answer, taken by some other server, is tried again.
 XServer::XServer() {
+  if (const char* file = getenv("XSERVER_DISPLAY_FILE")) {
+    std::string number = read_file(file);
+    number = number.substr(0, number.find('\n'));
+    display_ = ":" + number;
+    shared_ = !number.empty() && answers();
+    if (!shared_) {
+      display_.clear();
+      error_ = std::string("the shared X server in ") + file + " does not answer";
+    }
+    return;
+  }
   int lock = open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
   if (lock < 0) {
     error_ = "cannot lock the test program: " + std::string(strerror(errno));
@@ -29,10 +41,7 @@ XServer::XServer() {
   }
   for (int attempt = 0; attempt < 5; ++attempt) {
     launch();
-    if (!display_.empty() &&
-        run_command({"xdotool", "getdisplaygeometry"}, RunOptions{"", environment(), 30}).status ==
-            0)
-      break;
+    if (!display_.empty() && answers()) break;
     stop();
     std::this_thread::sleep_for(std::chrono::milliseconds(100 + 100 * attempt));
   }
@@ -47,6 +56,11 @@ XServer::~XServer() {
 std::vector<std::string> XServer::environment() const {
   return {"DISPLAY=" + display_, "GDK_BACKEND=x11", "WAYLAND_DISPLAY",
           "NO_AT_BRIDGE=1",      "GTK_THEME",       "ASAN_OPTIONS=detect_leaks=0"};
+}
+
+bool XServer::answers() const {
+  return run_command({"xdotool", "getdisplaygeometry"}, RunOptions{"", environment(), 30}).status ==
+         0;
 }
 
 void XServer::launch() {
