@@ -67,11 +67,34 @@ TEST(BuildFont, Refusals) {
       // Ink at double density alone can widen a cell past the limit.
       {{{glyph(120, 0, 1, {"#"}), glyph(240, 260, 2, {"#"})}},
        "character 0x41 would be 131 pixels wide, more than a Palm font's 127"},
+      // Past the Int16 fields: refused, not wrapped.
+      {{{glyph(4, 0, 32767, {"#"}), glyph(8, 0, 65534, {"#"})},
+        {glyph(4, 0, 0, {"#", "#"}), glyph(8, 0, 0, {"#", "#", "#", "#"})}},
+       "character 0x41 reaches 32767 pixels above the baseline, and a Palm font is at most "
+       "32767 pixels high"},
+      {{{glyph(4, 0, 1, {"#"}), glyph(8, 0, 2, {"#"})},
+        {glyph(4, 0, -40000, {"#"}), glyph(8, 0, 2, {"#"})}},
+       "character 0x42 reaches 40001 pixels below the baseline, and a Palm font is at most "
+       "32767 pixels high"},
+      {{{glyph(4, INT32_MIN, 1, {"#"}), glyph(8, 0, 2, {"#"})}},
+       "character 0x41 would be 2147483649 pixels wide, more than a Palm font's 127"},
   };
   for (const Case& c : cases) {
     BuiltFonts fonts;
     EXPECT_EQ(build_fonts(c.glyphs, 0x41, 0, &fonts), c.error);
   }
+}
+
+// Ink wholly below the baseline: the box stands in the descent, inside the
+// image, one pixel wide at 72 dpi and two at 144.
+TEST(BuildFont, BoxWithoutAscent) {
+  BuiltFonts fonts;
+  ASSERT_EQ(build_fonts({{glyph(2, 0, 0, {"#", "#"}), glyph(4, 0, 0, {"##", "##", "##", "##"})}},
+                        0x41, 0, &fonts),
+            "");
+  EXPECT_EQ(hex(fonts.v2.images[0].bits), "90 00 90 00");
+  EXPECT_EQ(hex(fonts.v2.images[1].bits),
+            "c3 00 00 00 c3 00 00 00 c3 00 00 00 c3 00 00 00");
 }
 
 // A line shorter than the glyphs adds no leading; a longer one the rest.
