@@ -179,8 +179,9 @@ std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, in
   // measure() has held every figure to the Int16 fields' range.
   int height = static_cast<int>(m.ascent + m.descent);
   BoxRows box = box_rows(m);
+  // Half as wide as high, within a column a Palm font can hold.
   int box_width = missing ? static_cast<int>(m.missing.width)
-                          : std::max(3, (box.bottom - box.top + 2) / 2 + 2);
+                          : std::clamp((box.bottom - box.top + 2) / 2 + 2, 3, kMaxWidth);
 
   std::vector<int> cell_widths;
   for (int code = m.first; code <= m.last; ++code) {

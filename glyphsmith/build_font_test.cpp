@@ -85,9 +85,10 @@ TEST(BuildFont, Refusals) {
   }
 }
 
-// Ink wholly below the baseline: the box stands in the descent, inside the
-// image, one pixel wide at 72 dpi and two at 144.
-TEST(BuildFont, BoxWithoutAscent) {
+// The drawn box stays inside the image and a column: in the descent where
+// no ink rises above the baseline (one pixel wide at 72 dpi, two at 144),
+// and no wider than 127 however tall the font.
+TEST(BuildFont, MissingBoxInsideTheFont) {
   BuiltFonts fonts;
   ASSERT_EQ(build_fonts({{glyph(2, 0, 0, {"#", "#"}), glyph(4, 0, 0, {"##", "##", "##", "##"})}},
                         0x41, 0, &fonts),
@@ -95,6 +96,11 @@ TEST(BuildFont, BoxWithoutAscent) {
   EXPECT_EQ(hex(fonts.v2.images[0].bits), "90 00 90 00");
   EXPECT_EQ(hex(fonts.v2.images[1].bits),
             "c3 00 00 00 c3 00 00 00 c3 00 00 00 c3 00 00 00");
+  GlyphBitmap tall = glyph(1, 0, 400, std::vector<std::string>(400, "#"));
+  GlyphBitmap twice = glyph(2, 0, 800, std::vector<std::string>(800, "##"));
+  ASSERT_EQ(build_fonts({{tall, twice}}, 0x41, 0, &fonts), "");
+  EXPECT_EQ(fonts.v1.widths.back().width, 127);
+  EXPECT_EQ(fonts.v1.max_width, 127);
 }
 
 // A line shorter than the glyphs adds no leading; a longer one the rest.
