@@ -134,6 +134,16 @@ BoxRows box_rows(const Metrics& m) {
   return {ascent - std::max(1, (ascent * 3 + 2) / 4), ascent - 1};
 }
 
+// A character's ink at both densities, its cell's ink starting `x` 72-dpi
+// pixels in. In 64 bits: a shift made for one density's far-left ink may be
+// as large as the other's offset, and only their sum is a column.
+void draw_pair(FontImage& standard, FontImage& twice, const GlyphPair& p, int64_t x, int ascent) {
+  if (has_ink(p.standard))
+    draw_ink(standard, p.standard, static_cast<int>(x + p.standard.left), ascent - p.standard.top);
+  if (has_ink(p.twice))
+    draw_ink(twice, p.twice, static_cast<int>(2 * x + p.twice.left), 2 * ascent - p.twice.top);
+}
+
 // Every drawn glyph into its cell at both densities, and after the last
 // character the missing symbol: the face's own, or an open box.
 void draw_glyphs(const std::vector<GlyphPair>& glyphs, int first_code, const GlyphPair* missing,
@@ -145,22 +155,13 @@ void draw_glyphs(const std::vector<GlyphPair>& glyphs, int first_code, const Gly
     size_t i = static_cast<size_t>(code - first_code);
     const GlyphPair& p = glyphs[i];
     if (!drawn(p)) continue;
-    int x = font->locations[static_cast<size_t>(code - m.first)] + static_cast<int>(m.cells[i].shift);
-    if (has_ink(p.standard))
-      draw_ink(standard, p.standard, x + p.standard.left, ascent - p.standard.top);
-    if (has_ink(p.twice))
-      draw_ink(twice, p.twice, 2 * x + p.twice.left, 2 * ascent - p.twice.top);
+    draw_pair(standard, twice, p, font->locations[static_cast<size_t>(code - m.first)] + m.cells[i].shift,
+              ascent);
   }
   int box_column = font->locations[font->locations.size() - 2];
   int box_width = font->widths.back().width;
   if (missing) {
-    int x = box_column + static_cast<int>(m.missing.shift);
-    if (has_ink(missing->standard))
-      draw_ink(standard, missing->standard, x + missing->standard.left,
-               ascent - missing->standard.top);
-    if (has_ink(missing->twice))
-      draw_ink(twice, missing->twice, 2 * x + missing->twice.left,
-               2 * ascent - missing->twice.top);
+    draw_pair(standard, twice, *missing, box_column + m.missing.shift, ascent);
     return;
   }
   BoxRows box = box_rows(m);

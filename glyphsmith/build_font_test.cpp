@@ -103,6 +103,16 @@ TEST(BuildFont, MissingBoxInsideTheFont) {
   EXPECT_EQ(fonts.v1.max_width, 127);
 }
 
+// Ink as far left of the pen as an int reaches, at 144 dpi alone: moved
+// into its cell, with no sum past 32 bits on the way (the sanitizer build).
+TEST(BuildFont, FarLeftInkAtOneDensity) {
+  BuiltFonts fonts;
+  ASSERT_EQ(build_fonts({{glyph(1, 0, 1, {}), glyph(2, INT32_MIN, 2, {"#", "#"})}}, 0x41, 0, &fonts),
+            "");
+  EXPECT_TRUE(font_pixel(fonts.v2.images[1], 0, 0));
+  EXPECT_TRUE(font_pixel(fonts.v2.images[1], 0, 1));
+}
+
 // A line shorter than the glyphs adds no leading; a longer one the rest.
 TEST(BuildFont, LeadingFillsTheLine) {
   for (auto [line, leading] : {std::pair{0, 0}, {3, 0}, {4, 1}, {9, 6}}) {
