@@ -288,7 +288,8 @@ TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
 }
 
 // 'A' and 'B' in a face numbered by byte, at `bits` a pixel: '#' the whole
-// range, '+' half of it, '-' just under half, '.' none.
+// range, '+' half of it, '-' just under half, '.' none; 'C' ends before its
+// BITMAP, a blank.
 std::string grey_bdf(int bits) {
   const char* rows[] = {"#+-.#", "-#+#.", "+.#-+"};
   int full = (1 << bits) - 1, half = (full + 1) / 2;
@@ -297,7 +298,7 @@ std::string grey_bdf(int bits) {
                     (bits > 1 ? " " + std::to_string(bits) : "") +
                     "\nFONTBOUNDINGBOX 5 3 0 0\nSTARTPROPERTIES 5\nFAMILY_NAME \"Grey\"\n"
                     "CHARSET_REGISTRY \"windows\"\nCHARSET_ENCODING \"1252\"\nFONT_ASCENT 3\n"
-                    "FONT_DESCENT 0\nENDPROPERTIES\nCHARS 2\n";
+                    "FONT_DESCENT 0\nENDPROPERTIES\nCHARS 3\n";
   for (char c : {'A', 'B'}) {
     bdf += "STARTCHAR " + std::string(1, c) + "\nENCODING " + std::to_string(c) +
            "\nSWIDTH 1000 0\nDWIDTH 6 0\nBBX 5 3 " + std::to_string(c - 'A') + " 0\nBITMAP\n";
@@ -310,7 +311,7 @@ std::string grey_bdf(int bits) {
     }
     bdf += "ENDCHAR\n";
   }
-  return bdf + "ENDFONT\n";
+  return bdf + "STARTCHAR C\nENCODING 67\nSWIDTH 1000 0\nDWIDTH 6 0\nBBX 5 3 0 0\nENDCHAR\nENDFONT\n";
 }
 
 // A grey strike's ink is every pixel at least half its range: 2, 4 and 8

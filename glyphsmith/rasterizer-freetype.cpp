@@ -331,13 +331,15 @@ GlyphBitmap render_glyph(Rasterizer& r, uint32_t code) {
   // Strikes come 1, 2, 4 or 8 bits a pixel (BDF 2.3, OTB, colour): each
   // read at one byte a pixel, where ink is at least half the range, so that
   // a grey strike gives the glyphs of its 1-bit twin.
+  g.ink.assign(static_cast<size_t>(g.width) * g.height, 0);
+  // A BDF glyph may end before its BITMAP: its box is left blank.
+  if (!slot->bitmap.buffer) return g;
   FT_Bitmap b;
   FT_Bitmap_Init(&b);
   if (FT_Bitmap_Convert(r.library, &slot->bitmap, &b, 1) != 0) {
     FT_Bitmap_Done(r.library, &b);
     return GlyphBitmap{};
   }
-  g.ink.assign(static_cast<size_t>(g.width) * g.height, 0);
   for (int y = 0; y < g.height; ++y) {
     // A negative pitch keeps the rows bottom first.
     ptrdiff_t pitch = std::abs(b.pitch);
