@@ -88,7 +88,8 @@ else
   failed=$((failed + 1))
 fi
 
-# Fuzzing: the programs' parsers and whole prcbuild runs, 30 s per target.
+# Fuzzing: the programs' parsers, whole prcbuild runs, the font builder and
+# glyphsmith's font files, 30 s per target.
 log=build/fuzz-test.log
 start=$SECONDS
 echo "== Fuzzing: building the targets with clang, their unit tests, then 30 s per target (log: $log)"
