@@ -32,7 +32,7 @@ int extent(FuzzedDataProvider& in) {
 }
 
 // Pixels all of an input's glyphs may have, so that runs stay quick.
-constexpr int64_t kPixelsPerInput = 1 << 20;
+constexpr int64_t kPixelsPerInput = 1 << 16;
 
 GlyphBitmap glyph(FuzzedDataProvider& in, int64_t* pixels_left) {
   GlyphBitmap g;
@@ -116,7 +116,9 @@ void check_fonts(const std::vector<GlyphPair>& glyphs, int first_code, const Bui
         fuzz_finding(kTarget, "character " + std::to_string(c) + " lost or gained ink");
       ink += n;
     }
-    if (pixels_in(image, 0, image.row_words * 16) - pixels_of(v2, image, -1) != ink)
+    size_t all = 0;
+    for (uint8_t byte : image.bits) all += static_cast<size_t>(__builtin_popcount(byte));
+    if (all - pixels_of(v2, image, -1) != ink)
       fuzz_finding(kTarget, "the image's ink is not the characters' ink");
   }
 }
