@@ -11,7 +11,7 @@ seconds=${1:-30}
 scripts/install-deps.sh test fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 # Every target fuzz/CMakeLists.txt adds, by name (NAME_fuzz).
-targets=(font_spec prcbuild palm_reader build_font font_file)
+targets=(font_spec prcbuild palm_reader font_builder font_file)
 # build/fuzz once held a project of fuzz/ alone: start it afresh.
 if grep -qs '^CMAKE_HOME_DIRECTORY:INTERNAL=.*/fuzz$' build/fuzz/CMakeCache.txt; then
   rm -rf build/fuzz

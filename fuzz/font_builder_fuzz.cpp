@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr const char* kTarget = "build_font";
+constexpr const char* kTarget = "font_builder";
 
 int metric(FuzzedDataProvider& in) {
   static const int kEdges[] = {0,     1,      -1,     2,      126,   127,     128,    -128,
