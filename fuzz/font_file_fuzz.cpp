@@ -5,6 +5,7 @@
 // character set; the rest is the file. Besides the sanitizers, a refusal is
 // one line, and a run stays within the budget of fuzz/budget.h, its output
 // being the glyphs' ink.
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -21,30 +22,19 @@ namespace {
 
 constexpr const char* kTarget = "font_file";
 
-// One file for every input, in a folder of the run's own, removed at exit.
-struct ScratchFile {
-  std::string folder, path;
-  ScratchFile() {
-    char name[] = "/tmp/font_file_fuzz.XXXXXX";
-    if (!mkdtemp(name)) fuzz_finding(kTarget, "cannot make a scratch folder");
-    folder = name;
-    path = folder + "/font";
-  }
-  ~ScratchFile() {
-    std::remove(path.c_str());
-    rmdir(folder.c_str());
-  }
-};
-
-const std::string& font_path() {
-  static ScratchFile file;
-  return file.path;
+// One file for every input, in memory, so that nothing is left behind
+// however the run ends; FreeType opens it by its /proc name.
+int font_fd() {
+  static const int fd = memfd_create("font_file_fuzz", 0);
+  if (fd < 0) fuzz_finding(kTarget, "cannot make a file in memory");
+  return fd;
 }
 
-void write_font(const uint8_t* data, size_t size) {
-  FILE* f = std::fopen(font_path().c_str(), "wb");
-  if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0)
-    fuzz_finding(kTarget, "cannot write " + font_path());
+std::string write_font(const uint8_t* data, size_t size) {
+  int fd = font_fd();
+  if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size))
+    fuzz_finding(kTarget, "cannot write the font file");
+  return "/proc/self/fd/" + std::to_string(fd);
 }
 
 size_t ink_bytes(const SourceGlyphs& source) {
@@ -67,9 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int pixels = 1 + data[0] % 64;
   Charset charset;
   if (!find_charset(kSets[data[1] % 6], &charset).empty()) fuzz_finding(kTarget, "no charset");
-  write_font(data + 2, size - 2);
   FaceRequest request;
-  request.family = request.file = font_path();
+  request.family = request.file = write_font(data + 2, size - 2);
   request.symbol = charset.symbol;
   SourceGlyphs source;
   std::string error = read_glyphs(request, "", pixels, 2 * pixels, charset, &source);
