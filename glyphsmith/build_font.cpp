@@ -20,6 +20,7 @@ bool has_ink(const GlyphBitmap& g) {
 }
 
 void draw_ink(FontImage& image, const GlyphBitmap& g, int x0, int y0) {
+  if (g.ink.size() != static_cast<size_t>(g.width) * g.height) return;  // refused before
   for (int y = 0; y < g.height; ++y)
     for (int x = 0; x < g.width; ++x)
       if (g.ink[static_cast<size_t>(y) * g.width + x]) set_font_pixel(&image, x0 + x, y0 + y);

@@ -331,6 +331,7 @@ GlyphBitmap render_glyph(Rasterizer& r, uint32_t code) {
   // Strikes come 1, 2, 4 or 8 bits a pixel (BDF 2.3, OTB, colour): each
   // read at one byte a pixel, where ink is at least half the range, so that
   // a grey strike gives the glyphs of its 1-bit twin.
+  if (g.width > kMaxInkWidth || g.height > kMaxInkHeight) return g;
   g.ink.assign(static_cast<size_t>(g.width) * g.height, 0);
   // A BDF glyph may end before its BITMAP: its box is left blank.
   if (!slot->bitmap.buffer) return g;
