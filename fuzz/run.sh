@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer), runs their unit tests, fuzzes each target for a
 # bounded time and has scripts/palm-dump.pl read a sample of the databases
 # prcbuild wrote. Exit status 1 when anything was found.
-# Usage: fuzz/run.sh [seconds per target, default 30]
+# Usage: fuzz/run.sh [seconds per target, default 30] [target...]
+# (the targets named, of those below; all by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -12,6 +13,13 @@ scripts/install-deps.sh test fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 # Every target fuzz/CMakeLists.txt adds, by name (NAME_fuzz).
 targets=(font_spec prcbuild palm_reader font_builder font_file)
+if [ $# -gt 1 ]; then
+  shift
+  for wanted in "$@"; do
+    [[ " ${targets[*]} " == *" $wanted "* ]] || { echo "run.sh: no fuzz target '$wanted'" >&2; exit 2; }
+  done
+  targets=("$@")
+fi
 # build/fuzz once held a project of fuzz/ alone: start it afresh.
 if grep -qs '^CMAKE_HOME_DIRECTORY:INTERNAL=.*/fuzz$' build/fuzz/CMakeCache.txt; then
   rm -rf build/fuzz
