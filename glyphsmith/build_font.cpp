@@ -85,14 +85,18 @@ std::string too_wide(const std::string& name, int64_t width) {
          std::to_string(kMaxWidth);
 }
 
-// Why no Palm font is high enough for the ink, naming the character that
-// reaches furthest, or "".
+// Why no Palm font is high enough for the ink, naming the characters that
+// reach highest and lowest, or "".
 std::string too_high(const Metrics& m) {
-  if (m.ascent + m.descent <= kMaxHeight) return "";
-  bool up = m.ascent >= m.descent;
-  return (up ? m.highest : m.lowest) + " reaches " + std::to_string(up ? m.ascent : m.descent) +
-         " pixels " + (up ? "above" : "below") + " the baseline, and a Palm font is at most " +
-         std::to_string(kMaxHeight) + " pixels high";
+  int64_t height = m.ascent + m.descent;
+  if (height <= kMaxHeight) return "";
+  std::string above = m.highest + " reaches " + std::to_string(m.ascent) + " above the baseline";
+  std::string reach = m.descent == 0 ? above
+                      : m.ascent == 0
+                          ? m.lowest + " reaches " + std::to_string(m.descent) + " below the baseline"
+                          : above + ", " + m.lowest + " " + std::to_string(m.descent) + " below";
+  return "the font would be " + std::to_string(height) + " pixels high (" + reach +
+         "), more than a Palm font's " + std::to_string(kMaxHeight);
 }
 
 std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, const GlyphPair* missing,

@@ -70,12 +70,15 @@ TEST(BuildFont, Refusals) {
       // Past the Int16 fields: refused, not wrapped.
       {{{glyph(4, 0, 32767, {"#"}), glyph(8, 0, 65534, {"#"})},
         {glyph(4, 0, 0, {"#", "#"}), glyph(8, 0, 0, {"#", "#", "#", "#"})}},
-       "character 0x41 reaches 32767 pixels above the baseline, and a Palm font is at most "
-       "32767 pixels high"},
+       "the font would be 32769 pixels high (character 0x41 reaches 32767 above the baseline, "
+       "character 0x42 2 below), more than a Palm font's 32767"},
       {{{glyph(4, 0, 1, {"#"}), glyph(8, 0, 2, {"#"})},
         {glyph(4, 0, -40000, {"#"}), glyph(8, 0, 2, {"#"})}},
-       "character 0x42 reaches 40001 pixels below the baseline, and a Palm font is at most "
-       "32767 pixels high"},
+       "the font would be 40002 pixels high (character 0x41 reaches 1 above the baseline, "
+       "character 0x42 40001 below), more than a Palm font's 32767"},
+      {{{glyph(4, 0, -40000, {"#"}), glyph(8, 0, -80000, {"#", "#"})}},
+       "the font would be 40001 pixels high (character 0x41 reaches 40001 below the baseline), "
+       "more than a Palm font's 32767"},
       {{{glyph(4, INT32_MIN, 1, {"#"}), glyph(8, 0, 2, {"#"})}},
        "character 0x41 would be 2147483649 pixels wide, more than a Palm font's 127"},
   };
