@@ -21,7 +21,7 @@ if [ $# -gt 1 ]; then
   targets=("$@")
 fi
 # build/fuzz once held a project of fuzz/ alone: start it afresh.
-if grep -qs '^CMAKE_HOME_DIRECTORY:INTERNAL=.*/fuzz$' build/fuzz/CMakeCache.txt; then
+if grep -qsxF "CMAKE_HOME_DIRECTORY:INTERNAL=$PWD/fuzz" build/fuzz/CMakeCache.txt; then
   rm -rf build/fuzz
 fi
 cmake -S . -B build/fuzz -DFUZZ=ON -DBUILD_TESTING=OFF -DFONTPICK=ON -DWERROR=ON \
