@@ -237,6 +237,14 @@ std::string load_font_file(const std::string& path, const std::string& what,
   return what + " is more than " + std::to_string(kMaxFontBytes >> 20) + " MB uncompressed";
 }
 
+// The face from its file, or from the file's contents unpacked in memory.
+bool open_face(Rasterizer* r, const std::string& path, int index) {
+  if (FT_Init_FreeType(&r->library) != 0) return false;
+  if (r->unpacked.empty()) return FT_New_Face(r->library, path.c_str(), index, &r->face) == 0;
+  return FT_New_Memory_Face(r->library, r->unpacked.data(),
+                            static_cast<FT_Long>(r->unpacked.size()), index, &r->face) == 0;
+}
+
 }  // namespace
 
 RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error) {
@@ -254,11 +262,7 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
   r->symbol = request.symbol;
   *error = load_font_file(path, what, &r->unpacked);
   if (!error->empty()) return nullptr;
-  if (FT_Init_FreeType(&r->library) != 0 ||
-      (r->unpacked.empty()
-           ? FT_New_Face(r->library, path.c_str(), index, &r->face)
-           : FT_New_Memory_Face(r->library, r->unpacked.data(),
-                                static_cast<FT_Long>(r->unpacked.size()), index, &r->face))) {
+  if (!open_face(r.get(), path, index)) {
     *error = request.file.empty() ? "cannot read the font file '" + path + "'"
                                   : "cannot read '" + path + "' as a font";
     return nullptr;
