@@ -3,29 +3,52 @@
 # UndefinedBehaviorSanitizer), runs their unit tests, fuzzes each target for a
 # bounded time and has scripts/palm-dump.pl read a sample of the databases
 # prcbuild wrote. Exit status 1 when anything was found.
-# Usage: fuzz/run.sh [seconds per target, default 30]
+# Usage: fuzz/run.sh [seconds per target, default 30] [target...]
+# (the targets named, of those below; all by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 
 scripts/install-deps.sh test fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S fuzz -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build/fuzz -j "$jobs"
+# Every target fuzz/CMakeLists.txt adds, by name (NAME_fuzz).
+targets=(font_spec prcbuild palm_reader font_builder font_file)
+if [ $# -gt 1 ]; then
+  shift
+  for wanted in "$@"; do
+    [[ " ${targets[*]} " == *" $wanted "* ]] || { echo "run.sh: no fuzz target '$wanted'" >&2; exit 2; }
+  done
+  targets=("$@")
+fi
+# build/fuzz once held a project of fuzz/ alone: start it afresh.
+if grep -qsxF "CMAKE_HOME_DIRECTORY:INTERNAL=$PWD/fuzz" build/fuzz/CMakeCache.txt; then
+  rm -rf build/fuzz
+fi
+cmake -S . -B build/fuzz -DFUZZ=ON -DBUILD_TESTING=OFF -DFONTPICK=ON -DWERROR=ON \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" >/dev/null
+cmake --build build/fuzz -j "$jobs" --target fuzz_tests "${targets[@]/%/_fuzz}"
 ctest --test-dir build/fuzz --output-on-failure -j "$jobs"
 
 work=build/fuzz/run
 rm -rf "$work/samples"
 mkdir -p "$work/samples"
 status=0
-for target in font_spec prcbuild palm_reader; do
+# Font files are larger than the other targets' inputs.
+max_len() {
+  case $1 in
+    font_file) echo 20480 ;;
+    *) echo 512 ;;
+  esac
+}
+for target in "${targets[@]}"; do
   corpus=$work/corpus/$target
   findings=$work/findings/$target
   log=$work/$target.log
   mkdir -p "$corpus" "$findings"
   echo "Fuzzing $target for $seconds s"
   if ! PRCBUILD_FUZZ_SAMPLES="$work/samples" "build/fuzz/${target}_fuzz" "$corpus" "fuzz/corpus/$target" \
-      -max_total_time="$seconds" -timeout=60 -max_len=512 -len_control=0 \
+      -max_total_time="$seconds" -timeout=60 -malloc_limit_mb=512 -max_len="$(max_len "$target")" -len_control=0 \
       -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
     grep -v '^    #' "$log" | tail -n 30
     echo "$target: finding above; replay with build/fuzz/${target}_fuzz FILE, FILE from $findings/"

@@ -67,11 +67,53 @@ TEST(BuildFont, Refusals) {
       // Ink at double density alone can widen a cell past the limit.
       {{{glyph(120, 0, 1, {"#"}), glyph(240, 260, 2, {"#"})}},
        "character 0x41 would be 131 pixels wide, more than a Palm font's 127"},
+      // Past the Int16 fields: refused, not wrapped.
+      {{{glyph(4, 0, 32767, {"#"}), glyph(8, 0, 65534, {"#"})},
+        {glyph(4, 0, 0, {"#", "#"}), glyph(8, 0, 0, {"#", "#", "#", "#"})}},
+       "the font would be 32769 pixels high (character 0x41 reaches 32767 above the baseline, "
+       "character 0x42 2 below), more than a Palm font's 32767"},
+      {{{glyph(4, 0, 1, {"#"}), glyph(8, 0, 2, {"#"})},
+        {glyph(4, 0, -40000, {"#"}), glyph(8, 0, 2, {"#"})}},
+       "the font would be 40002 pixels high (character 0x41 reaches 1 above the baseline, "
+       "character 0x42 40001 below), more than a Palm font's 32767"},
+      {{{glyph(4, 0, -40000, {"#"}), glyph(8, 0, -80000, {"#", "#"})}},
+       "the font would be 40001 pixels high (character 0x41 reaches 40001 below the baseline), "
+       "more than a Palm font's 32767"},
+      {{{glyph(4, INT32_MIN, 1, {"#"}), glyph(8, 0, 2, {"#"})}},
+       "character 0x41 would be 2147483649 pixels wide, more than a Palm font's 127"},
   };
   for (const Case& c : cases) {
     BuiltFonts fonts;
     EXPECT_EQ(build_fonts(c.glyphs, 0x41, 0, &fonts), c.error);
   }
+}
+
+// The drawn box stays inside the image and a column: in the descent where
+// no ink rises above the baseline (one pixel wide at 72 dpi, two at 144),
+// and no wider than 127 however tall the font.
+TEST(BuildFont, MissingBoxInsideTheFont) {
+  BuiltFonts fonts;
+  ASSERT_EQ(build_fonts({{glyph(2, 0, 0, {"#", "#"}), glyph(4, 0, 0, {"##", "##", "##", "##"})}},
+                        0x41, 0, &fonts),
+            "");
+  EXPECT_EQ(hex(fonts.v2.images[0].bits), "90 00 90 00");
+  EXPECT_EQ(hex(fonts.v2.images[1].bits),
+            "c3 00 00 00 c3 00 00 00 c3 00 00 00 c3 00 00 00");
+  GlyphBitmap tall = glyph(1, 0, 400, std::vector<std::string>(400, "#"));
+  GlyphBitmap twice = glyph(2, 0, 800, std::vector<std::string>(800, "##"));
+  ASSERT_EQ(build_fonts({{tall, twice}}, 0x41, 0, &fonts), "");
+  EXPECT_EQ(fonts.v1.widths.back().width, 127);
+  EXPECT_EQ(fonts.v1.max_width, 127);
+}
+
+// Ink as far left of the pen as an int reaches, at 144 dpi alone: moved
+// into its cell, with no sum past 32 bits on the way (the sanitizer build).
+TEST(BuildFont, FarLeftInkAtOneDensity) {
+  BuiltFonts fonts;
+  ASSERT_EQ(build_fonts({{glyph(1, 0, 1, {}), glyph(2, INT32_MIN, 2, {"#", "#"})}}, 0x41, 0, &fonts),
+            "");
+  EXPECT_TRUE(font_pixel(fonts.v2.images[1], 0, 0));
+  EXPECT_TRUE(font_pixel(fonts.v2.images[1], 0, 1));
 }
 
 // A line shorter than the glyphs adds no leading; a longer one the rest.

@@ -13,6 +13,7 @@
 #include "bitmap_font.h"
 #include "entry_name.h"
 #include "run.h"
+#include "text.h"
 
 #ifndef GLYPHSMITH_PROGRAM
 #error GLYPHSMITH_PROGRAM must name the built program
@@ -136,6 +137,12 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
        true},
   };
   // Bitmap faces and font files: FreeType reads them, GDI only names families.
+  TempDir files;
+  std::string bomb = files.file("big.pcf.gz");  // one byte past the bound, unpacked
+  ASSERT_EQ(run_command({"sh", "-c", "head -c 67108865 /dev/zero | gzip -1 >big.pcf.gz"},
+                        RunOptions{files.path, {}, 120})
+                .status,
+            0);
   const std::vector<Refusal> bitmap_cases =
       windows_build()
           ? std::vector<Refusal>{{{"12", "15.6", "Western", "/no/such.bdf"},
@@ -155,6 +162,8 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
                  "glyphsmith: no font file '/no/such.bdf'\n"},
                 {{"12", "15.6", "Western", GLYPHSMITH_SOURCE_DIR "/glyphsmith.cpp"},
                  "glyphsmith: cannot read '" GLYPHSMITH_SOURCE_DIR "/glyphsmith.cpp' as a font\n"},
+                {{"12", "15.6", "Western", bomb},
+                 "glyphsmith: font file '" + bomb + "' is more than 64 MB uncompressed\n"},
             };
   std::vector<Refusal> all(std::begin(cases), std::end(cases));
   all.insert(all.end(), bitmap_cases.begin(), bitmap_cases.end());
@@ -276,6 +285,52 @@ TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
                                    "NFNT0084.png", "Nfnt0085", "nfnt0086x.bin", "NFNT0086.bin",
                                    v2_name("0086"), "preview-0086.png"}));
   EXPECT_LT(decoded(dir.file(v2_name("0080"))).rect_height, v1.rect_height);
+}
+
+// 'A' and 'B' in a face numbered by byte, at `bits` a pixel: '#' the whole
+// range, '+' half of it, '-' just under half, '.' none; 'C' ends before its
+// BITMAP, a blank.
+std::string grey_bdf(int bits) {
+  const char* rows[] = {"#+-.#", "-#+#.", "+.#-+"};
+  int full = (1 << bits) - 1, half = (full + 1) / 2;
+  std::string bdf = "STARTFONT 2." + std::string(bits > 1 ? "3" : "1") +
+                    "\nFONT -Test-Grey-Medium-R-Normal--3-30-72-72-P-50-windows-1252\nSIZE 3 72 72" +
+                    (bits > 1 ? " " + std::to_string(bits) : "") +
+                    "\nFONTBOUNDINGBOX 5 3 0 0\nSTARTPROPERTIES 5\nFAMILY_NAME \"Grey\"\n"
+                    "CHARSET_REGISTRY \"windows\"\nCHARSET_ENCODING \"1252\"\nFONT_ASCENT 3\n"
+                    "FONT_DESCENT 0\nENDPROPERTIES\nCHARS 3\n";
+  for (char c : {'A', 'B'}) {
+    bdf += "STARTCHAR " + std::string(1, c) + "\nENCODING " + std::to_string(c) +
+           "\nSWIDTH 1000 0\nDWIDTH 6 0\nBBX 5 3 " + std::to_string(c - 'A') + " 0\nBITMAP\n";
+    for (const char* row : rows) {
+      uint64_t packed = 0;
+      for (const char* p = row; *p; ++p)
+        packed = packed << bits | (*p == '#' ? full : *p == '+' ? half : *p == '-' ? half - 1 : 0);
+      int used = 5 * bits, bytes = (used + 7) / 8;
+      bdf += format("%0*llX\n", 2 * bytes, static_cast<unsigned long long>(packed << (8 * bytes - used)));
+    }
+    bdf += "ENDCHAR\n";
+  }
+  return bdf + "STARTCHAR C\nENCODING 67\nSWIDTH 1000 0\nDWIDTH 6 0\nBBX 5 3 0 0\nENDCHAR\nENDFONT\n";
+}
+
+// A grey strike's ink is every pixel at least half its range: 2, 4 and 8
+// bits a pixel give the fonts of the 1-bit twin.
+TEST(Program, GreyStrikesAsTheir1BitTwin) {
+  if (windows_build()) GTEST_SKIP() << "GDI only names families";
+  TempDir dir;
+  std::vector<std::string> fonts;
+  for (int bits : {1, 2, 4, 8}) {
+    std::string name = "g" + std::to_string(bits);
+    write_file(dir.file(name + ".bdf"), grey_bdf(bits));
+    ASSERT_EQ(run_command({"mkdir", name}, RunOptions{dir.path, {}, 120}).status, 0);
+    RunResult r = glyphsmith(dir, {"--no-preview", "--id", "80", "-o", name, "3", "3", "Western",
+                                   name + ".bdf"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    fonts.push_back(hex(read_file(dir.file(name + "/NFNT0080.bin"))) + " / " +
+                    hex(read_file(dir.file(name + "/" + v2_name("0080")))));
+    EXPECT_EQ(fonts.back(), fonts.front()) << bits;
+  }
 }
 
 }  // namespace

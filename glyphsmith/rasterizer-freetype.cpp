@@ -2,12 +2,18 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_BDF_H
+#include FT_BITMAP_H
+#include FT_BZIP2_H
 #include FT_FREETYPE_H
+#include FT_GZIP_H
+#include FT_LZW_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,6 +27,7 @@ using base::lower_ascii;
 struct Rasterizer {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
+  std::vector<FT_Byte> unpacked;  // a compressed file's contents, which the face reads
   std::string family;
   bool symbol = false;
   bool embolden = false;  // the family has no face as heavy as asked for
@@ -160,6 +167,86 @@ bool select_byte_charmap(Rasterizer* r) {
   return true;
 }
 
+constexpr unsigned long kMaxFontBytes = 64ul << 20;
+
+// FreeType's decompressors read their source through a stream of ours, so
+// that a compressed file is unpacked here, up to kMaxFontBytes, rather than
+// by the driver for as long as it inflates.
+unsigned long read_file_stream(FT_Stream stream, unsigned long offset, unsigned char* buffer,
+                               unsigned long count) {
+  FILE* file = static_cast<FILE*>(stream->descriptor.pointer);
+  bool placed = std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0;
+  if (count == 0) return placed ? 0 : 1;  // a seek: 0 for success
+  return placed ? std::fread(buffer, 1, count, file) : 0;
+}
+
+void* memory_alloc(FT_Memory, long size) {
+  return std::malloc(static_cast<size_t>(size));
+}
+void memory_free(FT_Memory, void* block) {
+  std::free(block);
+}
+void* memory_realloc(FT_Memory, long, long size, void* block) {
+  return std::realloc(block, static_cast<size_t>(size));
+}
+
+// The stream's whole contents, or false when they pass the bound.
+bool read_bounded(FT_Stream stream, std::vector<FT_Byte>* bytes) {
+  if (!stream->read) {  // unpacked into memory already
+    if (stream->size > kMaxFontBytes) return false;
+    bytes->assign(stream->base, stream->base + stream->size);
+    return true;
+  }
+  constexpr unsigned long kChunk = 1ul << 20;
+  for (unsigned long got = kChunk; got == kChunk;) {
+    size_t at = bytes->size();
+    // Grown by hand, so that the bound holds for the memory too.
+    if (bytes->capacity() < at + kChunk)
+      bytes->reserve(2 * at >= kMaxFontBytes ? kMaxFontBytes + kChunk : std::max(2 * at, at + kChunk));
+    bytes->resize(at + kChunk);
+    got = stream->read(stream, at, bytes->data() + at, kChunk);
+    bytes->resize(at + got);
+    if (bytes->size() > kMaxFontBytes) return false;
+  }
+  return true;
+}
+
+// A compressed file (gzip, compress or bzip2, as FreeType reads PCF) is
+// unpacked into *unpacked; another is left for FreeType to read from its
+// path, as is a file that can't be opened, for FreeType to report. Returns ""
+// or why the file is too large to read.
+std::string load_font_file(const std::string& path, const std::string& what,
+                           std::vector<FT_Byte>* unpacked) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return "";
+  FT_MemoryRec_ memory{nullptr, memory_alloc, memory_free, memory_realloc};
+  FT_StreamRec source{};
+  source.descriptor.pointer = file;
+  source.read = read_file_stream;
+  source.memory = &memory;
+  long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : 0;
+  source.size = static_cast<unsigned long>(std::max(size, 0L));
+  bool fits = source.size <= kMaxFontBytes;
+  FT_StreamRec packed{};
+  if (FT_Stream_OpenGzip(&packed, &source) == 0 || FT_Stream_OpenLZW(&packed, &source) == 0 ||
+      FT_Stream_OpenBzip2(&packed, &source) == 0) {
+    fits = read_bounded(&packed, unpacked);
+    if (packed.close) packed.close(&packed);
+  }
+  std::fclose(file);
+  if (fits) return "";
+  unpacked->clear();
+  return what + " is more than " + std::to_string(kMaxFontBytes >> 20) + " MB uncompressed";
+}
+
+// The face from its file, or from the file's contents unpacked in memory.
+bool open_face(Rasterizer* r, const std::string& path, int index) {
+  if (FT_Init_FreeType(&r->library) != 0) return false;
+  if (r->unpacked.empty()) return FT_New_Face(r->library, path.c_str(), index, &r->face) == 0;
+  return FT_New_Memory_Face(r->library, r->unpacked.data(),
+                            static_cast<FT_Long>(r->unpacked.size()), index, &r->face) == 0;
+}
+
 }  // namespace
 
 RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error) {
@@ -175,8 +262,9 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
 
   RasterizerPtr r(new Rasterizer);
   r->symbol = request.symbol;
-  if (FT_Init_FreeType(&r->library) != 0 ||
-      FT_New_Face(r->library, path.c_str(), index, &r->face)) {
+  *error = load_font_file(path, what, &r->unpacked);
+  if (!error->empty()) return nullptr;
+  if (!open_face(r.get(), path, index)) {
     *error = request.file.empty() ? "cannot read the font file '" + path + "'"
                                   : "cannot read '" + path + "' as a font";
     return nullptr;
@@ -246,15 +334,26 @@ GlyphBitmap render_glyph(Rasterizer& r, uint32_t code) {
   g.top = slot->bitmap_top;
   g.width = static_cast<int>(slot->bitmap.width);
   g.height = static_cast<int>(slot->bitmap.rows);
+  // Strikes come 1, 2, 4 or 8 bits a pixel (BDF 2.3, OTB, colour): each
+  // read at one byte a pixel, where ink is at least half the range, so that
+  // a grey strike gives the glyphs of its 1-bit twin.
+  if (g.width > kMaxInkWidth || g.height > kMaxInkHeight) return g;
   g.ink.assign(static_cast<size_t>(g.width) * g.height, 0);
-  const FT_Bitmap& b = slot->bitmap;
-  for (int y = 0; y < g.height; ++y) {
-    const unsigned char* row = b.buffer + static_cast<ptrdiff_t>(y) * b.pitch;
-    for (int x = 0; x < g.width; ++x) {
-      bool on =
-          b.pixel_mode == FT_PIXEL_MODE_MONO ? (row[x >> 3] >> (7 - (x & 7))) & 1 : row[x] >= 128;
-      g.ink[static_cast<size_t>(y) * g.width + x] = on;
-    }
+  // A BDF glyph may end before its BITMAP: its box is left blank.
+  if (!slot->bitmap.buffer) return g;
+  FT_Bitmap b;
+  FT_Bitmap_Init(&b);
+  if (FT_Bitmap_Convert(r.library, &slot->bitmap, &b, 1) != 0) {
+    FT_Bitmap_Done(r.library, &b);
+    return GlyphBitmap{};
   }
+  for (int y = 0; y < g.height; ++y) {
+    // A negative pitch keeps the rows bottom first.
+    ptrdiff_t pitch = std::abs(b.pitch);
+    const unsigned char* row = b.buffer + (b.pitch >= 0 ? y : g.height - 1 - y) * pitch;
+    for (int x = 0; x < g.width; ++x)
+      g.ink[static_cast<size_t>(y) * g.width + x] = 2 * row[x] >= b.num_grays;
+  }
+  FT_Bitmap_Done(r.library, &b);
   return g;
 }

@@ -27,8 +27,15 @@ struct GlyphBitmap {
   int top = 0;           // ink's top edge, pixels above the baseline
   int width = 0;         // ink box
   int height = 0;
-  std::vector<uint8_t> ink;  // width * height bytes, row by row, 1 = ink
+  std::vector<uint8_t> ink;  // width * height bytes, row by row, 1 = ink; see below
 };
+
+// No Palm font holds an ink box wider or taller than these, even at 144 dpi
+// (twice a column of 127 and a height of 32767). A larger glyph keeps its
+// box but not its ink, which the font builder refuses before drawing, so
+// that a small file of huge boxes can't take memory for pixels never used.
+constexpr int kMaxInkWidth = 254;
+constexpr int kMaxInkHeight = 65534;
 
 struct Rasterizer;  // the platform's open face at one pixel size
 struct RasterizerDeleter {

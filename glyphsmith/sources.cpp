@@ -53,6 +53,9 @@ GlyphBitmap doubled(const GlyphBitmap& g) {
   d.top = 2 * g.top;
   d.width = 2 * g.width;
   d.height = 2 * g.height;
+  d.ink.clear();
+  // A box too large for any Palm font keeps no ink (rasterizer.h).
+  if (g.ink.empty() || d.width > kMaxInkWidth || d.height > kMaxInkHeight) return d;
   d.ink.assign(static_cast<size_t>(d.width) * d.height, 0);
   for (int y = 0; y < d.height; ++y)
     for (int x = 0; x < d.width; ++x)

@@ -172,7 +172,8 @@ std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFont
   std::string registry = name.charset.substr(0, dash);
   std::string encoding = dash == std::string::npos ? "" : name.charset.substr(dash + 1);
   // At 72 dpi a Palm pixel is a point; POINT_SIZE is in tenths of a point.
-  int points10 = l.rows * 720 / l.density;
+  // In 64 bits: rows reach 32767 x 32767 / 72 at the densest image.
+  int points10 = static_cast<int>(int64_t{l.rows} * 720 / l.density);
   std::string density = std::to_string(l.density);
 
   std::string out;

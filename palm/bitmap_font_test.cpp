@@ -126,6 +126,20 @@ TEST(BitmapFont, BdfOfTinyFontExactly) {
   EXPECT_EQ(encode_bdf(tiny_font(true), 1, {"Tiny \"Q\"-1", "windows-1252"}), kTinyBdf144);
 }
 
+// The tallest font at the densest image a reader takes: 14,912,319 rows,
+// whose size in tenths of a point passes 32 bits before it is divided.
+TEST(BitmapFont, BdfSizeOfTheDensestImage) {
+  BitmapFont font;
+  font.first_char = font.last_char = 'A';
+  font.rect_height = font.ascent = 32767;
+  font.locations = {0, 0, 0};
+  font.widths = {{0, 0}, {0, 0}};
+  font.images = {FontImage{32767, 0, 14912319, {}}};
+  std::string bdf = encode_bdf(font, 0, {"Tall", 1252});
+  EXPECT_NE(bdf.find("\nSIZE 32767 32767 32767\n"), std::string::npos) << bdf.substr(0, 200);
+  EXPECT_NE(bdf.find("\nPOINT_SIZE 327673\n"), std::string::npos);
+}
+
 TEST(BitmapFont, EncodesTinyFontExactly) {
   EXPECT_EQ(hex(as_string(encode_font(tiny_font(false)))), kTinyV1);
   EXPECT_EQ(hex(as_string(encode_font(tiny_font(true)))), kTinyV2);

@@ -100,7 +100,8 @@ else
   failed=$((failed + 1))
 fi
 
-# Fuzzing: the programs' parsers and whole prcbuild runs, 30 s per target.
+# Fuzzing: the programs' parsers, whole prcbuild runs, the font builder and
+# glyphsmith's font files, 30 s per target.
 log=build/fuzz-test.log
 start=$SECONDS
 fuzz/run.sh 30 2>&1 | tee "$log" | grep -vE "$quiet_build|$quiet_ctest|^Fuzzing [a-z_]+ for |^[a-z_]+: runs: [0-9]+$|^-- |^palm-dump.pl read [0-9]+ "
