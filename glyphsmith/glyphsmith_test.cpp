@@ -19,6 +19,8 @@
 #error GLYPHSMITH_PROGRAM must name the built program
 #endif
 
+using base::format;
+
 namespace {
 
 // GLYPHSMITH may name another build to run instead (a command prefix such as

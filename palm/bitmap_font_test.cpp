@@ -135,7 +135,7 @@ TEST(BitmapFont, BdfSizeOfTheDensestImage) {
   font.locations = {0, 0, 0};
   font.widths = {{0, 0}, {0, 0}};
   font.images = {FontImage{32767, 0, 14912319, {}}};
-  std::string bdf = encode_bdf(font, 0, {"Tall", 1252});
+  std::string bdf = encode_bdf(font, 0, {"Tall", "windows-1252"});
   EXPECT_NE(bdf.find("\nSIZE 32767 32767 32767\n"), std::string::npos) << bdf.substr(0, 200);
   EXPECT_NE(bdf.find("\nPOINT_SIZE 327673\n"), std::string::npos);
 }
