@@ -321,7 +321,7 @@ std::string refuse_inputs(const SetOptions& o, const std::string& second_file,
       std::error_code ec;
       fs::path path = fs::path(o.folder) / f.name;
       if (!input.empty() && fs::equivalent(path, input, ec))
-        return "the output '" + path.string() + "' is the font file '" + input + "'";
+        return "the set would replace its own font file '" + input + "'";
     }
   return "";
 }
