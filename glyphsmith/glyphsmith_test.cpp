@@ -181,6 +181,7 @@ TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
       {line({"--set", std::string(26, 'x'), "9", "11.7", "Western"}),
        "glyphsmith: set name '" + std::string(26, 'x') +
            "' is not 1 to 25 letters, digits, spaces, '.', '_' or '-'\n"},
+      {line({"9", "11.7", "Western", "--set"}), "glyphsmith: option '--set' needs a value\n"},
       {{"--set", "T", "9", "11.7", "Western"},
        "glyphsmith: expected --set NAME SIZE LINE CHARSET FACE... (see glyphsmith --help)\n"},
       {line({"--large", "12", "9", "11.7", "Western"}), "glyphsmith: unknown option '--large'\n"},
