@@ -181,7 +181,8 @@ TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
       {line({"--set", std::string(26, 'x'), "9", "11.7", "Western"}),
        "glyphsmith: set name '" + std::string(26, 'x') +
            "' is not 1 to 25 letters, digits, spaces, '.', '_' or '-'\n"},
-      {line({"9", "11.7", "Western", "--set"}), "glyphsmith: option '--set' needs a value\n"},
+      {{"9", "11.7", "Western", "DejaVu", "Sans", "--set"},
+       "glyphsmith: option '--set' needs a value\n"},
       {{"--set", "T", "9", "11.7", "Western"},
        "glyphsmith: expected --set NAME SIZE LINE CHARSET FACE... (see glyphsmith --help)\n"},
       {line({"--large", "12", "9", "11.7", "Western"}), "glyphsmith: unknown option '--large'\n"},
@@ -202,11 +203,13 @@ TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
       // Too large at 144 dpi, as the single font of that size is.
       {line({"--set", "T", "26", "33.8", "Western"}),
        "glyphsmith: the std font at 26 points takes * bytes at 72 and 144 dpi, more than a Palm "
-       "resource holds (65505); " + fits + "\n",
+       "resource holds (65505); " +
+           fits + "\n",
        true},
       {line({"--set", "T", "22", "28.6", "Western"}),
        "glyphsmith: the large font at 28 points takes * bytes at 72 and 144 dpi, more than a "
-       "Palm resource holds (65505); " + fits + " (--large sets the large fonts' size)\n",
+       "Palm resource holds (65505); " +
+           fits + " (--large sets the large fonts' size)\n",
        true},
   };
   for (const Refusal& c : cases) {
@@ -216,8 +219,8 @@ TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
     std::string shown = testing::PrintToString(c.args);
     EXPECT_EQ(r.status, 1) << shown;
     EXPECT_EQ(r.out, "") << shown;
-    EXPECT_TRUE(c.pattern ? matches(r.err.c_str(), c.err.c_str()) : r.err == c.err)
-        << shown << "\n" << r.err;
+    EXPECT_TRUE(c.pattern ? matches(r.err.c_str(), c.err.c_str()) : r.err == c.err) << shown << "\n"
+                                                                                    << r.err;
     EXPECT_EQ(folder_names(dir.path), std::set<std::string>{"T-fonts.prc"}) << shown;
     EXPECT_EQ(read_file(dir.file("T-fonts.prc")), "keep") << shown;
   }

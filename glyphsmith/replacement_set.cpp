@@ -12,6 +12,7 @@
 #include "database.h"
 #include "font_remap.h"
 #include "options.h"
+#include "set_packages.h"
 #include "sources.h"
 #include "text.h"
 #include "write_files.h"
@@ -30,22 +31,6 @@ constexpr double kLargeRatio = 14.0 / 11.0;
 // Both database names ("NAME Fonts", "NAME Remap") fit the header's 31 bytes.
 constexpr size_t kMaxNameLength = 25;
 
-// One of the four fonts: the Palm fonts it stands in for at 72 and 144 dpi.
-struct Role {
-  const char* name;
-  bool bold;
-  bool large;
-  const char* palm_font;  // names from font_remap's table
-  const char* hr_font;
-};
-
-constexpr Role kRoles[4] = {
-    {"std", false, false, "stdFont", "hrStdFont"},
-    {"bold", true, false, "boldFont", "hrBoldFont"},
-    {"large", false, true, "largeFont", "hrLargeFont"},
-    {"largeBold", true, true, "largeBoldFont", "hrLargeBoldFont"},
-};
-
 struct SetOptions {
   std::string name;  // the packages' name
   std::string folder = ".";
@@ -58,29 +43,24 @@ struct SetOptions {
   std::string answer;  // help or version, asked for instead of a set
 };
 
-// One built font of the set.
-struct SetFont {
-  const Role* role;
-  double size = 0;
-  int weight = 400;
-  uint16_t id = 0;
-  int height = 0;      // 72-dpi pixels
-  std::string family;  // as the platform opened it
-  std::vector<uint8_t> v1, v2;
-};
+enum { kSet = 256, kLarge, kBoldWeight, kId, kWeight, kBold, kItalic, kNoPreview, kVersion };
 
-enum SetOption { kSet = 256, kLarge, kBoldWeight, kId, kWeight, kBold, kItalic, kNoPreview, kVersion };
-
-const std::vector<base::OptionSpec> kSetOptions = {
-    {"help", 'h', false},         {"version", kVersion, false},  {nullptr, 'o', true},
-    {"set", kSet, true},          {"large", kLarge, true},       {"bold-weight", kBoldWeight, true},
-    {"id", kId, true},            {"weight", kWeight, true},     {"bold", kBold, false},
-    {"italic", kItalic, false},   {"no-preview", kNoPreview, false},
-};
+const std::vector<base::OptionSpec> kSetOptions = {{"help", 'h', false},
+                                                   {"version", kVersion, false},
+                                                   {nullptr, 'o', true},
+                                                   {"set", kSet, true},
+                                                   {"large", kLarge, true},
+                                                   {"bold-weight", kBoldWeight, true},
+                                                   {"id", kId, true},
+                                                   {"weight", kWeight, true},
+                                                   {"bold", kBold, false},
+                                                   {"italic", kItalic, false},
+                                                   {"no-preview", kNoPreview, false}};
 
 // Plain decimal notation, as for the single font: digits and a point.
 bool read_points(const std::string& text, double max, double* value) {
-  if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789.") != std::string::npos)
+  if (text.empty() || text.size() > 12 ||
+      text.find_first_not_of("0123456789.") != std::string::npos)
     return false;
   const char* end = text.data() + text.size();
   auto [at, ec] = std::from_chars(text.data(), end, *value, std::chars_format::fixed);
@@ -96,7 +76,8 @@ bool read_weight(const std::string& text, int* weight) {
 
 std::string read_name(const std::string& text, std::string* name) {
   if (text.empty() || text.size() > kMaxNameLength ||
-      text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ._-") !=
+      text.find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ._-") !=
           std::string::npos ||
       text.find_first_not_of(' ') == std::string::npos)
     return "set name '" + text + "' is not 1 to 25 letters, digits, spaces, '.', '_' or '-'";
@@ -106,12 +87,22 @@ std::string read_name(const std::string& text, std::string* name) {
 
 std::string apply_option(int code, const std::string& value, const char* usage, SetOptions* o) {
   switch (code) {
-    case 'h': o->answer = usage; return "";
-    case kVersion: o->answer = std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n"; return "";
-    case kSet: return read_name(value, &o->name);
-    case kBold: o->face.weight = 700; return "";
-    case kItalic: o->face.italic = true; return "";
-    case kNoPreview: return "";  // a set writes no previews
+    case 'h':
+      o->answer = usage;
+      return "";
+    case kVersion:
+      o->answer = std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n";
+      return "";
+    case kSet:
+      return read_name(value, &o->name);
+    case kBold:
+      o->face.weight = 700;
+      return "";
+    case kItalic:
+      o->face.italic = true;
+      return "";
+    case kNoPreview:
+      return "";  // a set writes no previews
     case 'o':
       if (value.empty()) return "option '-o' needs a folder";
       o->folder = value;
@@ -185,8 +176,9 @@ std::string points(double v) {
 }
 
 // One font of the face at size points; the notes go to *notes.
-std::string build_one(const FaceRequest& face, const std::string& second_file, const Charset& charset,
-                      double size, double line, SetFont* font, std::vector<std::string>* notes) {
+std::string build_one(const FaceRequest& face, const std::string& second_file,
+                      const Charset& charset, double size, double line, SetFont* font,
+                      std::vector<std::string>* notes) {
   SourceGlyphs source;
   std::string error = read_glyphs(face, second_file, round_half_up(size), round_half_up(2 * size),
                                   charset, &source);
@@ -215,10 +207,10 @@ double largest_fitting(const FaceRequest& face, const std::string& second_file,
   while (low < high) {
     int mid = (low + high + 1) / 2;
     SetFont probe;
-    bool ok = build_one(face, second_file, charset, mid / 2.0, line * mid / (2 * size), &probe,
-                        nullptr)
-                  .empty() &&
-              fits(probe);
+    bool ok =
+        build_one(face, second_file, charset, mid / 2.0, line * mid / (2 * size), &probe, nullptr)
+            .empty() &&
+        fits(probe);
     if (ok)
       low = mid;
     else
@@ -233,7 +225,7 @@ std::string build_set(const SetOptions& o, const std::string& second_file, const
                       std::vector<SetFont>* fonts, std::vector<std::string>* notes) {
   double large = o.large > 0 ? o.large : std::floor(o.size * kLargeRatio * 10 + 0.5) / 10;
   for (int i = 0; i < 4; ++i) {
-    const Role& role = kRoles[i];
+    const SetRole& role = kRoles[i];
     SetFont font;
     font.role = &role;
     font.id = ids[i];
@@ -243,7 +235,8 @@ std::string build_set(const SetOptions& o, const std::string& second_file, const
     face.weight = font.weight;
     double line = o.line * font.size / o.size;
     std::vector<std::string> role_notes;
-    std::string error = build_one(face, second_file, o.charset, font.size, line, &font, &role_notes);
+    std::string error =
+        build_one(face, second_file, o.charset, font.size, line, &font, &role_notes);
     if (!error.empty()) return "the " + std::string(role.name) + " font: " + error;
     for (const std::string& n : role_notes) notes->push_back(std::string(role.name) + ": " + n);
     if (fits(font)) {
@@ -255,55 +248,11 @@ std::string build_set(const SetOptions& o, const std::string& second_file, const
            std::to_string(font.v2.size()) +
            " bytes at 72 and 144 dpi, more than a Palm resource holds (" +
            std::to_string(kMaxEntrySize) + "); " +
-           (best > 0 ? "the largest size that fits is " + points(best) + " points" : "no size fits") +
+           (best > 0 ? "the largest size that fits is " + points(best) + " points"
+                     : "no size fits") +
            (role.large && best > 0 ? " (--large sets the large fonts' size)" : "");
   }
   return "";
-}
-
-// The version and name resources the packages carry: "1.0" and the
-// database's name, each NUL-terminated.
-std::string add_package_resources(Database* db, const std::string& name) {
-  static const char kVersion[] = "1.0";
-  DatabaseError error = add_entry(db, "tver", 1, kVersion, sizeof kVersion);
-  if (error.ok()) error = add_entry(db, "tAIN", 1000, name.c_str(), name.size() + 1);
-  return error.ok() ? "" : "out of memory";
-}
-
-std::string package_image(Database* db, PendingFile* file) {
-  DatabaseError error = database_image(db, &file->bytes);
-  return error.ok() ? "" : "cannot lay out " + file->name;
-}
-
-std::string font_package(const std::string& name, const std::vector<SetFont>& fonts,
-                         PendingFile* file) {
-  Database db;
-  init_header(&db, name.c_str(), "Font", "PGwk");
-  std::string error = add_package_resources(&db, name);
-  for (const SetFont& f : fonts) {
-    if (!error.empty()) break;
-    bool ok = add_entry(&db, "NFNT", f.id, f.v1.data(), f.v1.size()).ok() &&
-              add_entry(&db, "nfnt", f.id, f.v2.data(), f.v2.size()).ok();
-    if (!ok) error = "out of memory";
-  }
-  return error.empty() ? package_image(&db, file) : error;
-}
-
-// Rmap entries in ID order: the four 72-dpi fonts, then the four hr ones.
-std::string remap_package(const std::string& name, const std::vector<SetFont>& fonts,
-                          PendingFile* file) {
-  Database db;
-  init_header(&db, name.c_str(), kFontRemapType, "PGwk");
-  std::string error = add_package_resources(&db, name);
-  for (int hr = 0; hr < 2 && error.empty(); ++hr)
-    for (const SetFont& f : fonts) {
-      uint16_t palm = 0;
-      lookup_font_id(hr ? f.role->hr_font : f.role->palm_font, &palm);
-      unsigned char bytes[kFontRemapSize];
-      font_remap_bytes(f.id, bytes);
-      if (!add_entry(&db, kFontRemapType, palm, bytes, sizeof bytes).ok()) error = "out of memory";
-    }
-  return error.empty() ? package_image(&db, file) : error;
 }
 
 std::string file_stem(const std::string& name) {
@@ -326,11 +275,12 @@ std::string refuse_inputs(const SetOptions& o, const std::string& second_file,
   return "";
 }
 
-std::string summary(const SetOptions& o, const std::string& family, const std::vector<SetFont>& fonts,
-                    const PendingFile& file) {
-  std::string text = file.name + ": \"" + o.name + " Fonts\": " + family + ", " + o.charset.name +
-                     (o.charset.symbol ? " (the face's symbol map)"
-                                       : " (code page " + std::to_string(o.charset.code_page) + ")");
+std::string summary(const SetOptions& o, const std::string& family,
+                    const std::vector<SetFont>& fonts, const PendingFile& file) {
+  std::string text =
+      file.name + ": \"" + o.name + " Fonts\": " + family + ", " + o.charset.name +
+      (o.charset.symbol ? " (the face's symbol map)"
+                        : " (code page " + std::to_string(o.charset.code_page) + ")");
   for (const SetFont& f : fonts)
     text += "; " + std::string(f.role->name) + " " + hex_text(f.id, 4) + " " + points(f.size) +
             " points" + (f.weight != 400 ? " weight " + std::to_string(f.weight) : "") + " " +
