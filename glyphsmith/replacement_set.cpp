@@ -237,7 +237,8 @@ std::string build_set(const SetOptions& o, const std::string& second_file, const
     std::vector<std::string> role_notes;
     std::string error =
         build_one(face, second_file, o.charset, font.size, line, &font, &role_notes);
-    if (!error.empty()) return "the " + std::string(role.name) + " font: " + error;
+    std::string hint = role.large ? " (--large sets the large fonts' size)" : "";
+    if (!error.empty()) return "the " + std::string(role.name) + " font: " + error + hint;
     for (const std::string& n : role_notes) notes->push_back(std::string(role.name) + ": " + n);
     if (fits(font)) {
       fonts->push_back(std::move(font));
@@ -248,9 +249,8 @@ std::string build_set(const SetOptions& o, const std::string& second_file, const
            std::to_string(font.v2.size()) +
            " bytes at 72 and 144 dpi, more than a Palm resource holds (" +
            std::to_string(kMaxEntrySize) + "); " +
-           (best > 0 ? "the largest size that fits is " + points(best) + " points"
-                     : "no size fits") +
-           (role.large && best > 0 ? " (--large sets the large fonts' size)" : "");
+           (best > 0 ? "the largest size that fits is " + points(best) + " points" + hint
+                     : "no size fits");
   }
   return "";
 }

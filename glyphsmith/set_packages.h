@@ -27,7 +27,7 @@ inline constexpr SetRole kRoles[4] = {
 
 // One built font of the set.
 struct SetFont {
-  const SetRole* role;
+  const SetRole* role = nullptr;
   double size = 0;
   int weight = 400;
   uint16_t id = 0;

@@ -303,16 +303,16 @@ TEST(Pipeline, ReplacementSetPackages) {
   EXPECT_NE(remap.out.find("type:       Rmap\ncreator:    PGwk\n"), std::string::npos) << remap.out;
   EXPECT_EQ(remap.out.substr(remap.out.find("entries:")),
             "entries:    10\n"
-                "  tver     1 (0x0001)       4 bytes: 31 2e 30 00\n"
-                "  tAIN  1000 (0x03e8)      11 bytes: 53 61 6e 73 20 52 65 6d 61 70 00\n"
-                "  Rmap     0 (0x0000)       4 bytes: 40 00 00 a0\n"
-                "  Rmap     1 (0x0001)       4 bytes: 40 00 00 a1\n"
-                "  Rmap     2 (0x0002)       4 bytes: 40 00 00 a2\n"
-                "  Rmap     7 (0x0007)       4 bytes: 40 00 00 a3\n"
-                "  Rmap     8 (0x0008)       4 bytes: 40 00 00 a0\n"
-                "  Rmap     9 (0x0009)       4 bytes: 40 00 00 a1\n"
-                "  Rmap    10 (0x000a)       4 bytes: 40 00 00 a2\n"
-                "  Rmap    15 (0x000f)       4 bytes: 40 00 00 a3\n");
+            "  tver     1 (0x0001)       4 bytes: 31 2e 30 00\n"
+            "  tAIN  1000 (0x03e8)      11 bytes: 53 61 6e 73 20 52 65 6d 61 70 00\n"
+            "  Rmap     0 (0x0000)       4 bytes: 40 00 00 a0\n"
+            "  Rmap     1 (0x0001)       4 bytes: 40 00 00 a1\n"
+            "  Rmap     2 (0x0002)       4 bytes: 40 00 00 a2\n"
+            "  Rmap     7 (0x0007)       4 bytes: 40 00 00 a3\n"
+            "  Rmap     8 (0x0008)       4 bytes: 40 00 00 a0\n"
+            "  Rmap     9 (0x0009)       4 bytes: 40 00 00 a1\n"
+            "  Rmap    10 (0x000a)       4 bytes: 40 00 00 a2\n"
+            "  Rmap    15 (0x000f)       4 bytes: 40 00 00 a3\n");
 
   // std and bold at 9 points, large and largeBold at 9 x 14/11, 11.5.
   ASSERT_EQ(run_command({PRCDUMP_PROGRAM, "-x", "entries", "Sans-fonts.prc"}, here).status, 0);
