@@ -15,6 +15,7 @@
 
 #include "bitmap_font.h"
 #include "run.h"
+#include "text.h"
 #include "xserver.h"
 
 namespace {
@@ -288,13 +289,18 @@ TEST(Pipeline, ReadmeReplacementSet) {
 // Palm's std, bold, large and largeBold fonts, and their hr ones, to them.
 TEST(Pipeline, ReplacementSetPackages) {
   TempDir dir;
-  RunOptions here{dir.path, {}, 120};
-  RunResult set = run_command({GLYPHSMITH_PROGRAM, "--set", "Sans", "--id", "a0", "9", "11.7",
-                               "Western", "DejaVu", "Sans"},
-                              here);
+  auto run = [&dir](const char* env, const char* built, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = program_command(env, built);
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunResult r = run_command(argv, RunOptions{dir.path, {}, 120});
+    r.out = without_cr(r.out);
+    return r;
+  };
+  RunResult set = run("GLYPHSMITH", GLYPHSMITH_PROGRAM,
+                      {"--set", "Sans", "--id", "a0", "9", "11.7", "Western", "DejaVu", "Sans"});
   ASSERT_EQ(set.status, 0) << set.err;
   RunResult check =
-      run_command({PRCDUMP_PROGRAM, "--check", "Sans-fonts.prc", "Sans-remap.prc"}, here);
+      run("PRCDUMP", PRCDUMP_PROGRAM, {"--check", "Sans-fonts.prc", "Sans-remap.prc"});
   EXPECT_EQ(check.status, 0);
   EXPECT_EQ(check.out, "Sans-fonts.prc: ok, 10 entries\nSans-remap.prc: ok, 10 entries\n");
 
@@ -315,26 +321,32 @@ TEST(Pipeline, ReplacementSetPackages) {
             "  Rmap    15 (0x000f)       4 bytes: 40 00 00 a3\n");
 
   // std and bold at 9 points, large and largeBold at 9 x 14/11, 11.5.
-  ASSERT_EQ(run_command({PRCDUMP_PROGRAM, "-x", "entries", "Sans-fonts.prc"}, here).status, 0);
+  ASSERT_EQ(run("PRCDUMP", PRCDUMP_PROGRAM, {"-x", "entries", "Sans-fonts.prc"}).status, 0);
   const std::vector<std::vector<std::string>> singles = {
       {"--id", "b0", "9", "11.7"},
       {"--id", "b1", "--bold", "9", "11.7"},
       {"--id", "b2", "11.5", "14.9"},
       {"--id", "b3", "--bold", "11.5", "14.9"},
   };
+  std::string listed =
+      "entries:    10\n  tver     1 (0x0001)       4 bytes\n  tAIN  1000 (0x03e8)      11 bytes\n";
   for (size_t i = 0; i < singles.size(); ++i) {
-    std::vector<std::string> argv = {GLYPHSMITH_PROGRAM, "--no-preview"};
-    argv.insert(argv.end(), singles[i].begin(), singles[i].end());
-    argv.insert(argv.end(), {"Western", "DejaVu", "Sans"});
-    ASSERT_EQ(run_command(argv, here).status, 0);
+    std::vector<std::string> args = {"--no-preview"};
+    args.insert(args.end(), singles[i].begin(), singles[i].end());
+    args.insert(args.end(), {"Western", "DejaVu", "Sans"});
+    ASSERT_EQ(run("GLYPHSMITH", GLYPHSMITH_PROGRAM, args).status, 0);
     std::string single = "b" + std::to_string(i), in_set = "a" + std::to_string(i);
-    EXPECT_EQ(read_file(dir.file("entries/NFNT00" + in_set + ".bin")),
-              read_file(dir.file("NFNT00" + single + ".bin")))
-        << in_set;
-    EXPECT_EQ(read_file(dir.file("entries/nfnt00" + in_set + "-2.bin")),
-              read_file(dir.file("nfnt00" + single + "-hd.bin")))
-        << in_set;
+    std::string v1 = read_file(dir.file("entries/NFNT00" + in_set + ".bin"));
+    std::string v2 = read_file(dir.file("entries/nfnt00" + in_set + "-2.bin"));
+    EXPECT_EQ(v1, read_file(dir.file("NFNT00" + single + ".bin"))) << in_set;
+    EXPECT_EQ(v2, read_file(dir.file("nfnt00" + single + "-hd.bin"))) << in_set;
+    for (const std::string* font : {&v1, &v2})
+      listed += base::format("  %s   %d (0x00%s) %7zu bytes\n", font == &v1 ? "NFNT" : "nfnt",
+                             0xa0 + static_cast<int>(i), in_set.c_str(), font->size());
   }
+  RunResult fonts = run_command({"perl", PALM_DUMP, dir.file("Sans-fonts.prc")});
+  ASSERT_EQ(fonts.status, 0) << fonts.err;
+  EXPECT_EQ(fonts.out.substr(fonts.out.find("entries:")), listed);
 }
 
 }  // namespace
