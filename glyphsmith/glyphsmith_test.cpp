@@ -198,6 +198,8 @@ TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
        "glyphsmith: the set's four IDs from fffe up pass ffff\n"},
       {line({"--set", "T", "-o", "missing", "9", "11.7", "Western"}),
        "glyphsmith: no folder 'missing'\n"},
+      {{"--set", "T", "9", "11.7", "Western", "DejaVu", "Sanz"},
+       "glyphsmith: no installed font family 'DejaVu Sanz' (closest: 'DejaVu Sans')\n"},
       {{"--set", "T", "9", "11.7", "Western", "T-fonts.prc"},
        "glyphsmith: the set would replace its own font file 'T-fonts.prc'\n"},
       // Too large at 144 dpi, as the single font of that size is.

@@ -238,7 +238,9 @@ std::string build_set(const SetOptions& o, const std::string& second_file, const
     std::string error =
         build_one(face, second_file, o.charset, font.size, line, &font, &role_notes);
     std::string hint = role.large ? " (--large sets the large fonts' size)" : "";
-    if (!error.empty()) return "the " + std::string(role.name) + " font: " + error + hint;
+    // The first font's failures, a family not installed, are the whole set's.
+    if (!error.empty())
+      return (i ? "the " + std::string(role.name) + " font: " : "") + error + hint;
     for (const std::string& n : role_notes) notes->push_back(std::string(role.name) + ": " + n);
     if (fits(font)) {
       fonts->push_back(std::move(font));
