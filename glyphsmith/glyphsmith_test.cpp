@@ -273,6 +273,9 @@ TEST(Program, HelpAndVersion) {
               "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...");
     EXPECT_EQ(r.err, "");
   }
+  // The set's command line asks for the same help and version.
+  EXPECT_EQ(glyphsmith(dir, {"--set", "T", "-h"}).out, glyphsmith(dir, {"--help"}).out);
+  EXPECT_EQ(glyphsmith(dir, {"--version", "--set", "T"}).out, "glyphsmith " GLYPHSMITH_VERSION "\n");
   RunResult r = glyphsmith(dir, {"--version", "12"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "glyphsmith " GLYPHSMITH_VERSION "\n");

@@ -86,23 +86,18 @@ std::string read_name(const std::string& text, std::string* name) {
 }
 
 std::string apply_option(int code, const std::string& value, const char* usage, SetOptions* o) {
+  if (code == 'h' || code == kVersion) {
+    o->answer = code == 'h' ? usage : std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n";
+    return "";
+  }
+  // --no-preview is taken, as for one font, and changes nothing: a set
+  // writes no previews.
+  if (code == kBold) o->face.weight = 700;
+  if (code == kItalic) o->face.italic = true;
+  if (code == kBold || code == kItalic || code == kNoPreview) return "";
   switch (code) {
-    case 'h':
-      o->answer = usage;
-      return "";
-    case kVersion:
-      o->answer = std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n";
-      return "";
     case kSet:
       return read_name(value, &o->name);
-    case kBold:
-      o->face.weight = 700;
-      return "";
-    case kItalic:
-      o->face.italic = true;
-      return "";
-    case kNoPreview:
-      return "";  // a set writes no previews
     case 'o':
       if (value.empty()) return "option '-o' needs a folder";
       o->folder = value;
