@@ -16,6 +16,7 @@
 #include "options.h"
 #include "output.h"
 #include "rasterizer.h"
+#include "replacement_set.h"
 #include "sources.h"
 #include "text.h"
 #include "write_files.h"
@@ -29,6 +30,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...\n"
+    "       glyphsmith --set NAME [options] SIZE LINE CHARSET FACE...\n"
     "Turns an installed font or a font file into Palm OS bitmap fonts:\n"
     "NFNTxxxx.bin (72 dpi), nfntxxxx-hd.bin (72 and 144 dpi) and a preview,\n"
     "preview-xxxx.png.\n"
@@ -52,6 +54,15 @@ constexpr const char* kUsage =
     "  --weight N    100 thin .. 400 normal .. 700 bold .. 900 black\n"
     "  --italic      the italic face\n"
     "  --no-preview  write no preview-xxxx.png\n"
+    "\n"
+    "  --set NAME    make a replacement set instead: the std and bold (weight\n"
+    "                700) fonts at SIZE, large and largeBold at SIZE x 14/11 (the\n"
+    "                Palm's are 11 and 14 pixels high), as IDs 0080 0082 0083\n"
+    "                0084 (or from --id up), in NAME-fonts.prc, and NAME-remap.prc\n"
+    "                that shows them in place of the Palm's four and hr fonts;\n"
+    "                NAME is 1 to 25 letters, digits, spaces, '.', '_', '-'\n"
+    "  --large N     with --set: the large fonts' size in points\n"
+    "  --bold-weight N  with --set: the bold fonts' weight (default 700)\n"
     "  -h, --help    show this text\n"
     "  --version     show the version\n";
 
@@ -305,6 +316,7 @@ std::string font_files(const Options& o, const std::string& family, const std::s
 }  // namespace
 
 int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
+  if (replacement_set_asked(argc, argv)) return run_replacement_set(argc, argv, kUsage, out, err);
   Options o;
   std::string error = parse(argc, argv, &o);
   auto fail = [err](const std::string& message) {

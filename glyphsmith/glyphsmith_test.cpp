@@ -183,6 +183,68 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
   }
 }
 
+// A refused set leaves the folder as it was, its own earlier file included.
+TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
+  const std::string fits = "the largest size that fits is 25 points";
+  const Refusal cases[] = {
+      {line({"--set", "a/b", "9", "11.7", "Western"}),
+       "glyphsmith: set name 'a/b' is not 1 to 25 letters, digits, spaces, '.', '_' or '-'\n"},
+      {line({"--set", std::string(26, 'x'), "9", "11.7", "Western"}),
+       "glyphsmith: set name '" + std::string(26, 'x') +
+           "' is not 1 to 25 letters, digits, spaces, '.', '_' or '-'\n"},
+      {{"9", "11.7", "Western", "DejaVu", "Sans", "--set"},
+       "glyphsmith: option '--set' needs a value\n"},
+      {{"--set", "T", "9", "11.7", "Western"},
+       "glyphsmith: expected --set NAME SIZE LINE CHARSET FACE... (see glyphsmith --help)\n"},
+      {line({"--large", "12", "9", "11.7", "Western"}), "glyphsmith: unknown option '--large'\n"},
+      {line({"--set", "T", "--large", "0.4", "9", "11.7", "Western"}),
+       "glyphsmith: large size '0.4' is not a number of points from 0.5 to 255\n"},
+      {line({"--set", "T", "--bold-weight", "1001", "9", "11.7", "Western"}),
+       "glyphsmith: bold weight '1001' is not a number from 1 to 1000\n"},
+      {line({"--set", "T", "--id", "81", "9", "11.7", "Western"}),
+       "glyphsmith: resource ID 0081 stands for narrowFixedFont; choose another\n"},
+      {line({"--set", "T", "--id", "7f", "9", "11.7", "Western"}),
+       "glyphsmith: resource ID 007f is below 0080, among the Palm's own fonts\n"},
+      {line({"--set", "T", "--id", "fffe", "9", "11.7", "Western"}),
+       "glyphsmith: the set's four IDs from fffe up pass ffff\n"},
+      {line({"--set", "T", "-o", "missing", "9", "11.7", "Western"}),
+       "glyphsmith: no folder 'missing'\n"},
+      {{"--set", "T", "9", "11.7", "Western", "DejaVu", "Sanz"},
+       "glyphsmith: no installed font family 'DejaVu Sanz' (closest: 'DejaVu Sans')\n"},
+      {{"--set", "T", "9", "11.7", "Western", "T-fonts.prc"},
+       "glyphsmith: the set would replace its own font file 'T-fonts.prc'\n"},
+      // Too large at 144 dpi, as the single font of that size is.
+      {line({"--set", "T", "26", "33.8", "Western"}),
+       "glyphsmith: the std font at 26 points takes * bytes at 72 and 144 dpi, more than a Palm "
+       "resource holds (65505); " +
+           fits + "\n",
+       true},
+      {line({"--set", "T", "22", "28.6", "Western"}),
+       "glyphsmith: the large font at 28 points takes * bytes at 72 and 144 dpi, more than a "
+       "Palm resource holds (65505); " +
+           fits + " (--large sets the large fonts' size)\n",
+       true},
+  };
+  std::vector<Refusal> all(std::begin(cases), std::end(cases));
+  if (!windows_build())  // a bitmap face has only its strikes' sizes
+    all.push_back({{"--set", "T", "12", "14", "Western", "Terminus"},
+                   "glyphsmith: the large font: font family 'Terminus' has no 15-pixel strike "
+                   "(sizes: 12, 14, 16, 18, 20, 22, 24, 28, 32) (--large sets the large fonts' "
+                   "size)\n"});
+  for (const Refusal& c : all) {
+    TempDir dir;
+    write_file(dir.file("T-fonts.prc"), "keep");
+    RunResult r = glyphsmith(dir, c.args);
+    std::string shown = testing::PrintToString(c.args);
+    EXPECT_EQ(r.status, 1) << shown;
+    EXPECT_EQ(r.out, "") << shown;
+    EXPECT_TRUE(c.pattern ? matches(r.err.c_str(), c.err.c_str()) : r.err == c.err) << shown << "\n"
+                                                                                    << r.err;
+    EXPECT_EQ(folder_names(dir.path), std::set<std::string>{"T-fonts.prc"}) << shown;
+    EXPECT_EQ(read_file(dir.file("T-fonts.prc")), "keep") << shown;
+  }
+}
+
 // Options may follow the face's words: none of them joins the family name.
 TEST(Program, OptionsAnywhere) {
   TempDir first, last, plain;
@@ -222,6 +284,9 @@ TEST(Program, HelpAndVersion) {
               "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...");
     EXPECT_EQ(r.err, "");
   }
+  // The set's command line asks for the same help and version.
+  EXPECT_EQ(glyphsmith(dir, {"--set", "T", "-h"}).out, glyphsmith(dir, {"--help"}).out);
+  EXPECT_EQ(glyphsmith(dir, {"--version", "--set", "T"}).out, "glyphsmith " GLYPHSMITH_VERSION "\n");
   RunResult r = glyphsmith(dir, {"--version", "12"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "glyphsmith " GLYPHSMITH_VERSION "\n");

@@ -79,6 +79,13 @@ LayoutError directory_bytes(Database* db, std::vector<unsigned char>* directory)
   return error;
 }
 
+DatabaseError layout_failure(const LayoutError& layout) {
+  if (layout.ok()) return {};
+  DatabaseError error = failure(DatabaseFailure::layout);
+  error.letter = layout.letter;
+  return error;
+}
+
 }  // namespace
 
 void clear_entries(Database* db) {
@@ -137,12 +144,8 @@ DatabaseError add_file_entry(Database* db, const char* name, unsigned id, FILE* 
 
 DatabaseError write_database(Database* db, const char* path) {
   std::vector<unsigned char> directory;
-  LayoutError layout = directory_bytes(db, &directory);
-  if (!layout.ok()) {
-    DatabaseError error = failure(DatabaseFailure::layout);
-    error.letter = layout.letter;
-    return error;
-  }
+  DatabaseError laid_out = layout_failure(directory_bytes(db, &directory));
+  if (!laid_out.ok()) return laid_out;
 
   OutputFile out;
   FileError opened = output_open(&out, path);
@@ -171,4 +174,22 @@ DatabaseError write_database(Database* db, const char* path) {
   if (committed.ok()) return {};
   output_discard(&out);
   return failure(DatabaseFailure::write_output, path, committed.code);
+}
+
+DatabaseError database_image(Database* db, std::vector<uint8_t>* image) {
+  std::vector<unsigned char> directory;
+  DatabaseError error = layout_failure(directory_bytes(db, &directory));
+  if (!error.ok()) return error;
+  image->assign(directory.begin(), directory.end());
+  for (const DatabaseEntry& e : db->entries) {
+    size_t at = image->size();
+    image->resize(at + e.size);
+    errno = 0;
+    if (e.block)
+      memcpy(image->data() + at, e.block, e.size);
+    else if (!read_at(e.source, e.source_offset, image->data() + at, e.size))
+      return failure(DatabaseFailure::read_input, e.source_name, errno ? errno : EIO);
+  }
+  clear_entries(db);
+  return {};
 }

@@ -154,3 +154,7 @@ DatabaseError add_file_entry(Database* db, const char* name, unsigned id, FILE* 
 // existing file is as it was. The list is emptied unless an input could not
 // be read.
 DatabaseError write_database(Database* db, const char* path);
+
+// The bytes write_database would write, for a caller that writes several
+// files as one group. The list is emptied unless an input could not be read.
+DatabaseError database_image(Database* db, std::vector<uint8_t>* image);

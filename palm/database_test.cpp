@@ -150,6 +150,33 @@ TEST_F(DatabaseTest, EntriesFromFilesAndBlocksMix) {
   EXPECT_EQ(hex("2AIN\x03\xea\x00\x00\x00\x71"s), hex(file.substr(98, 10)));
 }
 
+// The image is the file write_database writes, byte for byte, entries held
+// in files included; an input cut short is named as for the file.
+TEST_F(DatabaseTest, ImageIsTheWrittenFile) {
+  write_file(dir.file("input"), "0123456789");
+  Database written, imaged;
+  for (Database* db : {&written, &imaged}) {
+    init_header(db, "Image", "data", "TEST");
+    db->header = written.header;
+    FILE* input = fopen(dir.file("input").c_str(), "rb");
+    ASSERT_NE(nullptr, input);
+    EXPECT_TRUE(add_file_entry(db, "tAIN", 1000, input, 2, 3, "input", true).ok());
+    EXPECT_TRUE(add_entry(db, "tAIN", 1001, "ab", 2).ok());
+  }
+  EXPECT_TRUE(write_database(&written, dir.file("out").c_str()).ok());
+  std::vector<uint8_t> image;
+  EXPECT_TRUE(database_image(&imaged, &image).ok());
+  EXPECT_EQ(hex(read_file(dir.file("out"))), hex(image));
+  EXPECT_TRUE(imaged.entries.empty());
+
+  FILE* input = fopen(dir.file("input").c_str(), "rb");
+  ASSERT_NE(nullptr, input);
+  EXPECT_TRUE(add_file_entry(&imaged, "tAIN", 1000, input, 8, 3, "in/tAIN03e8.bin", true).ok());
+  DatabaseError error = database_image(&imaged, &image);
+  EXPECT_EQ(DatabaseFailure::read_input, error.what);
+  EXPECT_EQ("in/tAIN03e8.bin", error.file.path);
+}
+
 TEST_F(DatabaseTest, InputShortenedBeforeWriting) {
   write_file(dir.file("input"), "0123456789");
   write_file(dir.file("out"), "precious");

@@ -14,6 +14,7 @@
 
 #include "bitmap_font.h"
 #include "run.h"
+#include "text.h"
 #include "xserver.h"
 
 namespace {
@@ -275,6 +276,75 @@ TEST(Pipeline, ReadmeMakeAFontPackage) {
 
 TEST(Pipeline, ReadmeFontRemapPackages) {
   run_readme_section("### Font remap packages");
+}
+
+TEST(Pipeline, ReadmeReplacementSet) {
+  run_readme_section("## A replacement set in one step");
+}
+
+// The set's packages as Palm::PDB and prcdump read them: the four fonts are
+// the ones single runs of the generator make, and the remap entries send the
+// Palm's std, bold, large and largeBold fonts, and their hr ones, to them.
+TEST(Pipeline, ReplacementSetPackages) {
+  TempDir dir;
+  auto run = [&dir](const char* env, const char* built, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = program_command(env, built);
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunResult r = run_command(argv, RunOptions{dir.path, {}, 120});
+    r.out = without_cr(r.out);
+    return r;
+  };
+  RunResult set = run("GLYPHSMITH", GLYPHSMITH_PROGRAM,
+                      {"--set", "Sans", "--id", "a0", "9", "11.7", "Western", "DejaVu", "Sans"});
+  ASSERT_EQ(set.status, 0) << set.err;
+  RunResult check =
+      run("PRCDUMP", PRCDUMP_PROGRAM, {"--check", "Sans-fonts.prc", "Sans-remap.prc"});
+  EXPECT_EQ(check.status, 0);
+  EXPECT_EQ(check.out, "Sans-fonts.prc: ok, 10 entries\nSans-remap.prc: ok, 10 entries\n");
+
+  RunResult remap = run_command({"perl", PALM_DUMP, "--data", dir.file("Sans-remap.prc")});
+  ASSERT_EQ(remap.status, 0) << remap.err;
+  EXPECT_NE(remap.out.find("type:       Rmap\ncreator:    PGwk\n"), std::string::npos) << remap.out;
+  EXPECT_EQ(remap.out.substr(remap.out.find("entries:")),
+            "entries:    10\n"
+            "  tver     1 (0x0001)       4 bytes: 31 2e 30 00\n"
+            "  tAIN  1000 (0x03e8)      11 bytes: 53 61 6e 73 20 52 65 6d 61 70 00\n"
+            "  Rmap     0 (0x0000)       4 bytes: 40 00 00 a0\n"
+            "  Rmap     1 (0x0001)       4 bytes: 40 00 00 a1\n"
+            "  Rmap     2 (0x0002)       4 bytes: 40 00 00 a2\n"
+            "  Rmap     7 (0x0007)       4 bytes: 40 00 00 a3\n"
+            "  Rmap     8 (0x0008)       4 bytes: 40 00 00 a0\n"
+            "  Rmap     9 (0x0009)       4 bytes: 40 00 00 a1\n"
+            "  Rmap    10 (0x000a)       4 bytes: 40 00 00 a2\n"
+            "  Rmap    15 (0x000f)       4 bytes: 40 00 00 a3\n");
+
+  // std and bold at 9 points, large and largeBold at 9 x 14/11, 11.5.
+  ASSERT_EQ(run("PRCDUMP", PRCDUMP_PROGRAM, {"-x", "entries", "Sans-fonts.prc"}).status, 0);
+  const std::vector<std::vector<std::string>> singles = {
+      {"--id", "b0", "9", "11.7"},
+      {"--id", "b1", "--bold", "9", "11.7"},
+      {"--id", "b2", "11.5", "14.9"},
+      {"--id", "b3", "--bold", "11.5", "14.9"},
+  };
+  std::string listed =
+      "entries:    10\n  tver     1 (0x0001)       4 bytes\n  tAIN  1000 (0x03e8)      11 bytes\n";
+  for (size_t i = 0; i < singles.size(); ++i) {
+    std::vector<std::string> args = {"--no-preview"};
+    args.insert(args.end(), singles[i].begin(), singles[i].end());
+    args.insert(args.end(), {"Western", "DejaVu", "Sans"});
+    ASSERT_EQ(run("GLYPHSMITH", GLYPHSMITH_PROGRAM, args).status, 0);
+    std::string single = "b" + std::to_string(i), in_set = "a" + std::to_string(i);
+    std::string v1 = read_file(dir.file("entries/NFNT00" + in_set + ".bin"));
+    std::string v2 = read_file(dir.file("entries/nfnt00" + in_set + "-2.bin"));
+    EXPECT_EQ(v1, read_file(dir.file("NFNT00" + single + ".bin"))) << in_set;
+    EXPECT_EQ(v2, read_file(dir.file("nfnt00" + single + "-hd.bin"))) << in_set;
+    for (const std::string* font : {&v1, &v2})
+      listed += base::format("  %s   %d (0x00%s) %7zu bytes\n", font == &v1 ? "NFNT" : "nfnt",
+                             0xa0 + static_cast<int>(i), in_set.c_str(), font->size());
+  }
+  RunResult fonts = run_command({"perl", PALM_DUMP, dir.file("Sans-fonts.prc")});
+  ASSERT_EQ(fonts.status, 0) << fonts.err;
+  EXPECT_EQ(fonts.out.substr(fonts.out.find("entries:")), listed);
 }
 
 }  // namespace
