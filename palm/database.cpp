@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "input.h"
+
 namespace {
 
 DatabaseError failure(DatabaseFailure what, const std::string& path = "", int code = 0) {
