@@ -18,14 +18,16 @@ work=build/fuzz/run
 rm -rf "$work/samples"
 mkdir -p "$work/samples"
 status=0
-for target in font_spec prcbuild palm_reader; do
+for target in font_spec prcbuild palm_reader prcdump; do
   corpus=$work/corpus/$target
   findings=$work/findings/$target
   log=$work/$target.log
   mkdir -p "$corpus" "$findings"
+  max_len=512
+  [ "$target" = prcdump ] && max_len=8192  # room for a few real fonts
   echo "Fuzzing $target for $seconds s"
   if ! PRCBUILD_FUZZ_SAMPLES="$work/samples" "build/fuzz/${target}_fuzz" "$corpus" "fuzz/corpus/$target" \
-      -max_total_time="$seconds" -timeout=60 -max_len=512 -len_control=0 \
+      -max_total_time="$seconds" -timeout=60 -max_len="$max_len" -len_control=0 \
       -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
     grep -v '^    #' "$log" | tail -n 30
     echo "$target: finding above; replay with build/fuzz/${target}_fuzz FILE, FILE from $findings/"
