@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <compare>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -27,7 +29,7 @@ struct Options {
 struct FileIdentity {
   uint64_t device = 0;
   uint64_t file = 0;
-  bool operator==(const FileIdentity&) const = default;
+  auto operator<=>(const FileIdentity&) const = default;
 };
 
 // The file names given out in a run, lower case (some file systems ignore
@@ -42,7 +44,7 @@ struct Run {
   FILE* out = nullptr;
   FILE* err = nullptr;
   Options options;
-  std::vector<std::pair<FileIdentity, std::string>> inputs;  // every FILE that exists
+  std::map<FileIdentity, std::string> inputs;  // every FILE that exists, and its path
   FileNames names;
   bool listed_any = false;  // listings are separated by an empty line
   bool found_any = false;   // a finding was printed

@@ -39,7 +39,7 @@ int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
   // is replaced by what another (or it itself) holds.
   for (const std::string& path : run.options.files) {
     FileIdentity id;
-    if (file_identity(path, true, &id)) run.inputs.push_back({id, path});
+    if (file_identity(path, true, &id)) run.inputs.emplace(id, path);
   }
 
   int status = 0;

@@ -76,11 +76,10 @@ std::string stage_file(Run* run, OutputGroup* group, const std::string& folder,
   std::string path = join_path(folder, name);
   // The group replaces a link itself, so the link's own identity counts.
   FileIdentity id;
-  if (file_identity(path, false, &id))
-    for (const auto& [input, input_path] : run->inputs)
-      if (id == input)
-        return "won't write " + shown(path) + ": it is the input " + shown(input_path) +
-               "; nothing of this database is written";
+  auto input = file_identity(path, false, &id) ? run->inputs.find(id) : run->inputs.end();
+  if (input != run->inputs.end())
+    return "won't write " + shown(path) + ": it is the input " + shown(input->second) +
+           "; nothing of this database is written";
   FileError error = group_folder(group, folder);
   if (!error.ok()) error.path = path;
   if (error.ok()) error = group_stage(group, path);
