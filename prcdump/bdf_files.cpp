@@ -23,14 +23,16 @@ std::string rebuild_line(const Run& run, const PalmDatabase& db, size_t entry,
   std::string first = shown(join_path(folder, names[0]));
   int line = font.rect_height + font.leading;
   if (font.rect_height > kMaxSize || line < 0 || line > kMaxLine)
-    return format("note: no glyphsmith command for %s: it is %d pixels high with a %d-pixel line; "
-                  "glyphsmith takes sizes up to %d and lines from 0 to %d",
-                  first.c_str(), font.rect_height, line, kMaxSize, kMaxLine);
+    return format(
+        "note: no glyphsmith command for %s: it is %d pixels high with a %d-pixel line; "
+        "glyphsmith takes sizes up to %d and lines from 0 to %d",
+        first.c_str(), font.rect_height, line, kMaxSize, kMaxLine);
   bool two = !names[1].empty();
   if (two && (names[0].find(' ') != std::string::npos || names[1].find(' ') != std::string::npos))
-    return format("note: no glyphsmith command for %s: glyphsmith takes no two font files whose "
-                  "names hold a space",
-                  first.c_str());
+    return format(
+        "note: no glyphsmith command for %s: glyphsmith takes no two font files whose "
+        "names hold a space",
+        first.c_str());
   bool inside = two && folder.find(' ') != std::string::npos;
   std::string id = db.resources ? " --id " + hex_text(db.entries[entry].id, 4) : "";
   std::string command = format("glyphsmith%s%s %d %d %s", inside ? " -o \"$OLDPWD\"" : "",

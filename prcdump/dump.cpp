@@ -53,9 +53,10 @@ std::string looks_like(FILE* file, uint64_t size, const uint8_t* start, size_t n
   whole.size = static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
   if (odd && read_font(file, whole, FontDepth::tables, &font).empty())
     return "a Palm font resource; pack it with prcbuild";
-  for (const Look& look : kLooks)
-    if (!problem.empty() && n >= strlen(look.magic) && !memcmp(start, look.magic, strlen(look.magic)))
-      return look.what;
+  for (const Look& look : kLooks) {
+    size_t length = strlen(look.magic);
+    if (!problem.empty() && n >= length && !memcmp(start, look.magic, length)) return look.what;
+  }
   return "";
 }
 

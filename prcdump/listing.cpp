@@ -183,7 +183,8 @@ void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
 
 void print_findings(FILE* out, const std::string& path, const PalmDatabase& db,
                     const std::vector<CheckFinding>& findings) {
-  if (findings.empty()) fprintf(out, "%s: ok, %zu entries\n", shown(path).c_str(), db.entries.size());
+  if (findings.empty())
+    fprintf(out, "%s: ok, %zu entries\n", shown(path).c_str(), db.entries.size());
   for (const CheckFinding& f : findings) {
     std::string entry = check_entry_name(db, f.entry);
     fprintf(out, "%s: %s%s%s\n", shown(path).c_str(), entry.c_str(), entry.empty() ? "" : ": ",

@@ -96,9 +96,7 @@ int parse_command_line(int argc, char** argv, FILE* out, FILE* err, Options* o) 
   }
   for (int i = optind; exit < 0 && i < argc; ++i) o->files.push_back(argv[i]);
   if (exit < 0 && o->files.empty()) exit = usage_error(err, "no FILE given");
-  if (exit < 0 && o->check &&
-      !(o->extract.empty() && o->png.empty() && o->bdf.empty()))
+  if (exit < 0 && o->check && !(o->extract.empty() && o->png.empty() && o->bdf.empty()))
     exit = usage_error(err, "--check takes no -x, --png or --bdf");
   return exit;
 }
-

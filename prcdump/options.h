@@ -2,8 +2,8 @@
 // reads.
 #pragma once
 
-#include <cstdint>
 #include <compare>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -16,9 +16,9 @@
 // What the command line asks for.
 struct Options {
   std::vector<std::string> files;
-  std::string extract;  // -x DIR
-  std::string png;      // --png DIR
-  std::string bdf;      // --bdf DIR
+  std::string extract;       // -x DIR
+  std::string png;           // --png DIR
+  std::string bdf;           // --bdf DIR
   int bdf_code_page = 1252;  // the code page the BDF files name
   std::string bdf_charset = "Western";
   bool check = false;  // --check: findings instead of listings

@@ -56,8 +56,7 @@ bool file_identity(const std::string& path, bool follow, FileIdentity* id) {
   bool known = GetFileInformationByHandle(h, &info);
   CloseHandle(h);
   if (!known) return false;
-  *id = {info.dwVolumeSerialNumber,
-         uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+  *id = {info.dwVolumeSerialNumber, uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
   return true;
 #else
   struct stat st;
@@ -90,10 +89,11 @@ std::string stage_made_file(Run* run, OutputGroup* group, const std::string& fol
                             const std::string& name, const void* bytes, size_t size) {
   run->made_bytes += size;
   if (run->made_bytes > run->made_budget)
-    return format("its pictures and BDF files would take more than %llu bytes; a file of its size "
-                  "may make %llu",
-                  static_cast<unsigned long long>(run->made_bytes),
-                  static_cast<unsigned long long>(run->made_budget));
+    return format(
+        "its pictures and BDF files would take more than %llu bytes; a file of its size "
+        "may make %llu",
+        static_cast<unsigned long long>(run->made_bytes),
+        static_cast<unsigned long long>(run->made_budget));
   std::string problem = stage_file(run, group, folder, name);
   if (!problem.empty()) return problem;
   fwrite(bytes, 1, size, group->stream);  // a failure is told by group_staged
