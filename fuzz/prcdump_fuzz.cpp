@@ -48,14 +48,20 @@ FILE* counting_stream() {
   return fopencookie(nullptr, "w", io);
 }
 
+// Made at the first input, removed when the fuzzer exits; never destroyed
+// before that.
 const fs::path& scratch() {
-  static const fs::path path = [] {
+  static const fs::path* path = [] {
     std::string pattern = (fs::temp_directory_path() / "prcdump_fuzz.XXXXXX").string();
     if (!mkdtemp(pattern.data())) finding("no scratch folder");
     __sanitizer_install_malloc_and_free_hooks(on_malloc, on_free);
-    return fs::path(pattern);
+    atexit([] {
+      std::error_code error;
+      fs::remove_all(*path, error);
+    });
+    return new fs::path(pattern);
   }();
-  return path;
+  return *path;
 }
 
 // The bytes of every file under the folder; a temporary file is a finding.
