@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,14 +64,26 @@ bool is_font_v2(const BitmapFont& font);
 // only a version 2 font's glyph-bits offsets are computed here.
 std::vector<uint8_t> encode_font(const BitmapFont& font);
 
+// Reads n bytes at offset from the start of a font; false when it can't.
+using FontReader = std::function<bool(uint64_t offset, void* buffer, size_t n)>;
+
+// How far decode_font goes: the header and tables, every size and offset
+// checked but no image read (enough to list a font of any size without
+// reading it whole), or the images too.
+enum class FontDepth { tables, images };
+
 // Reads a resource written by anyone: any fontType 0x9xxx (version 2 when
 // the 0x0200 bit is set), any number and order of densities. The image of a
 // density d has ceil(fRectHeight * d / 72) rows of ceil(rowWords * d / 72)
 // words, and images may not overlap one another or the tables. Every count,
-// offset and size is checked against the bytes before it is used, so nothing
-// larger than the bytes is allocated. Returns "" on success, else what is
-// wrong in a few words ("header shorter than 26 bytes", ...), for the caller
-// to put after the file's name; *font is left alone then.
+// offset and size is checked against `size` before it is used, so nothing
+// larger than the font is allocated; at FontDepth::tables the images get
+// their sizes but no bits. Returns "" on success, else what is wrong in a
+// few words ("header shorter than 26 bytes", "read error", ...), for the
+// caller to put after the file's name; *font is left alone then.
+std::string decode_font(const FontReader& read, uint64_t size, FontDepth depth, BitmapFont* font);
+
+// The whole font from bytes in memory.
 std::string decode_font(const uint8_t* data, size_t size, BitmapFont* font);
 
 // Lays a font's characters out side by side, the way both versions share:

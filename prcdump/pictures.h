@@ -1,5 +1,6 @@
 // --png: every font found in a database drawn as a glyph sheet, in a file
-// named after its entry.
+// named after its entry; and the weighing of fonts that --png and --bdf
+// share.
 #pragma once
 
 #include <cstdio>
@@ -7,18 +8,23 @@
 #include <vector>
 
 #include "bitmap_font.h"
-#include "extract.h"
+#include "options.h"
+#include "reader.h"
 
-// Weighs the sheets of the fonts at the entries given against the budget of
-// a file of its size, then draws each, stages it in the group and lets it
-// go. A font that can't be decoded after all gets its problem in *details
-// and no sheet. Returns what stops the pictures, or "".
+// The font of an entry, to the depth asked; "" or what is wrong.
+std::string read_font(FILE* file, const PalmEntry& e, FontDepth depth, BitmapFont* font);
+
+// Weighs the fonts at the entries given by their glyph sheets: a tiny file
+// whose sizes promise vast pictures is refused before anything is drawn.
+// The entries that decode go to *decoded; one that doesn't gets its problem
+// in *details, when details is given. Returns what stops the database, or "".
+std::string weigh_fonts(FILE* file, const PalmDatabase& db, const std::vector<size_t>& fonts,
+                        std::vector<size_t>* decoded, std::vector<std::string>* details);
+
+// The file name of an entry's font, without extension.
+std::string font_file_base(const PalmDatabase& db, size_t entry);
+
+// Draws each font weighed, stages its sheet in the group and lets it go.
+// Returns what stops the pictures, or "".
 std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDatabase& db,
-                         const std::vector<size_t>& fonts, std::vector<std::string>* details);
-
-// The whole entry, decoded; "" or what is wrong.
-std::string read_font(FILE* file, const PalmEntry& e, BitmapFont* font);
-
-// What a database's pictures of `pixels` pixels in all may not take, or "":
-// a tiny file whose sizes promise vast pictures is refused undrawn.
-std::string over_budget(const PalmDatabase& db, int64_t pixels);
+                         const std::vector<size_t>& fonts);
