@@ -4,6 +4,8 @@
 
 #include "text.h"
 
+using namespace palm;
+
 using base::format;
 
 namespace {

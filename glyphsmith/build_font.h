@@ -16,8 +16,8 @@ struct GlyphPair {
 };
 
 struct BuiltFonts {
-  BitmapFont v1;       // 'NFNT': the 72-dpi image
-  BitmapFont v2;       // 'nfnt': the same tables, images at 72 and 144 dpi
+  palm::BitmapFont v1;       // 'NFNT': the 72-dpi image
+  palm::BitmapFont v2;       // 'nfnt': the same tables, images at 72 and 144 dpi
   int characters = 0;  // how many characters the face drew
 };
 

@@ -4,6 +4,8 @@
 
 #include "run.h"
 
+using namespace palm;
+
 namespace {
 
 // A glyph from rows of '#' (ink) and '.', its top `top` pixels above the baseline.

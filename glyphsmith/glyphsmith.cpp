@@ -21,6 +21,8 @@
 #include "text.h"
 #include "write_files.h"
 
+using namespace palm;
+
 using base::lower_ascii, base::read_digits, base::hex_text;
 using charsets::Charset, charsets::find_charset, charsets::sample_bytes;
 

@@ -15,6 +15,8 @@
 #include "run.h"
 #include "text.h"
 
+using namespace palm;
+
 #ifndef GLYPHSMITH_PROGRAM
 #error GLYPHSMITH_PROGRAM must name the built program
 #endif

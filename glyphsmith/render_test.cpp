@@ -10,6 +10,8 @@
 #include "iconv_byte.h"
 #include "run.h"
 
+using namespace palm;
+
 namespace {
 
 struct FaceCase {

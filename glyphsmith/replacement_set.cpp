@@ -17,6 +17,8 @@
 #include "text.h"
 #include "write_files.h"
 
+using namespace palm;
+
 using base::hex_text, base::read_digits;
 using charsets::Charset;
 

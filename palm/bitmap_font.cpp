@@ -6,6 +6,8 @@
 #include "layout.h"
 #include "text.h"
 
+namespace palm {
+
 using base::format;
 
 namespace {
@@ -310,3 +312,5 @@ bool is_font_resource_type(const uint8_t type[4]) {
 bool starts_like_font(const uint8_t* head, size_t size) {
   return size >= kFontHeaderSize && (read_field<uint16_t>(head) & 0xF000) == 0x9000;
 }
+
+}  // namespace palm

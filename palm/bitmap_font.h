@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace palm {
+
 constexpr int16_t kFontTypeV1 = static_cast<int16_t>(0x9000);
 constexpr int16_t kFontTypeV2 = static_cast<int16_t>(0x9200);
 
@@ -147,3 +149,5 @@ bool is_font_resource_type(const uint8_t type[4]);
 // Whether bytes start as a font's do: a whole header whose fontType is a
 // font's. Only then is an entry worth reading whole to decode.
 bool starts_like_font(const uint8_t* head, size_t size);
+
+}  // namespace palm

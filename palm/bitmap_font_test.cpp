@@ -12,6 +12,8 @@
 #include "run.h"
 #include "test_font.h"
 
+using namespace palm;
+
 namespace {
 
 std::string decode(const std::string& bytes, BitmapFont* font) {

@@ -9,6 +9,8 @@
 #include "font_remap.h"
 #include "text.h"
 
+namespace palm {
+
 using base::hex_text, base::printable, base::format;
 
 namespace {
@@ -96,3 +98,5 @@ std::string check_database(const PalmDatabase& db, const ReadEntryBytes& read,
     findings->push_back({CheckFinding::kDatabase, "SortInfo of " + too_big(db.sort_info.size)});
   return "";
 }
+
+}  // namespace palm

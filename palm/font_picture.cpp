@@ -8,6 +8,8 @@
 
 #include <stb_image_write.h>
 
+namespace palm {
+
 namespace {
 
 uint8_t luminance(uint32_t rgb) {
@@ -296,3 +298,5 @@ std::vector<uint8_t> encode_png(const Canvas& canvas) {
     png.clear();
   return png;
 }
+
+}  // namespace palm

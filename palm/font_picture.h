@@ -9,6 +9,8 @@
 
 #include "bitmap_font.h"
 
+namespace palm {
+
 // A picture in memory, rows from the top, `channels` bytes a pixel: 1 grey
 // or 3 RGB.
 struct Canvas {
@@ -86,3 +88,5 @@ Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t backgr
 // empty canvas, or no memory): 8-bit grey or RGB like the canvas, written by
 // stb_image_write.
 std::vector<uint8_t> encode_png(const Canvas& canvas);
+
+}  // namespace palm

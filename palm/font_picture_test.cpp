@@ -9,6 +9,8 @@
 
 #include "test_font.h"
 
+using namespace palm;
+
 namespace {
 
 // The PNG as libpng reads it, one character a pixel: '#' ink, '.' white,

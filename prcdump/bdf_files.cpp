@@ -7,6 +7,8 @@
 #include "staging.h"
 #include "text.h"
 
+using namespace palm;
+
 using base::hex_text, base::printable, base::format;
 
 namespace {

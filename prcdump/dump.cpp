@@ -16,6 +16,8 @@
 #include "pictures.h"
 #include "staging.h"
 
+using namespace palm;
+
 namespace {
 
 // The pictures and BDF files of a database: a megabyte for any, then more as

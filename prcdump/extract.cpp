@@ -12,6 +12,8 @@
 #include "staging.h"
 #include "text.h"
 
+using namespace palm;
+
 using base::lower_ascii, base::printable, base::format, base::shell_word;
 
 namespace {

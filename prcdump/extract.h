@@ -21,14 +21,14 @@ struct Part {
 
 // Stages each part, copied from the file, in the group; returns what stops
 // it, or "".
-std::string stage_parts(Run* run, OutputGroup* group, FILE* from, const std::vector<Part>& parts);
+std::string stage_parts(Run* run, palm::OutputGroup* group, FILE* from, const std::vector<Part>& parts);
 
 // Plans the files of -x and what prcbuild can't redo.
-void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>* parts,
+void plan_parts(Run* run, FILE* file, const palm::PalmDatabase& db, std::vector<Part>* parts,
                 std::vector<std::string>* notes);
 
 // The prcbuild command line that rebuilds the database from the extracted
 // files, then one line for each thing it can't reproduce.
 void print_command(FILE* out, const std::string& path, const std::string& dir,
-                   const PalmDatabase& db, const std::vector<Part>& parts,
+                   const palm::PalmDatabase& db, const std::vector<Part>& parts,
                    const std::vector<std::string>& notes);

@@ -11,6 +11,8 @@
 #include "staging.h"
 #include "text.h"
 
+using namespace palm;
+
 using base::printable, base::format;
 
 namespace {

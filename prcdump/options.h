@@ -50,7 +50,7 @@ struct Run {
   uint64_t made_bytes = 0;  // of pictures and BDF files, for the database being read
   uint64_t made_budget = 0;
   std::vector<char> buffer;
-  FileError listing_error;  // the first write to out that failed
+  palm::FileError listing_error;  // the first write to out that failed
 };
 
 // Reads the command line into *options. Returns -1 to go on, else the exit

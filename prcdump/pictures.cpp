@@ -10,6 +10,8 @@
 #include "staging.h"
 #include "text.h"
 
+using namespace palm;
+
 using base::format;
 
 namespace {

@@ -12,19 +12,19 @@
 #include "reader.h"
 
 // The font of an entry, to the depth asked; "" or what is wrong.
-std::string read_font(FILE* file, const PalmEntry& e, FontDepth depth, BitmapFont* font);
+std::string read_font(FILE* file, const palm::PalmEntry& e, palm::FontDepth depth, palm::BitmapFont* font);
 
 // Weighs the fonts at the entries given by their glyph sheets: a tiny file
 // whose sizes promise vast pictures is refused before anything is drawn.
 // The entries that decode go to *decoded; one that doesn't gets its problem
 // in *details, when details is given. Returns what stops the database, or "".
-std::string weigh_fonts(FILE* file, const PalmDatabase& db, const std::vector<size_t>& fonts,
+std::string weigh_fonts(FILE* file, const palm::PalmDatabase& db, const std::vector<size_t>& fonts,
                         std::vector<size_t>* decoded, std::vector<std::string>* details);
 
 // The file name of an entry's font, without extension.
-std::string font_file_base(const PalmDatabase& db, size_t entry);
+std::string font_file_base(const palm::PalmDatabase& db, size_t entry);
 
 // Draws each font weighed, stages its sheet in the group and lets it go.
 // Returns what stops the pictures, or "".
-std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDatabase& db,
+std::string stage_sheets(Run* run, palm::OutputGroup* group, FILE* file, const palm::PalmDatabase& db,
                          const std::vector<size_t>& fonts);

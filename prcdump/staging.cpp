@@ -11,6 +11,8 @@
 #include "messages.h"
 #include "text.h"
 
+using namespace palm;
+
 using base::format, base::lower_ascii, base::shell_word;
 
 std::string error_text(int error) {

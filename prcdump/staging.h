@@ -31,17 +31,17 @@ bool file_identity(const std::string& path, bool follow, FileIdentity* id);
 // Stages one more file of the group in the folder, made if missing; the
 // message when it can't be, else "". A file that is one of the run's
 // inputs is never replaced.
-std::string stage_file(Run* run, OutputGroup* group, const std::string& folder,
+std::string stage_file(Run* run, palm::OutputGroup* group, const std::string& folder,
                        const std::string& name);
 
 // Stages a whole file that the run makes (a picture, a BDF file), counted
 // against the output the database may make.
-std::string stage_made_file(Run* run, OutputGroup* group, const std::string& folder,
+std::string stage_made_file(Run* run, palm::OutputGroup* group, const std::string& folder,
                             const std::string& name, const void* bytes, size_t size);
 
 // The message for a file of the group that can't be written.
-std::string write_error(const FileError& error);
+std::string write_error(const palm::FileError& error);
 
 // The message for a commit of the group that failed, with a line more, for
 // the database at path, for each file it could not take back.
-std::string commit_error(const FileError& error, const std::string& path);
+std::string commit_error(const palm::FileError& error, const std::string& path);

@@ -24,6 +24,8 @@
 #include "run.h"
 #include "test_font.h"
 
+using namespace palm;
+
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 

@@ -9,6 +9,8 @@
 #include "run.h"
 #include "test_font.h"
 
+using namespace palm;
+
 namespace {
 
 // The BDF files prcdump writes: bdftopcf takes them, FreeType reads every
