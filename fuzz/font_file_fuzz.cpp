@@ -18,6 +18,8 @@
 #include "charsets.h"
 #include "sources.h"
 
+using charsets::Charset;
+
 namespace {
 
 constexpr const char* kTarget = "font_file";
