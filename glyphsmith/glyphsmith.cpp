@@ -13,7 +13,7 @@
 #include "database.h"
 #include "font_picture.h"
 #include "font_remap.h"
-#include "options.h"
+#include "option_scan.h"
 #include "output.h"
 #include "rasterizer.h"
 #include "replacement_set.h"

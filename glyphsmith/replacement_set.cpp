@@ -11,7 +11,7 @@
 #include "charsets.h"
 #include "database.h"
 #include "font_remap.h"
-#include "options.h"
+#include "option_scan.h"
 #include "set_packages.h"
 #include "sources.h"
 #include "text.h"

@@ -1,12 +1,9 @@
 #include "options.h"
 
-#include <getopt.h>
-
 #include "charsets.h"
+#include "option_scan.h"
 
 using charsets::Charset, charsets::find_charset;
-
-namespace {
 
 const char kUsage[] =
     "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
@@ -24,80 +21,65 @@ const char kUsage[] =
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
-enum { kFile = 1, kPng = 0x100, kVersion, kCheck, kBdf, kCharset };
+namespace {
 
-const option kLongOptions[] = {
-    {"check", no_argument, nullptr, kCheck},
-    {"help", no_argument, nullptr, 'h'},
-    {"png", required_argument, nullptr, kPng},
-    {"bdf", required_argument, nullptr, kBdf},
-    {"charset", required_argument, nullptr, kCharset},
-    {"version", no_argument, nullptr, kVersion},
-    {nullptr, 0, nullptr, 0},
+enum { kPng = 0x100, kVersion, kCheck, kBdf, kCharset };
+
+const std::vector<base::OptionSpec> kOptions = {
+    {"check", kCheck, false},     {"help", 'h', false}, {nullptr, 'x', true},
+    {"png", kPng, true},          {"bdf", kBdf, true},  {"charset", kCharset, true},
+    {"version", kVersion, false},
 };
 
-int usage_error(FILE* err, const std::string& message) {
-  fprintf(err, "prcdump: %s\n%s", message.c_str(), kUsage);
-  return 1;
+CommandLine mistake(const std::string& text) {
+  return {Request::mistake, text};
 }
 
-// The option getopt_long refused: a letter of a cluster, or a whole long one
-// (unknown, or given a value it doesn't take).
-std::string unknown_option(char** argv) {
-  bool letter = optopt > 0 && optopt < 0x100 && optopt != 'h';
-  return letter ? std::string("-") + static_cast<char>(optopt) : argv[optind - 1];
-}
-
-// Whether getopt_long says an option lacks its folder; some builds give the
-// same answer for a long option that was given a value it doesn't take.
-bool needs_folder(int c) {
-  return c == ':' && (optopt == 'x' || optopt == kPng || optopt == kBdf);
+// What one option asks; Request::run to read on.
+CommandLine apply_option(const base::OptionScan& scan, int code, const std::string& value,
+                         Options* o) {
+  std::string name = base::option_name(scan, code);
+  std::string* folder = code == 'x'    ? &o->extract
+                        : code == kPng ? &o->png
+                        : code == kBdf ? &o->bdf
+                                       : nullptr;
+  if (code == 'h') return {Request::help, ""};
+  if (code == kVersion) return {Request::version, ""};
+  if (code == kCheck) o->check = true;
+  if (folder && value.empty()) return mistake(name + " needs a folder");
+  if (folder && !folder->empty()) return mistake(name + " given twice");
+  if (folder) *folder = value;
+  if (code == kCharset && value.empty()) return mistake("--charset needs a name");
+  if (code == kCharset) {
+    Charset charset;
+    std::string problem = find_charset(value, &charset);
+    if (!problem.empty()) return mistake(problem);
+    o->bdf_charset = charset.name;
+  }
+  return {};
 }
 
 }  // namespace
 
 // Options and files in any order, files in the order given; everything after
 // "--" is a file.
-int parse_command_line(int argc, char** argv, FILE* out, FILE* err, Options* o) {
-  int exit = -1;
-  opterr = 0;
-  optind = 0;  // a fresh scan, should the program run twice in one process
-  // The leading '-' hands each file over in its place, whatever
-  // POSIXLY_CORRECT says; ':' reports a missing folder apart.
-  for (int c; exit < 0 && (c = getopt_long(argc, argv, "-:hx:", kLongOptions, nullptr)) != -1;) {
-    int which = c == ':' ? optopt : c;
-    std::string name = which == 'x' ? "-x" : which == kBdf ? "--bdf" : "--png";
-    std::string& folder = which == 'x' ? o->extract : which == kBdf ? o->bdf : o->png;
-    bool folder_option = c == 'x' || c == kPng || c == kBdf;
-    if (c == kFile) {
-      o->files.push_back(optarg);
-    } else if (c == 'h') {
-      fputs(kUsage, out);
-      exit = 0;
-    } else if (c == kCheck) {
-      o->check = true;
-    } else if (c == kVersion) {
-      fprintf(out, "prcdump %s\n", PRCDUMP_VERSION);
-      exit = 0;
-    } else if (needs_folder(c) || (folder_option && !*optarg)) {
-      exit = usage_error(err, name + " needs a folder");
-    } else if ((c == ':' && optopt == kCharset) || (c == kCharset && !*optarg)) {
-      exit = usage_error(err, "--charset needs a name");
-    } else if (c == kCharset) {
-      Charset charset;
-      std::string problem = find_charset(optarg, &charset);
-      if (!problem.empty()) exit = usage_error(err, problem);
-      o->bdf_charset = charset.name;
-    } else if (folder_option) {
-      if (!folder.empty()) exit = usage_error(err, name + " given twice");
-      folder = optarg;
-    } else {
-      exit = usage_error(err, "unknown option " + unknown_option(argv));
-    }
+CommandLine parse_command_line(int argc, char** argv, Options* o) {
+  base::OptionScan scan;
+  base::start_options(&scan, argc, argv, kOptions);
+  for (base::OptionFound f = base::next_option(&scan); f.kind != base::OptionKind::end;
+       f = base::next_option(&scan)) {
+    if (f.kind == base::OptionKind::operand) o->files.push_back(f.value);
+    if (f.kind == base::OptionKind::error && (f.code == 'x' || f.code == kPng || f.code == kBdf))
+      return mistake(f.given + " needs a folder");
+    if (f.kind == base::OptionKind::error && f.code == kCharset)
+      return mistake("--charset needs a name");
+    if (f.kind == base::OptionKind::error) return mistake("unknown option " + f.given);
+    CommandLine asked =
+        f.kind == base::OptionKind::option ? apply_option(scan, f.code, f.value, o) : CommandLine{};
+    if (asked.request != Request::run) return asked;
   }
-  for (int i = optind; exit < 0 && i < argc; ++i) o->files.push_back(argv[i]);
-  if (exit < 0 && o->files.empty()) exit = usage_error(err, "no FILE given");
-  if (exit < 0 && o->check && !(o->extract.empty() && o->png.empty() && o->bdf.empty()))
-    exit = usage_error(err, "--check takes no -x, --png or --bdf");
-  return exit;
+  if (o->files.empty()) return mistake("no FILE given");
+  if (o->check && !(o->extract.empty() && o->png.empty() && o->bdf.empty()))
+    return mistake("--check takes no -x, --png or --bdf");
+  return {};
 }

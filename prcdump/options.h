@@ -53,7 +53,18 @@ struct Run {
   palm::FileError listing_error;  // the first write to out that failed
 };
 
-// Reads the command line into *options. Returns -1 to go on, else the exit
-// status of a run already answered: help, version, or a mistake reported on
-// err with the usage.
-int parse_command_line(int argc, char** argv, FILE* out, FILE* err, Options* options);
+// What a command line asks for: a run over its files, help, the version,
+// or nothing but a mistake (worded for "prcdump: MISTAKE").
+enum class Request { run, help, version, mistake };
+
+struct CommandLine {
+  Request request = Request::run;
+  std::string mistake;
+};
+
+// The help text, printed for --help and after every mistake.
+extern const char kUsage[];
+
+// Reads the command line into *options up to its first help, version or
+// mistake.
+CommandLine parse_command_line(int argc, char** argv, Options* options);

@@ -32,8 +32,11 @@ int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
   Run run;
   run.out = out;
   run.err = err;
-  int exit = parse_command_line(argc, argv, out, err, &run.options);
-  if (exit >= 0) return exit;
+  CommandLine asked = parse_command_line(argc, argv, &run.options);
+  if (asked.request == Request::help) fputs(kUsage, out);
+  if (asked.request == Request::version) fprintf(out, "prcdump %s\n", PRCDUMP_VERSION);
+  if (asked.request == Request::mistake) fprintf(err, "prcdump: %s\n%s", asked.mistake.c_str(), kUsage);
+  if (asked.request != Request::run) return asked.request == Request::mistake ? 1 : 0;
   if (!folders_usable(&run)) return 1;
   // Every file is known before the first is written, so that none of them
   // is replaced by what another (or it itself) holds.
