@@ -164,7 +164,7 @@ TEST(Render, SymbolSetFromTheFacesSymbolMap) {
   RunResult r =
       run_command({GLYPHSMITH_PROGRAM, "12", "15.6", "Symbol", "Symbolic", "Tst"}, options);
   EXPECT_EQ(r.err,
-            "glyphsmith: no installed font family 'Symbolic Tst' (closest: 'Symbolic Test')\n");
+            "glyphsmith: no installed font family 'Symbolic Tst' (closest: 'Symbolic Test'; see glyphsmith --list)\n");
   r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "12", "15.6", "symbol", "Symbolic", "Test"},
                   options);
   ASSERT_EQ(r.status, 0) << r.err;
