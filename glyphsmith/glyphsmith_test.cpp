@@ -113,7 +113,9 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
        "glyphsmith: size '256' is not a number of points from 0.5 to 255\n"},
       {line({"12", "1e3", "Western"}),
        "glyphsmith: line spacing '1e3' is not a number of points from 0 to 1000\n"},
-      {line({"12", "15.6", "Klingon"}), "glyphsmith: unknown character set 'Klingon'\n"},
+      {line({"12", "15.6", "Klingon"}), "glyphsmith: unknown character set 'Klingon' (known: Western, Default, EasternEurope, "
+       "Greek, Mac, OEM, Cyrillic, Symbol, Turkish, Vietnamese, Arabic, Hebrew, Thai, or a "
+       "Windows number such as 186)\n"},
       {{"12", "15.6", "128", "MS", "Gothic"},
        "glyphsmith: character set 128 has two-byte characters; a Palm font holds single bytes\n"},
       {{"12", "15.6", "Western", "DejaVu", "Sanz"},
