@@ -303,8 +303,8 @@ std::string make_preview(const std::vector<uint8_t>& bytes, const Charset& chars
   Canvas canvas = stack_canvases(parts, 16, kPictureWhite);
   *png = encode_png(canvas);
   if (png->empty()) return "cannot make the preview";
-  *what = std::string("preview at ") + (font.images.size() > 1 ? "72 and 144 dpi, " : "72 dpi, ") + std::to_string(canvas.width) + " x " +
-          std::to_string(canvas.height) + " pixels";
+  *what = std::string("preview at ") + (font.images.size() > 1 ? "72 and 144 dpi, " : "72 dpi, ") +
+          std::to_string(canvas.width) + " x " + std::to_string(canvas.height) + " pixels";
   return "";
 }
 

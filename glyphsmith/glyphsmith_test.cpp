@@ -113,15 +113,18 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
        "glyphsmith: size '256' is not a number of points from 0.5 to 255\n"},
       {line({"12", "1e3", "Western"}),
        "glyphsmith: line spacing '1e3' is not a number of points from 0 to 1000\n"},
-      {line({"12", "15.6", "Klingon"}), "glyphsmith: unknown character set 'Klingon' (known: Western, Default, EasternEurope, "
+      {line({"12", "15.6", "Klingon"}),
+       "glyphsmith: unknown character set 'Klingon' (known: Western, Default, EasternEurope, "
        "Greek, Mac, OEM, Cyrillic, Symbol, Turkish, Vietnamese, Arabic, Hebrew, Thai, or a "
        "Windows number such as 186)\n"},
       {{"12", "15.6", "128", "MS", "Gothic"},
        "glyphsmith: character set 128 has two-byte characters; a Palm font holds single bytes\n"},
       {{"12", "15.6", "Western", "DejaVu", "Sanz"},
-       "glyphsmith: no installed font family 'DejaVu Sanz' (closest: 'DejaVu Sans'; see glyphsmith --list)\n"},
+       "glyphsmith: no installed font family 'DejaVu Sanz' (closest: 'DejaVu Sans'; see glyphsmith "
+       "--list)\n"},
       {{"12", "15.6", "Western", "DejaVuSans"},
-       "glyphsmith: no installed font family 'DejaVuSans' (closest: 'DejaVu Sans'; see glyphsmith --list)\n"},
+       "glyphsmith: no installed font family 'DejaVuSans' (closest: 'DejaVu Sans'; see glyphsmith "
+       "--list)\n"},
       {line({"12", "15.6", "Symbol"}),
        "glyphsmith: font family 'DejaVu Sans' has no symbol character map\n"},
       {line({"-o", "missing", "12", "15.6", "Western"}), "glyphsmith: no folder 'missing'\n"},
@@ -225,7 +228,8 @@ TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
       {line({"--set", "T", "-o", "missing", "9", "11.7", "Western"}),
        "glyphsmith: no folder 'missing'\n"},
       {{"--set", "T", "9", "11.7", "Western", "DejaVu", "Sanz"},
-       "glyphsmith: no installed font family 'DejaVu Sanz' (closest: 'DejaVu Sans'; see glyphsmith --list)\n"},
+       "glyphsmith: no installed font family 'DejaVu Sanz' (closest: 'DejaVu Sans'; see glyphsmith "
+       "--list)\n"},
       {{"--set", "T", "9", "11.7", "Western", "T-fonts.prc"},
        "glyphsmith: the set would replace its own font file 'T-fonts.prc'\n"},
       // Too large at 144 dpi, as the single font of that size is.
@@ -328,7 +332,8 @@ std::string png_size(const std::string& path) {
 // names the private set's families, with a bitmap family's strikes.
 TEST(Program, CharsSingleDensityAndList) {
   TempDir dir;
-  RunResult r = glyphsmith(dir, line({"--no-preview", "--chars", "0x20-0x7e", "36", "40", "Western"}));
+  RunResult r =
+      glyphsmith(dir, line({"--no-preview", "--chars", "0x20-0x7e", "36", "40", "Western"}));
   ASSERT_EQ(r.status, 0) << r.err;
   BitmapFont v1 = decoded(dir.file("NFNT0080.bin"));
   EXPECT_EQ(v1.first_char, 0x20);
@@ -336,8 +341,8 @@ TEST(Program, CharsSingleDensityAndList) {
   r = glyphsmith(dir, line({"--no-preview", "--single-density", "12", "15.6", "Western"}));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(decoded(dir.file("NFNT0082.bin")).first_char, 0x09);
-  EXPECT_EQ(folder_names(dir.path), (std::set<std::string>{"NFNT0080.bin", v2_name("0080"),
-                                                            "NFNT0082.bin"}));
+  EXPECT_EQ(folder_names(dir.path),
+            (std::set<std::string>{"NFNT0080.bin", v2_name("0080"), "NFNT0082.bin"}));
   r = glyphsmith(dir, {"--list", "ter"});
   EXPECT_EQ(r.out, "Terminus: 12 14 16 18 20 22 24 28 32 pixels\n");
 }

@@ -48,10 +48,9 @@ std::string read_char_list(const std::string& text, CharChoice* chosen) {
     high = low;
     if (ok && dash != std::string::npos) ok = read_code(item.substr(dash + 1), &high);
     if (!ok)
-      return "character list '" + text + "': '" + item + "' is not a code from 0 to 0xff or a range" +
-             form;
-    if (high < low)
-      return "character list '" + text + "': the range '" + item + "' runs backwards";
+      return "character list '" + text + "': '" + item +
+             "' is not a code from 0 to 0xff or a range" + form;
+    if (high < low) return "character list '" + text + "': the range '" + item + "' runs backwards";
     for (int c = low; c <= high; ++c) chosen->set(static_cast<size_t>(c));
     at = end + 1;
   }
@@ -104,8 +103,8 @@ double largest_fitting(const FontSource& source, double size, double line) {
 
 }  // namespace
 
-std::string too_large(const FontSource& source, const std::string& name, double size,
-                      double line, const SizedFont& font) {
+std::string too_large(const FontSource& source, const std::string& name, double size, double line,
+                      const SizedFont& font) {
   bool single = font.v2.empty();
   double best = largest_fitting(source, size, line);
   return name + " at " + points(size) + " points takes " +

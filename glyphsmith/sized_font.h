@@ -23,7 +23,7 @@ struct FontSource {
   FaceRequest face;
   std::string second_file;  // the 144-dpi font file, when given apart
   charsets::Charset charset;
-  CharChoice chars;            // none: every character of the set
+  CharChoice chars;             // none: every character of the set
   bool single_density = false;  // the 72-dpi font alone
 };
 
@@ -46,5 +46,5 @@ bool sized_fits(const SizedFont& font);
 // half points below size that fits (line kept in proportion), if any:
 // "NAME at 40 points takes 157924 bytes at 72 and 144 dpi, more than a Palm
 // resource holds (65505); the largest size that fits is 25 points".
-std::string too_large(const FontSource& source, const std::string& name, double size,
-                      double line, const SizedFont& font);
+std::string too_large(const FontSource& source, const std::string& name, double size, double line,
+                      const SizedFont& font);

@@ -148,9 +148,10 @@ struct PalmExtra {
   uint32_t code;
   uint32_t width_of;
 };
-constexpr PalmExtra kPalmWestern[] = {{0x09, 0, ' '},         {0x18, 0x2026, 0},
-                                      {0x19, 0, '0'},         {0x8D, 0x2666, 0},
-                                      {0x8F, 0x2665, 0},      {0x90, 0x2660, 0}};
+constexpr PalmExtra kPalmWestern[] = {
+    {0x09, 0, ' '},     {0x18, 0x2026, 0}, {0x19, 0, '0'},
+    {0x8D, 0x2666, 0}, {0x8F, 0x2665, 0}, {0x90, 0x2660, 0},
+};
 constexpr int kPalmWesternFirst = 0x09;
 
 bool palm_western(const Charset& charset, bool by_byte) {
