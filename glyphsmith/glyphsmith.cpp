@@ -17,6 +17,7 @@
 #include "output.h"
 #include "rasterizer.h"
 #include "replacement_set.h"
+#include "sized_font.h"
 #include "sources.h"
 #include "text.h"
 #include "write_files.h"
@@ -33,14 +34,15 @@ namespace {
 constexpr const char* kUsage =
     "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...\n"
     "       glyphsmith --set NAME [options] SIZE LINE CHARSET FACE...\n"
+    "       glyphsmith --list [PATTERN]\n"
     "Turns an installed font or a font file into Palm OS bitmap fonts:\n"
     "NFNTxxxx.bin (72 dpi), nfntxxxx-hd.bin (72 and 144 dpi) and a preview,\n"
     "preview-xxxx.png.\n"
     "\n"
     "  SIZE     the em square in points, a Palm pixel each: 12, 10.5. The\n"
     "           144-dpi font must fit in a Palm resource (65505 bytes); Western\n"
-    "           fonts reach that at 24 to 30 points: DejaVu Sans at 26 (bold 25),\n"
-    "           DejaVu Serif 25, Liberation Sans 28, Liberation Serif 30\n"
+    "           fonts reach that at 24 to 29 points: DejaVu Sans at 25 (bold 24),\n"
+    "           DejaVu Serif 25, Liberation Sans 27, Liberation Serif 29\n"
     "  LINE     the line spacing in points\n"
     "  CHARSET  Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic,\n"
     "           Symbol, Turkish, Vietnamese, Arabic, Hebrew, Thai (any case),\n"
@@ -56,6 +58,12 @@ constexpr const char* kUsage =
     "  --weight N    100 thin .. 400 normal .. 700 bold .. 900 black\n"
     "  --italic      the italic face\n"
     "  --no-preview  write no preview-xxxx.png\n"
+    "  --chars LIST  only these characters, codes and ranges of the set's bytes:\n"
+    "                0x20-0x7e,0xa0-0xff (Western adds the Palm's own: 0x09 tab,\n"
+    "                0x18 ellipsis, 0x19 digit-wide blank, 0x8d 0x8f 0x90 suits)\n"
+    "  --single-density  write NFNTxxxx.bin alone, at 72 dpi\n"
+    "  --list        list the installed families (those whose names hold\n"
+    "                PATTERN), a bitmap family with its sizes in pixels\n"
     "\n"
     "  --set NAME    make a replacement set instead: the std and bold (weight\n"
     "                700) fonts at SIZE, large and largeBold at SIZE x 14/11 (the\n"
@@ -76,6 +84,9 @@ struct Options {
   double size = 0;
   double line = 0;
   Charset charset;
+  CharChoice chars;
+  bool single_density = false;
+  bool list = false;  // list the families instead
   std::string answer;  // the help or version text asked for instead of a font
 };
 
@@ -110,17 +121,17 @@ bool read_weight(const std::string& text, int* weight) {
   return true;
 }
 
-int round_half_up(double v) {
-  return static_cast<int>(std::floor(v + 0.5));
-}
-
 // The options that have no one-letter form, by the code getopt_long gives.
-enum LongOption { kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion };
+enum LongOption {
+  kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion, kChars, kSingleDensity, kList
+};
 
 const std::vector<base::OptionSpec> kOptions = {
     {"help", 'h', false},         {"version", kVersion, false}, {nullptr, 'o', true},
     {"id", kId, true},            {"weight", kWeight, true},    {"bold", kBold, false},
     {"italic", kItalic, false},   {"no-preview", kNoPreview, false},
+    {"chars", kChars, true},      {"single-density", kSingleDensity, false},
+    {"list", kList, false},
 };
 
 // One option and its value.
@@ -140,6 +151,14 @@ std::string apply_option(int code, const std::string& value, Options* o) {
       return "";
     case kNoPreview:
       o->preview = false;
+      return "";
+    case kChars:
+      return read_char_list(value, &o->chars);
+    case kSingleDensity:
+      o->single_density = true;
+      return "";
+    case kList:
+      o->list = true;
       return "";
     case 'o':
       if (value.empty()) return "option '-o' needs a folder";
@@ -177,6 +196,8 @@ std::string parse(int argc, char** argv, Options* o) {
   std::vector<std::string> operands;
   std::string error = read_options(argc, argv, o, &operands);
   if (!error.empty() || !o->answer.empty()) return error;
+  if (o->list && operands.size() > 1) return "--list takes one PATTERN at most";
+  if (o->list) return list_families(operands.empty() ? "" : operands[0], &o->answer);
   if (operands.size() < 4) return "expected SIZE LINE CHARSET FACE... (see glyphsmith --help)";
   if (!read_decimal(operands[0], &o->size) || o->size < 0.5 || o->size > 255)
     return "size '" + operands[0] + "' is not a number of points from 0.5 to 255";
@@ -267,10 +288,10 @@ std::string describe_points(double v) {
 
 // What a Palm would show, drawn from the written bytes: the set's sample
 // sentence and every character, at both densities.
-std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& charset,
+std::string make_preview(const std::vector<uint8_t>& bytes, const Charset& charset,
                          std::vector<uint8_t>* png, std::string* what) {
   BitmapFont font;
-  std::string error = decode_font(v2_bytes.data(), v2_bytes.size(), &font);
+  std::string error = decode_font(bytes.data(), bytes.size(), &font);
   if (!error.empty()) return "the written font reads back wrong: " + error;
   // Grey, and a 72-dpi pixel two pixels wide: both densities show at the
   // size a Palm shows them, and the picture stays small and quick to write.
@@ -284,30 +305,30 @@ std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& ch
   Canvas canvas = stack_canvases(parts, 16, kPictureWhite);
   *png = encode_png(canvas);
   if (png->empty()) return "cannot make the preview";
-  *what = "preview at 72 and 144 dpi, " + std::to_string(canvas.width) + " x " +
-          std::to_string(canvas.height) + " pixels";
+  *what = std::string("preview at ") + (font.images.size() > 1 ? "72 and 144 dpi, " : "72 dpi, ") +
+          std::to_string(canvas.width) + " x " + std::to_string(canvas.height) + " pixels";
   return "";
 }
 
-// The two fonts' files and their summary lines; refuses a font too large
-// for a resource.
-std::string font_files(const Options& o, const std::string& family, const std::string& source,
-                       const FontFileNames& names,
-                       const BuiltFonts& fonts, std::vector<PendingFile>* files,
+// The fonts' files and their summary lines; refuses a font too large for a
+// resource, naming the ways to a smaller one.
+std::string font_files(const Options& o, const FontSource& source, const FontFileNames& names,
+                       SizedFont* font, std::vector<PendingFile>* files,
                        std::vector<std::string>* summaries) {
+  if (!sized_fits(*font))
+    return too_large(source, font->what, o.size, o.line, *font) +
+           "; or choose fewer characters with --chars" +
+           (o.single_density ? "" : ", or write the 72-dpi font alone with --single-density");
   std::string what =
-      family + " " + describe_points(o.size) + " points, " + o.charset.name +
+      font->family + " " + describe_points(o.size) + " points, " + o.charset.name +
       (o.charset.symbol ? " (the face's symbol map)"
                         : " (code page " + std::to_string(o.charset.code_page) + ")") +
-      ", " + std::to_string(fonts.characters) + " characters, " +
-      std::to_string(fonts.v1.rect_height) + " pixels high";
-  for (const BitmapFont* font : {&fonts.v1, &fonts.v2}) {
-    bool v2 = font == &fonts.v2;
-    PendingFile f{v2 ? names.v2 : names.v1, encode_font(*font)};
-    if (f.bytes.size() > kMaxEntrySize)
-      return source + " at " + describe_points(o.size) + " points takes " +
-             std::to_string(f.bytes.size()) + " bytes in " + f.name +
-             ", more than a Palm resource holds (" + std::to_string(kMaxEntrySize) + ")";
+      ", " + std::to_string(font->characters) + " characters, " + std::to_string(font->height) +
+      " pixels high";
+  for (std::vector<uint8_t>* bytes : {&font->v1, &font->v2}) {
+    bool v2 = bytes == &font->v2;
+    if (v2 && o.single_density) break;
+    PendingFile f{v2 ? names.v2 : names.v1, std::move(*bytes)};
     summaries->push_back(f.name + ": " + what + (v2 ? ", 72 and 144 dpi, " : ", 72 dpi, ") +
                          std::to_string(f.bytes.size()) + " bytes");
     files->push_back(std::move(f));
@@ -343,28 +364,21 @@ int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   std::string second_file;
   error = resolve_face(&o.face, &second_file);
   if (!error.empty()) return fail(error);
-  SourceGlyphs source;
-  error = read_glyphs(o.face, second_file, round_half_up(o.size), round_half_up(2 * o.size),
-                      o.charset, &source);
+  FontSource source{o.face, second_file, o.charset, o.chars, o.single_density};
+  SizedFont font;
+  error = build_sized(source, o.size, o.line, &font);
   if (!error.empty()) return fail(error);
-
-  BuiltFonts fonts;
-  std::string family = source.family;
-  error = build_fonts(source.glyphs, source.first_code, round_half_up(o.line), &fonts,
-                      source.own_missing ? &source.missing : nullptr);
-  if (!error.empty())
-    return fail(source.what + " at " + describe_points(o.size) + " points: " + error);
 
   FontFileNames names = font_file_names(o.id);
   std::vector<PendingFile> files;
   std::vector<std::string> summaries;
-  error = font_files(o, family, source.what, names, fonts, &files, &summaries);
+  error = font_files(o, source, names, &font, &files, &summaries);
   if (!error.empty()) return fail(error);
 
   if (o.preview) {
     PendingFile png{names.preview, {}};
     std::string what;
-    error = make_preview(files[1].bytes, o.charset, &png.bytes, &what);
+    error = make_preview(files.back().bytes, o.charset, &png.bytes, &what);
     if (!error.empty()) return fail(error);
     summaries.push_back(png.name + ": " + what);
     files.push_back(std::move(png));
@@ -373,6 +387,6 @@ int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   error = write_files(o.folder, files);
   if (!error.empty()) return fail(error);
   for (const std::string& s : summaries) std::fprintf(out, "%s\n", s.c_str());
-  for (const std::string& note : source.notes) std::fprintf(out, "note: %s\n", note.c_str());
+  for (const std::string& note : font.notes) std::fprintf(out, "note: %s\n", note.c_str());
   return 0;
 }

@@ -94,7 +94,8 @@ bool find_installed(const FaceRequest& request, int pixels, std::string* family,
   *family = find_family(config, request.family, &closest);
   if (family->empty()) {
     *error = "no installed font family '" + request.family + "'";
-    if (!closest.empty()) *error += " (closest: '" + closest + "')";
+    *error += closest.empty() ? " (see glyphsmith --list)"
+                              : " (closest: '" + closest + "'; see glyphsmith --list)";
     return false;
   }
 

@@ -37,6 +37,11 @@ struct GlyphBitmap {
 constexpr int kMaxInkWidth = 254;
 constexpr int kMaxInkHeight = 65534;
 
+// The installed families whose names hold pattern (any ASCII case; "" for
+// all), one a line in name order, a bitmap-only family with its strikes'
+// pixel sizes: "Terminus: 12 14 16 pixels". Returns "" or why not.
+std::string list_families(const std::string& pattern, std::string* text);
+
 struct Rasterizer;  // the platform's open face at one pixel size
 struct RasterizerDeleter {
   void operator()(Rasterizer* r) const;

@@ -23,6 +23,10 @@ using namespace std::string_literals;
 
 namespace {
 
+const std::string kKnownSets =
+    "(known: Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic, Symbol, Turkish, "
+    "Vietnamese, Arabic, Hebrew, Thai, or a Windows number such as 186)";
+
 std::vector<std::string> command_prefix() {
   return program_command("PRCDUMP", PRCDUMP_PATH);
 }
@@ -115,7 +119,7 @@ TEST_F(Prcdump, CommandLine) {
       {{"--bdf", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsage},
       {{"a.prc", "--bdf"}, 1, "", "prcdump: --bdf needs a folder\n"s + kUsage},
       {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsage},
-      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean'\n"s + kUsage},
+      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean' "s + kKnownSets + "\n" + kUsage},
       {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsage},
       {{"missing.prc", "--", "-x"},
        1,
