@@ -164,6 +164,9 @@ bool select_byte_charmap(Rasterizer* r) {
       !encoding || !registry || FT_Set_Charmap(r->face, r->face->charmaps[0]) != 0)
     return false;
   r->traits.byte_charset = lower_ascii(std::string(registry) + "-" + encoding);
+  // X names Windows' code pages microsoft-cp125x.
+  if (r->traits.byte_charset.starts_with("microsoft-cp"))
+    r->traits.byte_charset = "windows-" + r->traits.byte_charset.substr(12);
   return true;
 }
 
@@ -289,7 +292,12 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
                : r->face->style_flags & FT_STYLE_FLAG_BOLD ? 700
                                                            : 400;
   r->traits.bold = weight >= 600;
-  r->traits.italic = (r->face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+  // FreeType flags italic faces only: an oblique one (Terminus's bitmap
+  // faces) says so in its style name alone.
+  std::string style = r->face->style_name ? lower_ascii(r->face->style_name) : "";
+  r->traits.italic = (r->face->style_flags & FT_STYLE_FLAG_ITALIC) != 0 ||
+                     style.find("italic") != std::string::npos ||
+                     style.find("oblique") != std::string::npos;
   if (!FT_IS_SCALABLE(r->face)) {
     if (!select_strike(r.get(), pixels, what, error)) return nullptr;
     return r;

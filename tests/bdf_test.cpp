@@ -240,3 +240,19 @@ TEST(Render, BdfOfAnotherWritersFont) {
 }
 
 }  // namespace
+
+// X's name for a Windows code page is that page: a Cyrillic PCF as X
+// installs it gives the Cyrillic font.
+TEST(Render, XNamedCodePage) {
+  const std::string pcf = "/usr/share/fonts/X11/misc/ter-u18n_cp1251.pcf.gz";
+  TempDir dir;
+  RunResult r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "18", "20", "Cyrillic", pcf},
+                            RunOptions{dir.path, {}, 120});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  std::string bytes = read_file(dir.file("NFNT0080.bin"));
+  BitmapFont font;
+  ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
+  EXPECT_EQ(font.last_char, 0xFF);  // я, the page's last letter
+  EXPECT_TRUE(font_has_char(font, 0xC0));  // А
+}
