@@ -349,7 +349,7 @@ int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   BuiltFonts fonts;
   std::string family = source.family;
   error = build_fonts(source.glyphs, source.first_code, round_half_up(o.line), &fonts,
-                      source.own_missing ? &source.missing : nullptr);
+                      source.own_missing ? &source.missing : nullptr, source.line);
   if (!error.empty())
     return fail(source.what + " at " + describe_points(o.size) + " points: " + error);
 

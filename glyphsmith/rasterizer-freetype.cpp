@@ -250,6 +250,17 @@ bool open_face(Rasterizer* r, const std::string& path, int index) {
                             static_cast<FT_Long>(r->unpacked.size()), index, &r->face) == 0;
 }
 
+// A BDF property's whole-number value from 0 up, or -1.
+int bdf_integer(FT_Face face, const char* name) {
+  BDF_PropertyRec p;
+  if (FT_Get_BDF_Property(face, name, &p) != 0) return -1;
+  if (p.type == BDF_PROPERTY_TYPE_INTEGER && p.u.integer >= 0 && p.u.integer <= 65534)
+    return static_cast<int>(p.u.integer);
+  if (p.type == BDF_PROPERTY_TYPE_CARDINAL && p.u.cardinal <= 65534)
+    return static_cast<int>(p.u.cardinal);
+  return -1;
+}
+
 }  // namespace
 
 RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::string* error) {
@@ -287,6 +298,8 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
     r->traits.default_char = default_char.type == BDF_PROPERTY_TYPE_INTEGER
                                  ? default_char.u.integer
                                  : static_cast<long>(default_char.u.cardinal);
+  r->traits.font_ascent = bdf_integer(r->face, "FONT_ASCENT");
+  r->traits.font_descent = bdf_integer(r->face, "FONT_DESCENT");
   const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(r->face, FT_SFNT_OS2));
   int weight = os2 && os2->usWeightClass                   ? os2->usWeightClass
                : r->face->style_flags & FT_STYLE_FLAG_BOLD ? 700

@@ -180,7 +180,7 @@ std::string build_one(const FaceRequest& face, const std::string& second_file,
   if (!error.empty()) return error;
   BuiltFonts fonts;
   error = build_fonts(source.glyphs, source.first_code, round_half_up(line), &fonts,
-                      source.own_missing ? &source.missing : nullptr);
+                      source.own_missing ? &source.missing : nullptr, source.line);
   if (!error.empty()) return source.what + " at " + points(size) + " points: " + error;
   font->height = fonts.v1.rect_height;
   font->family = source.family;
