@@ -242,6 +242,33 @@ std::string load_font_file(const std::string& path, const std::string& what,
   return what + " is more than " + std::to_string(kMaxFontBytes >> 20) + " MB uncompressed";
 }
 
+// FontForge saves a glyph past its charset's bytes, as the missing symbol
+// of prcdump's BDF files is, as ENCODING -1, which FreeType leaves out: the
+// glyph named "missing" goes back to the code DEFAULT_CHAR names, in the
+// copy of the file the face is read from.
+void encode_missing_glyph(const std::string& path, std::vector<FT_Byte>* unpacked) {
+  std::string text(unpacked->begin(), unpacked->end());
+  if (text.empty()) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return;
+    char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+      if (text.empty() && std::string(chunk, std::min(n, size_t{9})) != "STARTFONT") break;
+      text.append(chunk, n);
+    }
+    std::fclose(file);
+  }
+  const std::string lost = "\nSTARTCHAR missing\nENCODING -1\n";
+  size_t at = text.find(lost), property = text.find("\nDEFAULT_CHAR ");
+  if (!text.starts_with("STARTFONT") || at == std::string::npos || property == std::string::npos)
+    return;
+  long code = std::strtol(text.c_str() + property + 14, nullptr, 10);
+  std::string encoding = "\nENCODING " + std::to_string(code) + "\n";
+  if (code < 0 || code > 0xFFFF || text.find(encoding) != std::string::npos) return;
+  text.replace(at, lost.size(), "\nSTARTCHAR missing" + encoding);
+  unpacked->assign(text.begin(), text.end());
+}
+
 // The face from its file, or from the file's contents unpacked in memory.
 bool open_face(Rasterizer* r, const std::string& path, int index) {
   if (FT_Init_FreeType(&r->library) != 0) return false;
@@ -278,6 +305,7 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
   r->symbol = request.symbol;
   *error = load_font_file(path, what, &r->unpacked);
   if (!error->empty()) return nullptr;
+  encode_missing_glyph(path, &r->unpacked);
   if (!open_face(r.get(), path, index)) {
     *error = request.file.empty() ? "cannot read the font file '" + path + "'"
                                   : "cannot read '" + path + "' as a font";

@@ -223,6 +223,21 @@ TEST(Render, BdfOfAnotherWritersFont) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find("note:"), std::string::npos) << r.out;
   std::string bytes = read_file(dir.file("out/nfnt0090-hd.bin"));
+  // FontForge saves the missing symbol, past the charset's bytes, unencoded:
+  // it still comes back.
+  r = run_command({"fontforge", "-lang=ff", "-c",
+                   "i = 1; while (i < $argc); Open($argv[i]); Generate(\"ff\" + ToString(i) + "
+                   "\".bdf\"); i++; endloop",
+                   line[6], line[7]},
+                  RunOptions{dir.path, {"HOME=" + dir.path}, 120});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(run_command({"mkdir", "ff"}, RunOptions{dir.path, {}, 120}).status, 0);
+  std::vector<std::string> resaved = line;
+  resaved[6] = "ff1-" + std::to_string(tiny.rect_height) + ".bdf";
+  resaved[7] = "ff2-" + std::to_string(2 * tiny.rect_height) + ".bdf";
+  r = rebuild(dir.path, resaved, "ff");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(hex(read_file(dir.file("ff/nfnt0090-hd.bin"))), hex(bytes));
   BitmapFont font;
   ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
   EXPECT_EQ(std::vector<int16_t>({font.first_char, font.last_char, font.ascent, font.descent,
