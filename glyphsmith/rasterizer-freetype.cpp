@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bdf_faces.h"
 #include "name_distance.h"
 #include "rasterizer.h"
 #include "text.h"
@@ -242,50 +243,12 @@ std::string load_font_file(const std::string& path, const std::string& what,
   return what + " is more than " + std::to_string(kMaxFontBytes >> 20) + " MB uncompressed";
 }
 
-// FontForge saves a glyph past its charset's bytes, as the missing symbol
-// of prcdump's BDF files is, as ENCODING -1, which FreeType leaves out: the
-// glyph named "missing" goes back to the code DEFAULT_CHAR names, in the
-// copy of the file the face is read from.
-void encode_missing_glyph(const std::string& path, std::vector<FT_Byte>* unpacked) {
-  std::string text(unpacked->begin(), unpacked->end());
-  if (text.empty()) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return;
-    char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-      if (text.empty() && std::string(chunk, std::min(n, size_t{9})) != "STARTFONT") break;
-      text.append(chunk, n);
-    }
-    std::fclose(file);
-  }
-  const std::string lost = "\nSTARTCHAR missing\nENCODING -1\n";
-  size_t at = text.find(lost), property = text.find("\nDEFAULT_CHAR ");
-  if (!text.starts_with("STARTFONT") || at == std::string::npos || property == std::string::npos)
-    return;
-  long code = std::strtol(text.c_str() + property + 14, nullptr, 10);
-  std::string encoding = "\nENCODING " + std::to_string(code) + "\n";
-  if (code < 0 || code > 0xFFFF || text.find(encoding) != std::string::npos) return;
-  text.replace(at, lost.size(), "\nSTARTCHAR missing" + encoding);
-  unpacked->assign(text.begin(), text.end());
-}
-
 // The face from its file, or from the file's contents unpacked in memory.
 bool open_face(Rasterizer* r, const std::string& path, int index) {
   if (FT_Init_FreeType(&r->library) != 0) return false;
   if (r->unpacked.empty()) return FT_New_Face(r->library, path.c_str(), index, &r->face) == 0;
   return FT_New_Memory_Face(r->library, r->unpacked.data(),
                             static_cast<FT_Long>(r->unpacked.size()), index, &r->face) == 0;
-}
-
-// A BDF property's whole-number value from 0 up, or -1.
-int bdf_integer(FT_Face face, const char* name) {
-  BDF_PropertyRec p;
-  if (FT_Get_BDF_Property(face, name, &p) != 0) return -1;
-  if (p.type == BDF_PROPERTY_TYPE_INTEGER && p.u.integer >= 0 && p.u.integer <= 65534)
-    return static_cast<int>(p.u.integer);
-  if (p.type == BDF_PROPERTY_TYPE_CARDINAL && p.u.cardinal <= 65534)
-    return static_cast<int>(p.u.cardinal);
-  return -1;
 }
 
 }  // namespace
