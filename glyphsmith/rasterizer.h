@@ -67,6 +67,9 @@ struct FaceTraits {
   // "windows-1252", in lower case. Empty otherwise.
   std::string byte_charset;
   long default_char = -1;  // the face's own missing-character glyph, -1 for none
+  // A BDF's or PCF's FONT_ASCENT and FONT_DESCENT, the line its designer
+  // drew (headroom for accents, say); -1 where the face has none.
+  int font_ascent = -1, font_descent = -1;
 };
 FaceTraits rasterizer_traits(const Rasterizer& r);
 

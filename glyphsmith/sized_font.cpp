@@ -65,7 +65,7 @@ std::string build_sized(const FontSource& source, double size, double line, Size
   keep_chosen(source.chars, &glyphs.glyphs, glyphs.first_code);
   BuiltFonts fonts;
   error = build_fonts(glyphs.glyphs, glyphs.first_code, round_half_up(line), &fonts,
-                      glyphs.own_missing ? &glyphs.missing : nullptr);
+                      glyphs.own_missing ? &glyphs.missing : nullptr, glyphs.line);
   if (!error.empty()) return glyphs.what + " at " + points(size) + " points: " + error;
   font->v1 = encode_font(fonts.v1);
   font->v2.clear();

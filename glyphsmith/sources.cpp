@@ -220,6 +220,8 @@ std::string read_glyphs(const FaceRequest& request, const std::string& second_fi
                                check_charset(traits, charset, what)})
     if (!e.empty()) return e;
   bool bitmap = !traits.strikes.empty();
+  if (bitmap && traits.font_ascent >= 0 && traits.font_descent >= 0)
+    out->line = {traits.font_ascent, traits.font_descent};
 
   RasterizerPtr twice;
   std::string why_doubled;
