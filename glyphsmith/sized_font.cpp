@@ -8,6 +8,8 @@
 #include "sources.h"
 #include "text.h"
 
+using namespace palm;
+
 namespace {
 
 int round_half_up(double v) {
