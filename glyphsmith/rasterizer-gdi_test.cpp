@@ -27,7 +27,7 @@ TEST(GdiRasterizer, RefusesFamiliesNotInstalled) {
       // Longer than any face name GDI can hold.
       {"Liberation Sans Narrow Bold Italic",
        "no installed font family 'Liberation Sans Narrow Bold Italic' (closest: "
-       "'Liberation Sans')"},
+       "'Liberation Sans'; see glyphsmith --list)"},
       {"DejaVu Sans", "font family 'DejaVu Sans' has no symbol character map", true},
   };
   for (const Refusal& c : cases) {
