@@ -13,6 +13,7 @@
 #include "database.h"
 #include "font_picture.h"
 #include "font_remap.h"
+#include "messages.h"
 #include "option_scan.h"
 #include "output.h"
 #include "rasterizer.h"
@@ -257,7 +258,7 @@ std::string hold_free_id(const std::string& folder, int* id, HeldId* held) {
     std::string name = ".glyphsmith-" + hex_text(static_cast<unsigned>(*id), 4) + ".lock";
     FileError taken = output_reserve(&held->reservation, (fs::path(folder) / name).string());
     if (!taken.ok() && taken.code != EEXIST)
-      return "cannot write in '" + folder + "': " + taken.reason();
+      return base::write_failure(folder, "", taken.reason());
     int again = -1;
     if (taken.ok()) error = first_free_id(folder, passed, &again);
     if (!error.empty() || again == *id) return error;
