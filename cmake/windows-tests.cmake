@@ -11,3 +11,18 @@ if(EXISTS ${PFT_GOOGLETEST_SOURCE}/CMakeLists.txt)
 else()
   message(STATUS "No GoogleTest sources in ${PFT_GOOGLETEST_SOURCE}: Windows tests not built")
 endif()
+
+# The Windows test programs as CTest's tests, labelled "wine": wine runs
+# them, and lists their cases when CTest starts rather than while building,
+# so that the build needs no wine. scripts/test-windows.sh gives them the
+# wine prefix and the display.
+if(PFT_WIN32_TESTS)
+  enable_testing()
+  include(GoogleTest)
+  find_program(PFT_WINE wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PFT_WINE})
+endif()
+function(pft_wine_tests target)
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS wine TIMEOUT 300)
+endfunction()

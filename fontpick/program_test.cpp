@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "in_process.h"
 #include "run.h"
 #include "xserver.h"
 
@@ -166,20 +167,30 @@ TEST_F(Dialog, EscapeCancelsAndStartsNothing) {
   EXPECT_FALSE(file_exists(dir_.file("arguments")));
 }
 
-TEST(DialogWithoutDisplay, FailsWithOneLineAndStartsNothing) {
+// With no display to show the dialog on: the run function in this process
+// (no other build is named: wine's fontpick.exe always has its dialog), and
+// the built program as main() runs it.
+class NoDisplay : public testing::TestWithParam<bool> {};
+
+TEST_P(NoDisplay, FailsWithOneLineAndStartsNothing) {
   TempDir dir;
   ASSERT_EQ(mkdir(dir.file("bin").c_str(), 0755), 0);
   write_file(dir.file("bin/_glyphsmith"), fake_generator);
   ASSERT_EQ(chmod(dir.file("bin/_glyphsmith").c_str(), 0755), 0);
-  RunResult run = run_command({FONTPICK_PROGRAM, "DejaVu Sans:0:400:Greek", "10.5pt"},
-                              RunOptions{dir.path,
-                                         {"DISPLAY", "WAYLAND_DISPLAY", "GDK_BACKEND",
-                                          "ASAN_OPTIONS=detect_leaks=0"},
-                                         60});
+  std::vector<std::string> argv{FONTPICK_PROGRAM, "DejaVu Sans:0:400:Greek", "10.5pt"};
+  RunOptions options{dir.path,
+                     {"DISPLAY", "WAYLAND_DISPLAY", "GDK_BACKEND", "ASAN_OPTIONS=detect_leaks=0"},
+                     60};
+  RunResult run = GetParam() ? run_in_process(run_fontpick, argv, options) : run_command(argv, options);
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "fontpick: cannot open a display to show the font dialog on\n");
   EXPECT_FALSE(file_exists(dir.file("arguments")));
 }
+
+INSTANTIATE_TEST_SUITE_P(Fontpick, NoDisplay, testing::Values(true),
+                         [](const auto&) { return "InProcess"; });
+INSTANTIATE_TEST_SUITE_P(FontpickEndToEnd, NoDisplay, testing::Values(false),
+                         [](const auto&) { return "Program"; });
 
 }  // namespace

@@ -12,6 +12,8 @@
 
 #include "bitmap_font.h"
 #include "entry_name.h"
+#include "glyphsmith.h"
+#include "in_process.h"
 #include "run.h"
 #include "text.h"
 
@@ -40,7 +42,8 @@ std::string v2_name(const std::string& id) {
   return "nfnt" + id + "-hd.bin";
 }
 
-RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {
+// The built program, or the one GLYPHSMITH names.
+RunResult glyphsmith_process(const TempDir& dir, std::vector<std::string> args) {
   std::vector<std::string> argv = command_prefix();
   argv.insert(argv.end(), args.begin(), args.end());
   RunResult r = run_command(argv, RunOptions{dir.path, {}, 120});
@@ -48,6 +51,34 @@ RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {
   r.err = from_wine(r.err);
   return r;
 }
+
+// The run function in this process, unless GLYPHSMITH names another build.
+RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {
+  RunResult r = run_program("GLYPHSMITH", "glyphsmith", run_glyphsmith, args, {dir.path, {}, 120});
+  r.out = without_cr(r.out);
+  r.err = from_wine(r.err);
+  return r;
+}
+
+using Runner = RunResult (*)(const TempDir&, std::vector<std::string>);
+
+// The cases whose outcome a platform's build decides (GDI's faces and
+// sizes, its streams' line ends, main's exit status): run in this process,
+// and as the built program, which scripts/test-windows.sh makes Windows'.
+class Program : public testing::TestWithParam<Runner> {
+ protected:
+  RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {
+    return GetParam()(dir, std::move(args));
+  }
+};
+
+std::string runner_name(const testing::TestParamInfo<Runner>& info) {
+  return info.param == glyphsmith ? "InProcess" : "Program";
+}
+
+INSTANTIATE_TEST_SUITE_P(Glyphsmith, Program, testing::Values(glyphsmith), runner_name);
+INSTANTIATE_TEST_SUITE_P(GlyphsmithEndToEnd, Program, testing::Values(glyphsmith_process),
+                         runner_name);
 
 BitmapFont decoded(const std::string& path) {
   std::string bytes = read_file(path);
@@ -81,7 +112,7 @@ std::vector<std::string> line(std::vector<std::string> head) {
   return head;
 }
 
-TEST(Program, RefusedCommandLinesLeaveNothing) {
+TEST_P(Program, RefusedCommandLinesLeaveNothing) {
   const std::string expected =
       "glyphsmith: expected SIZE LINE CHARSET FACE... (see glyphsmith --help)\n";
   const Refusal cases[] = {
@@ -201,7 +232,7 @@ TEST(Program, RefusedCommandLinesLeaveNothing) {
 }
 
 // A refused set leaves the folder as it was, its own earlier file included.
-TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
+TEST_P(Program, RefusedSetsLeaveFilesAsTheyWere) {
   // GDI's glyphs come out a pixel smaller at some sizes, so one size more fits.
   const std::string fits =
       std::string("the largest size that fits is ") + (windows_build() ? "25" : "24") + " points";
@@ -266,7 +297,7 @@ TEST(Program, RefusedSetsLeaveFilesAsTheyWere) {
 }
 
 // Options may follow the face's words: none of them joins the family name.
-TEST(Program, OptionsAnywhere) {
+TEST_P(Program, OptionsAnywhere) {
   TempDir first, last, plain;
   ASSERT_EQ(glyphsmith(first, line({"--italic", "--no-preview", "12", "15.6", "Western"})).status,
             0);
@@ -286,7 +317,7 @@ TEST(Program, OptionsAnywhere) {
 }
 
 // A folder the program may not write in, as the system words it.
-TEST(Program, UnwritableFolderLeavesNothing) {
+TEST(Glyphsmith, UnwritableFolderLeavesNothing) {
   if (windows_build()) GTEST_SKIP() << "POSIX permissions";
   TempDir dir;
   std::string folder = "/sys";
@@ -300,7 +331,7 @@ TEST(Program, UnwritableFolderLeavesNothing) {
   EXPECT_EQ(folder_names(folder), before);
 }
 
-TEST(Program, HelpAndVersion) {
+TEST_P(Program, HelpAndVersion) {
   TempDir dir;
   for (const char* help : {"-h", "--help"}) {
     RunResult r = glyphsmith(dir, {help});
@@ -336,7 +367,7 @@ std::string png_size(const std::string& path) {
 
 // Fewer characters or one density make a font that would not fit; --list
 // names the private set's families, with a bitmap family's strikes.
-TEST(Program, CharsSingleDensityAndList) {
+TEST_P(Program, CharsSingleDensityAndList) {
   TempDir dir;
   RunResult r =
       glyphsmith(dir, line({"--no-preview", "--chars", "0x20-0x7e", "36", "40", "Western"}));
@@ -358,7 +389,7 @@ TEST(Program, CharsSingleDensityAndList) {
 // New fonts take the first free ID from 0080 up that no Palm font name stands
 // for, whatever names earlier versions gave the files; --id names one and
 // replaces.
-TEST(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
+TEST_P(Program, ChoosesFreeIdsAndReplacesOnlyOnRequest) {
   TempDir dir;
   write_file(dir.file("nfnt0080-2.bin"), "keep");
   write_file(dir.file("PREVIEW-0082.PNG"), "keep");
@@ -430,7 +461,7 @@ std::string grey_bdf(int bits) {
 
 // A grey strike's ink is every pixel at least half its range: 2, 4 and 8
 // bits a pixel give the fonts of the 1-bit twin.
-TEST(Program, GreyStrikesAsTheir1BitTwin) {
+TEST(Glyphsmith, GreyStrikesAsTheir1BitTwin) {
   if (windows_build()) GTEST_SKIP() << "GDI only names families";
   TempDir dir;
   std::vector<std::string> fonts;

@@ -9,7 +9,9 @@
 #include "bitmap_font.h"
 #include "font_ink.h"
 #include "fontforge.h"
+#include "glyphsmith.h"
 #include "iconv_byte.h"
+#include "in_process.h"
 #include "run.h"
 
 using namespace palm;
@@ -62,11 +64,11 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
   for (const FaceCase& c : cases) {
     SCOPED_TRACE(std::string(c.charset) + " " + c.style);
     TempDir dir;
-    std::vector<std::string> args{GLYPHSMITH_PROGRAM, "--no-preview"};
+    std::vector<std::string> args{"glyphsmith", "--no-preview"};
     args.insert(args.end(), c.options.begin(), c.options.end());
     args.insert(args.end(), {c.size, "20", c.charset});
     args.insert(args.end(), c.family.begin(), c.family.end());
-    RunResult r = run_command(args, RunOptions{dir.path, {}, 120});
+    RunResult r = run_in_process(run_glyphsmith, args, RunOptions{dir.path, {}, 120});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string bytes = read_file(dir.file("nfnt0080-hd.bin"));
     BitmapFont font;
@@ -146,7 +148,8 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
 
 // Symbol takes each byte from the face's symbol map. FontForge makes such a
 // face from DejaVu Sans in the Adobe Symbol encoding, where 'a' is alpha and
-// 'G' Gamma; a fontconfig setup of its own holds only that face.
+// 'G' Gamma; a fontconfig setup of its own holds only that face, which only a
+// process of its own reads: fontconfig loads its setup once a process.
 TEST(Render, SymbolSetFromTheFacesSymbolMap) {
   TempDir fonts, out;
   RunResult dejavu = run_command({"fc-match", "-f", "%{file}", "DejaVu Sans:style=Book"});

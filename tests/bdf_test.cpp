@@ -6,6 +6,10 @@
 #include "bitmap_font.h"
 #include "font_ink.h"
 #include "fontforge.h"
+#include "glyphsmith.h"
+#include "in_process.h"
+#include "prcbuild.h"
+#include "prcdump.h"
 #include "run.h"
 #include "test_font.h"
 
@@ -41,9 +45,8 @@ std::string read_property(const std::string& path, const std::string& name) {
 
 // Runs a command line glyphsmith printed by prcdump, into `folder`.
 RunResult rebuild(const std::string& cwd, std::vector<std::string> line, const std::string& folder) {
-  line[0] = GLYPHSMITH_PROGRAM;
   line.insert(line.begin() + 1, {"--no-preview", "-o", folder});
-  return run_command(line, RunOptions{cwd, {}, 120});
+  return run_in_process(run_glyphsmith, line, RunOptions{cwd, {}, 120});
 }
 
 // Every glyph of a BDF as FreeType loads it against the font's own image.
@@ -84,17 +87,17 @@ TEST(Render, BdfRoundTrips) {
   for (const RoundTrip& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
     TempDir dir;
-    std::vector<std::string> make{GLYPHSMITH_PROGRAM, "--no-preview", "--id", "0080", "-o", "a"};
+    std::vector<std::string> make{"glyphsmith", "--no-preview", "--id", "0080", "-o", "a"};
     make.insert(make.end(), c.args.begin(), c.args.end());
     ASSERT_EQ(run_command({"mkdir", "a", "b", "c", "d"}, RunOptions{dir.path, {}, 120}).status, 0);
-    RunResult r = run_command(make, RunOptions{dir.path, {}, 120});
+    RunResult r = run_in_process(run_glyphsmith, make, RunOptions{dir.path, {}, 120});
     ASSERT_EQ(r.status, 0) << r.err;
-    r = run_command({PRCBUILD_PROGRAM, "F.prc", "F", "Font", "PGwk", "a/NFNT0080.bin",
-                     "a/nfnt0080-hd.bin"},
-                    RunOptions{dir.path, {}, 120});
+    r = run_in_process(run_prcbuild,
+                       {"prcbuild", "F.prc", "F", "Font", "PGwk", "a/NFNT0080.bin", "a/nfnt0080-hd.bin"},
+                       RunOptions{dir.path, {}, 120});
     ASSERT_EQ(r.status, 0) << r.err;
-    r = run_command({PRCDUMP_PROGRAM, "--bdf", "bdf", "--charset", c.charset, "F.prc"},
-                    RunOptions{dir.path, {}, 120});
+    r = run_in_process(run_prcdump, {"prcdump", "--bdf", "bdf", "--charset", c.charset, "F.prc"},
+                       RunOptions{dir.path, {}, 120});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(tree_names(dir.file("bdf")),
               (std::set<std::string>{"NFNT0080.bdf", "nfnt0080-72.bdf", "nfnt0080-144.bdf"}));
@@ -209,11 +212,12 @@ TEST(Render, BdfOfAnotherWritersFont) {
   TempDir dir;
   BitmapFont tiny = tiny_font(true);
   write_file(dir.file("nfnt0090.bin"), as_string(encode_font(tiny)));
-  ASSERT_EQ(run_command({PRCBUILD_PROGRAM, "T.prc", "T", "Font", "PGwk", "nfnt0090.bin"},
-                        RunOptions{dir.path, {}, 120})
+  ASSERT_EQ(run_in_process(run_prcbuild, {"prcbuild", "T.prc", "T", "Font", "PGwk", "nfnt0090.bin"},
+                           RunOptions{dir.path, {}, 120})
                 .status,
             0);
-  RunResult r = run_command({PRCDUMP_PROGRAM, "--bdf", "bdf", "T.prc"}, RunOptions{dir.path, {}, 120});
+  RunResult r =
+      run_in_process(run_prcdump, {"prcdump", "--bdf", "bdf", "T.prc"}, RunOptions{dir.path, {}, 120});
   ASSERT_EQ(r.status, 0) << r.err;
   size_t at = r.out.find("\nglyphsmith ");
   ASSERT_NE(at, std::string::npos) << r.out;
@@ -263,8 +267,8 @@ TEST(Render, BdfOfAnotherWritersFont) {
 TEST(Render, XNamedCodePage) {
   const std::string pcf = "/usr/share/fonts/X11/misc/ter-u18n_cp1251.pcf.gz";
   TempDir dir;
-  RunResult r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "18", "20", "Cyrillic", pcf},
-                            RunOptions{dir.path, {}, 120});
+  RunResult r = run_in_process(run_glyphsmith, {"glyphsmith", "--no-preview", "18", "20", "Cyrillic", pcf},
+                               RunOptions{dir.path, {}, 120});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   std::string bytes = read_file(dir.file("NFNT0080.bin"));

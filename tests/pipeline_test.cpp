@@ -13,6 +13,9 @@
 #include <sstream>
 
 #include "bitmap_font.h"
+#include "glyphsmith.h"
+#include "in_process.h"
+#include "prcdump.h"
 #include "run.h"
 #include "text.h"
 #include "xserver.h"
@@ -49,7 +52,7 @@ RunResult confirm_dialog(const XServer& x, const std::string& folder,
   return run.get();
 }
 
-TEST(Pipeline, FontpickGlyphsmithPrcbuild) {
+TEST(PipelineEndToEnd, FontpickGlyphsmithPrcbuild) {
   XServer x;
   ASSERT_TRUE(x.running()) << x.error();
   TempDir dir;
@@ -272,15 +275,15 @@ void run_readme_section(const std::string& heading) {
   EXPECT_GT(run, 0) << heading;
 }
 
-TEST(Pipeline, ReadmeMakeAFontPackage) {
+TEST(PipelineEndToEnd, ReadmeMakeAFontPackage) {
   run_readme_section("## Make a font package");
 }
 
-TEST(Pipeline, ReadmeFontRemapPackages) {
+TEST(PipelineEndToEnd, ReadmeFontRemapPackages) {
   run_readme_section("### Font remap packages");
 }
 
-TEST(Pipeline, ReadmeReplacementSet) {
+TEST(PipelineEndToEnd, ReadmeReplacementSet) {
   run_readme_section("## A replacement set in one step");
 }
 
@@ -289,18 +292,17 @@ TEST(Pipeline, ReadmeReplacementSet) {
 // Palm's std, bold, large and largeBold fonts, and their hr ones, to them.
 TEST(Pipeline, ReplacementSetPackages) {
   TempDir dir;
-  auto run = [&dir](const char* env, const char* built, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = program_command(env, built);
-    argv.insert(argv.end(), args.begin(), args.end());
-    RunResult r = run_command(argv, RunOptions{dir.path, {}, 120});
+  auto run = [&dir](const char* env, RunFunction program, const std::vector<std::string>& args) {
+    RunResult r = run_program(env, env == std::string("GLYPHSMITH") ? "glyphsmith" : "prcdump",
+                              program, args, RunOptions{dir.path, {}, 120});
     r.out = without_cr(r.out);
     return r;
   };
-  RunResult set = run("GLYPHSMITH", GLYPHSMITH_PROGRAM,
+  RunResult set = run("GLYPHSMITH", run_glyphsmith,
                       {"--set", "Sans", "--id", "a0", "9", "11.7", "Western", "DejaVu", "Sans"});
   ASSERT_EQ(set.status, 0) << set.err;
   RunResult check =
-      run("PRCDUMP", PRCDUMP_PROGRAM, {"--check", "Sans-fonts.prc", "Sans-remap.prc"});
+      run("PRCDUMP", run_prcdump, {"--check", "Sans-fonts.prc", "Sans-remap.prc"});
   EXPECT_EQ(check.status, 0);
   EXPECT_EQ(check.out, "Sans-fonts.prc: ok, 10 entries\nSans-remap.prc: ok, 10 entries\n");
 
@@ -321,7 +323,7 @@ TEST(Pipeline, ReplacementSetPackages) {
             "  Rmap    15 (0x000f)       4 bytes: 40 00 00 a3\n");
 
   // std and bold at 9 points, large and largeBold at 9 x 14/11, 11.5.
-  ASSERT_EQ(run("PRCDUMP", PRCDUMP_PROGRAM, {"-x", "entries", "Sans-fonts.prc"}).status, 0);
+  ASSERT_EQ(run("PRCDUMP", run_prcdump, {"-x", "entries", "Sans-fonts.prc"}).status, 0);
   const std::vector<std::vector<std::string>> singles = {
       {"--id", "b0", "9", "11.7"},
       {"--id", "b1", "--bold", "9", "11.7"},
@@ -334,7 +336,7 @@ TEST(Pipeline, ReplacementSetPackages) {
     std::vector<std::string> args = {"--no-preview"};
     args.insert(args.end(), singles[i].begin(), singles[i].end());
     args.insert(args.end(), {"Western", "DejaVu", "Sans"});
-    ASSERT_EQ(run("GLYPHSMITH", GLYPHSMITH_PROGRAM, args).status, 0);
+    ASSERT_EQ(run("GLYPHSMITH", run_glyphsmith, args).status, 0);
     std::string single = "b" + std::to_string(i), in_set = "a" + std::to_string(i);
     std::string v1 = read_file(dir.file("entries/NFNT00" + in_set + ".bin"));
     std::string v2 = read_file(dir.file("entries/nfnt00" + in_set + "-2.bin"));

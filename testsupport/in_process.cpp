@@ -70,3 +70,12 @@ RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
   result.err = read_all(err);
   return result;
 }
+
+RunResult run_program(const char* env_name, const char* name, RunFunction run,
+                      const std::vector<std::string>& args, const RunOptions& options) {
+  std::vector<std::string> argv = env_command(env_name);
+  bool here = argv.empty();
+  if (here) argv.push_back(name);
+  argv.insert(argv.end(), args.begin(), args.end());
+  return here ? run_in_process(run, argv, options) : run_command(argv, options);
+}

@@ -16,3 +16,9 @@ using RunFunction = int (*)(int argc, char** argv, FILE* out, FILE* err);
 // timeout_seconds is not enforced.
 RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
                          const RunOptions& options = {});
+
+// The build env_name names (as program_command reads it) run as a process,
+// or with none named, run in this process as `name`: how a test runs a
+// program so that scripts/test-windows.sh can point it at the Windows build.
+RunResult run_program(const char* env_name, const char* name, RunFunction run,
+                      const std::vector<std::string>& args, const RunOptions& options = {});
