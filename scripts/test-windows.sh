@@ -137,11 +137,20 @@ check_equal "glyphsmith.exe imports only system DLLs" "gdi32.dll kernel32.dll ms
      sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | xargs)"
 
 echo "== Windows test programs"
-# In a folder of their own, as they make and remove temporary folders.
-run_gtest palm_win32_tests "$scratch" wine "$windows/palm/palm_win32_tests.exe"
-run_gtest fontpick_win32_tests "$scratch" wine "$windows/fontpick/fontpick_win32_tests.exe"
-run_gtest rasterizer_win32_tests "$scratch" wine "$windows/glyphsmith/rasterizer_win32_tests.exe"
-run_gtest charsets_win32_tests "$scratch" wine "$windows/charsets/charsets_win32_tests.exe"
+# CTest's "wine" tests, each case under wine; their counts go into ours.
+log=$scratch/ctest.log
+status=0
+ctest --test-dir "$windows" -L wine -j 2 --output-on-failure >"$log" 2>&1 || status=$?
+p=$(grep -c 'Test *#[0-9]*: .* Passed ' "$log" || true)
+s=$(grep -c 'Test *#[0-9]*: .*\*\*\*Skipped ' "$log" || true)
+f=$(grep 'Test *#[0-9]*: ' "$log" | grep -vc ' Passed \|\*\*\*Skipped ' || true)
+passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
+if [ "$f" -ne 0 ] || [ "$p" -eq 0 ]; then
+  [ "$p" -ne 0 ] || fail "the wine tests did not run (status $status)"
+  cat "$log"
+fi
+awk -f "$root/scripts/skipped.awk" "$windows/Testing/Temporary/LastTest.log"
+echo "Windows test programs: $p passed, $f failed, $s skipped"
 
 echo "== GDI's glyphs against FreeType's"
 run_gtest "rasterizer tests" "$scratch" \
@@ -154,13 +163,13 @@ prcbuild_exe=$windows/bin/prcbuild.exe
 # The program's own name as wine hands it over is its full Windows path.
 run_gtest "prcbuild end-to-end tests" "$root" \
   env PRCBUILD="wine $prcbuild_exe" PRCBUILD_ARGV0="$(winepath -w "$prcbuild_exe" 2>/dev/null)" \
-  "$prcbuild_tests" --gtest_filter='Prcbuild*'
+  "$prcbuild_tests" --gtest_filter='*EndToEnd*'
 
 echo "== prcdump.exe end to end"
 # Databases are made by the host's prcbuild, Perl and txt2pdbdoc; prcdump.exe
 # reads them.
 run_gtest "prcdump end-to-end tests" "$root" \
-  env PRCDUMP="wine $windows/bin/prcdump.exe" "$prcdump_tests" --gtest_filter='Prcdump*'
+  env PRCDUMP="wine $windows/bin/prcdump.exe" "$prcdump_tests" --gtest_filter='*EndToEnd*'
 
 echo "== glyphsmith.exe end to end"
 glyphsmith_exe=$windows/bin/glyphsmith.exe
@@ -168,11 +177,11 @@ glyphsmith_exe=$windows/bin/glyphsmith.exe
 # build of it (FontForge reads them, and how close their glyphs come), and
 # the README's steps run as written with the Windows programs.
 run_gtest "glyphsmith end-to-end tests" "$root" \
-  env GLYPHSMITH="wine $glyphsmith_exe" "$glyphsmith_tests" --gtest_filter='Program*:Platforms*'
+  env GLYPHSMITH="wine $glyphsmith_exe" "$glyphsmith_tests" --gtest_filter='*EndToEnd*'
 grep ' dpi: ' "$scratch/gtest.log.txt" | sed 's/^/note: /' || true
 run_gtest "README steps" "$root" \
   env GLYPHSMITH="wine $glyphsmith_exe" PRCBUILD="wine $windows/bin/prcbuild.exe" \
-  PRCDUMP="wine $windows/bin/prcdump.exe" "$pipeline_tests" --gtest_filter='Pipeline.Readme*'
+  PRCDUMP="wine $windows/bin/prcdump.exe" "$pipeline_tests" --gtest_filter='PipelineEndToEnd.Readme*'
 
 # -o as Windows users write it: a\b relative to the current folder, from the
 # drive's root, with either slash and a trailing one.
