@@ -167,9 +167,8 @@ TEST_F(Dialog, EscapeCancelsAndStartsNothing) {
   EXPECT_FALSE(file_exists(dir_.file("arguments")));
 }
 
-// With no display to show the dialog on: the run function in this process
-// (no other build is named: wine's fontpick.exe always has its dialog), and
-// the built program as main() runs it.
+// With no display to show the dialog on: the run function in this process,
+// and the built program as main() runs it.
 class NoDisplay : public testing::TestWithParam<bool> {};
 
 TEST_P(NoDisplay, FailsWithOneLineAndStartsNothing) {
@@ -178,10 +177,10 @@ TEST_P(NoDisplay, FailsWithOneLineAndStartsNothing) {
   write_file(dir.file("bin/_glyphsmith"), fake_generator);
   ASSERT_EQ(chmod(dir.file("bin/_glyphsmith").c_str(), 0755), 0);
   std::vector<std::string> argv{FONTPICK_PROGRAM, "DejaVu Sans:0:400:Greek", "10.5pt"};
-  RunOptions options{dir.path,
-                     {"DISPLAY", "WAYLAND_DISPLAY", "GDK_BACKEND", "ASAN_OPTIONS=detect_leaks=0"},
-                     60};
-  RunResult run = GetParam() ? run_in_process(run_fontpick, argv, options) : run_command(argv, options);
+  RunOptions options{
+      dir.path, {"DISPLAY", "WAYLAND_DISPLAY", "GDK_BACKEND", "ASAN_OPTIONS=detect_leaks=0"}, 60};
+  RunResult run =
+      GetParam() ? run_in_process(run_fontpick, argv, options) : run_command(argv, options);
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "fontpick: cannot open a display to show the font dialog on\n");

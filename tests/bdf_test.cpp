@@ -44,7 +44,8 @@ std::string read_property(const std::string& path, const std::string& name) {
 }
 
 // Runs a command line glyphsmith printed by prcdump, into `folder`.
-RunResult rebuild(const std::string& cwd, std::vector<std::string> line, const std::string& folder) {
+RunResult rebuild(const std::string& cwd, std::vector<std::string> line,
+                  const std::string& folder) {
   line.insert(line.begin() + 1, {"--no-preview", "-o", folder});
   return run_in_process(run_glyphsmith, line, RunOptions{cwd, {}, 120});
 }
@@ -92,9 +93,10 @@ TEST(Render, BdfRoundTrips) {
     ASSERT_EQ(run_command({"mkdir", "a", "b", "c", "d"}, RunOptions{dir.path, {}, 120}).status, 0);
     RunResult r = run_in_process(run_glyphsmith, make, RunOptions{dir.path, {}, 120});
     ASSERT_EQ(r.status, 0) << r.err;
-    r = run_in_process(run_prcbuild,
-                       {"prcbuild", "F.prc", "F", "Font", "PGwk", "a/NFNT0080.bin", "a/nfnt0080-hd.bin"},
-                       RunOptions{dir.path, {}, 120});
+    r = run_in_process(
+        run_prcbuild,
+        {"prcbuild", "F.prc", "F", "Font", "PGwk", "a/NFNT0080.bin", "a/nfnt0080-hd.bin"},
+        RunOptions{dir.path, {}, 120});
     ASSERT_EQ(r.status, 0) << r.err;
     r = run_in_process(run_prcdump, {"prcdump", "--bdf", "bdf", "--charset", c.charset, "F.prc"},
                        RunOptions{dir.path, {}, 120});
@@ -216,8 +218,8 @@ TEST(Render, BdfOfAnotherWritersFont) {
                            RunOptions{dir.path, {}, 120})
                 .status,
             0);
-  RunResult r =
-      run_in_process(run_prcdump, {"prcdump", "--bdf", "bdf", "T.prc"}, RunOptions{dir.path, {}, 120});
+  RunResult r = run_in_process(run_prcdump, {"prcdump", "--bdf", "bdf", "T.prc"},
+                               RunOptions{dir.path, {}, 120});
   ASSERT_EQ(r.status, 0) << r.err;
   size_t at = r.out.find("\nglyphsmith ");
   ASSERT_NE(at, std::string::npos) << r.out;
@@ -267,8 +269,9 @@ TEST(Render, BdfOfAnotherWritersFont) {
 TEST(Render, XNamedCodePage) {
   const std::string pcf = "/usr/share/fonts/X11/misc/ter-u18n_cp1251.pcf.gz";
   TempDir dir;
-  RunResult r = run_in_process(run_glyphsmith, {"glyphsmith", "--no-preview", "18", "20", "Cyrillic", pcf},
-                               RunOptions{dir.path, {}, 120});
+  RunResult r =
+      run_in_process(run_glyphsmith, {"glyphsmith", "--no-preview", "18", "20", "Cyrillic", pcf},
+                     RunOptions{dir.path, {}, 120});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   std::string bytes = read_file(dir.file("NFNT0080.bin"));
