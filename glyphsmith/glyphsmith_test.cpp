@@ -42,7 +42,7 @@ std::string v2_name(const std::string& id) {
   return "nfnt" + id + "-hd.bin";
 }
 
-// The built program, or the one GLYPHSMITH names.
+// The built program, or the build GLYPHSMITH names.
 RunResult glyphsmith_process(const TempDir& dir, std::vector<std::string> args) {
   std::vector<std::string> argv = command_prefix();
   argv.insert(argv.end(), args.begin(), args.end());
@@ -64,7 +64,8 @@ using Runner = RunResult (*)(const TempDir&, std::vector<std::string>);
 
 // The cases whose outcome a platform's build decides (GDI's faces and
 // sizes, its streams' line ends, main's exit status): run in this process,
-// and as the built program, which scripts/test-windows.sh makes Windows'.
+// and when GLYPHSMITH names another build (scripts/test-windows.sh names
+// the Windows one), as that program too.
 class Program : public testing::TestWithParam<Runner> {
  protected:
   RunResult glyphsmith(const TempDir& dir, std::vector<std::string> args) {
@@ -72,12 +73,17 @@ class Program : public testing::TestWithParam<Runner> {
   }
 };
 
+std::vector<Runner> other_builds() {
+  if (env_command("GLYPHSMITH").empty()) return {};
+  return {glyphsmith_process};
+}
+
 std::string runner_name(const testing::TestParamInfo<Runner>& info) {
-  return info.param == glyphsmith ? "InProcess" : "Program";
+  return info.param == glyphsmith ? "InProcess" : "OtherBuild";
 }
 
 INSTANTIATE_TEST_SUITE_P(Glyphsmith, Program, testing::Values(glyphsmith), runner_name);
-INSTANTIATE_TEST_SUITE_P(GlyphsmithEndToEnd, Program, testing::Values(glyphsmith_process),
+INSTANTIATE_TEST_SUITE_P(GlyphsmithEndToEnd, Program, testing::ValuesIn(other_builds()),
                          runner_name);
 
 BitmapFont decoded(const std::string& path) {
@@ -329,6 +335,16 @@ TEST(Glyphsmith, UnwritableFolderLeavesNothing) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "glyphsmith: cannot write in '" + folder + "': " + why + "\n");
   EXPECT_EQ(folder_names(folder), before);
+}
+
+// main's own check of its standard output, which a run function leaves to it.
+TEST(GlyphsmithEndToEnd, FullStandardOutputFails) {
+  if (windows_build()) GTEST_SKIP() << "POSIX /dev/full";
+  TempDir dir;
+  RunResult r = run_command({"sh", "-c", "exec \"$0\" --version >/dev/full", GLYPHSMITH_PROGRAM},
+                            RunOptions{dir.path, {}, 120});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string("glyphsmith: standard output: ") + std::strerror(ENOSPC) + "\n");
 }
 
 TEST_P(Program, HelpAndVersion) {
