@@ -4,20 +4,38 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <utility>
 
 namespace {
 
+struct CloseFile {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+using Stream = std::unique_ptr<FILE, CloseFile>;
+
 std::string read_all(FILE* file) {
   std::string text;
   std::rewind(file);
   char buffer[4096];
   for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
-  std::fclose(file);
   return text;
 }
+
+// Back in the caller's folder however the run ends: a run that throws must
+// not leave the next case in its (removed) folder.
+struct FolderChange {
+  std::string here = std::filesystem::current_path().string();
+  explicit FolderChange(const std::string& to) {
+    if (!to.empty() && chdir(to.c_str()) != 0)
+      throw std::runtime_error("cannot set up an in-process run in " + to);
+  }
+  ~FolderChange() {
+    if (chdir(here.c_str()) != 0) std::perror(here.c_str());
+  }
+};
 
 // Sets and unsets variables as "NAME=value" / "NAME" say, and puts every one
 // back as it was when it goes.
@@ -50,12 +68,10 @@ struct EnvironmentChange {
 RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
                          const RunOptions& options) {
   RunResult result;
-  std::string here = std::filesystem::current_path().string();
-  FILE* out = std::tmpfile();
-  FILE* err = std::tmpfile();
-  if (!out || !err || (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0))
-    throw std::runtime_error("cannot set up an in-process run in " + options.cwd);
+  Stream out(std::tmpfile()), err(std::tmpfile());
+  if (!out || !err) throw std::runtime_error("cannot make the files of an in-process run");
   {
+    FolderChange folder(options.cwd);
     EnvironmentChange environment(options.env);
     // The program may keep pointers into argv, as main's may; the copies
     // outlive the call.
@@ -63,11 +79,10 @@ RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
     std::vector<char*> args;
     for (std::string& word : words) args.push_back(word.data());
     args.push_back(nullptr);
-    result.status = run(static_cast<int>(words.size()), args.data(), out, err);
+    result.status = run(static_cast<int>(words.size()), args.data(), out.get(), err.get());
   }
-  if (chdir(here.c_str()) != 0) throw std::runtime_error("cannot return to " + here);
-  result.out = read_all(out);
-  result.err = read_all(err);
+  result.out = read_all(out.get());
+  result.err = read_all(err.get());
   return result;
 }
 
