@@ -141,9 +141,9 @@ echo "== Windows test programs"
 log=$scratch/ctest.log
 status=0
 ctest --test-dir "$windows" -L wine -j 2 --output-on-failure >"$log" 2>&1 || status=$?
-p=$(grep -c 'Test *#[0-9]*: .* Passed ' "$log" || true)
-s=$(grep -c 'Test *#[0-9]*: .*\*\*\*Skipped ' "$log" || true)
-f=$(grep 'Test *#[0-9]*: ' "$log" | grep -vc ' Passed \|\*\*\*Skipped ' || true)
+p=$(grep -ac 'Test *#[0-9]*: .* Passed ' "$log" || true)
+s=$(grep -ac 'Test *#[0-9]*: .*\*\*\*Skipped ' "$log" || true)
+f=$(grep -a 'Test *#[0-9]*: ' "$log" | grep -vc ' Passed \|\*\*\*Skipped ' || true)
 passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
 if [ "$f" -ne 0 ] || [ "$p" -eq 0 ]; then
   [ "$p" -ne 0 ] || fail "the wine tests did not run (status $status)"
