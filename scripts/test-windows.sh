@@ -3,10 +3,10 @@
 # Windows test programs in build/windows and tests them under wine, with a
 # virtual X display for the font dialog:
 #   - that each program imports only the system's DLLs;
-#   - the Windows test programs (output file, launch through cmd.exe, GDI
-#     faces, Windows' code pages);
+#   - the Windows test programs, CTest's "wine" tests (output file, launch
+#     through cmd.exe, GDI faces, Windows' code pages);
 #   - GDI's glyphs held against FreeType's by the host's rasterizer tests;
-#   - prcbuild's, prcdump's and glyphsmith's end-to-end tests from the host
+#   - prcbuild's, prcdump's and glyphsmith's end-to-end tables from the host
 #     build ($HOST_BUILD, default build/test; configured and built when
 #     missing) run against prcbuild.exe, prcdump.exe and glyphsmith.exe;
 #   - glyphsmith.exe's fonts against the host build's, and its -o paths;
