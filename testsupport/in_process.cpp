@@ -4,17 +4,11 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <utility>
 
 namespace {
-
-struct CloseFile {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-using Stream = std::unique_ptr<FILE, CloseFile>;
 
 std::string read_all(FILE* file) {
   std::string text;
@@ -23,6 +17,19 @@ std::string read_all(FILE* file) {
   for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
   return text;
 }
+
+// The run's two streams, closed however it ends.
+struct Streams {
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
+  Streams() = default;
+  Streams(const Streams&) = delete;
+  Streams& operator=(const Streams&) = delete;
+  ~Streams() {
+    for (FILE* file : {out, err})
+      if (file) std::fclose(file);
+  }
+};
 
 // Back in the caller's folder however the run ends: a run that throws must
 // not leave the next case in its (removed) folder.
@@ -65,11 +72,21 @@ struct EnvironmentChange {
 
 }  // namespace
 
+RunResult run_program(const char* env_name, const char* name, RunFunction run,
+                      const std::vector<std::string>& args, const RunOptions& options) {
+  std::vector<std::string> argv = env_command(env_name);
+  bool here = argv.empty();
+  if (here) argv.push_back(name);
+  argv.insert(argv.end(), args.begin(), args.end());
+  return here ? run_in_process(run, argv, options) : run_command(argv, options);
+}
+
 RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
                          const RunOptions& options) {
   RunResult result;
-  Stream out(std::tmpfile()), err(std::tmpfile());
-  if (!out || !err) throw std::runtime_error("cannot make the files of an in-process run");
+  Streams streams;
+  if (!streams.out || !streams.err)
+    throw std::runtime_error("cannot make the files of an in-process run");
   {
     FolderChange folder(options.cwd);
     EnvironmentChange environment(options.env);
@@ -79,18 +96,9 @@ RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
     std::vector<char*> args;
     for (std::string& word : words) args.push_back(word.data());
     args.push_back(nullptr);
-    result.status = run(static_cast<int>(words.size()), args.data(), out.get(), err.get());
+    result.status = run(static_cast<int>(words.size()), args.data(), streams.out, streams.err);
   }
-  result.out = read_all(out.get());
-  result.err = read_all(err.get());
+  result.out = read_all(streams.out);
+  result.err = read_all(streams.err);
   return result;
-}
-
-RunResult run_program(const char* env_name, const char* name, RunFunction run,
-                      const std::vector<std::string>& args, const RunOptions& options) {
-  std::vector<std::string> argv = env_command(env_name);
-  bool here = argv.empty();
-  if (here) argv.push_back(name);
-  argv.insert(argv.end(), args.begin(), args.end());
-  return here ? run_in_process(run, argv, options) : run_command(argv, options);
 }
