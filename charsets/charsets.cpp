@@ -90,24 +90,30 @@ std::string find_charset(const std::string& token, Charset* charset) {
   return "";
 }
 
-std::string sample_bytes(const Charset& charset) {
-  if (charset.symbol) return "";
+std::string code_page_bytes(const Charset& charset, std::string_view utf8) {
   CodePageTable table = code_page_table(charset.code_page);
   std::string bytes;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(charset.sample);
-  while (*p) {
-    // The samples are well-formed UTF-8 of our own.
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const unsigned char* end = p + utf8.size();
+  while (p < end) {
     uint32_t u = *p;
     int extra = u >= 0xF0 ? 3 : u >= 0xE0 ? 2 : u >= 0xC0 ? 1 : 0;
     u &= extra ? 0x3F >> extra : 0x7F;
     ++p;
-    for (int i = 0; i < extra && *p; ++i, ++p) u = u << 6 | (*p & 0x3F);
-    for (int b = 0x20; b <= 0xFF; ++b)
-      if (table[size_t(b)] == u && u != 0) {
-        bytes += static_cast<char>(b);
-        break;
-      }
+    for (int i = 0; i < extra && p < end && (*p & 0xC0) == 0x80; ++i, ++p) u = u << 6 | (*p & 0x3F);
+    char byte = 0;
+    if (u == '\n') byte = '\n';
+    for (int b = 0x20; b <= 0xFF && !byte && !charset.symbol; ++b)
+      if (table[size_t(b)] == u && u != 0) byte = static_cast<char>(b);
+    bytes += byte;
   }
+  return bytes;
+}
+
+std::string sample_bytes(const Charset& charset) {
+  if (charset.symbol) return "";
+  std::string bytes = code_page_bytes(charset, charset.sample);
+  std::erase(bytes, '\0');
   return bytes;
 }
 

@@ -12,6 +12,7 @@
 #include "code_pages.h"
 #include "database.h"
 #include "font_picture.h"
+#include "text_page.h"
 #include "font_remap.h"
 #include "options.h"
 #include "output.h"
@@ -22,7 +23,8 @@
 #include "write_files.h"
 
 using base::lower_ascii, base::read_digits, base::hex_text;
-using charsets::Charset, charsets::find_charset, charsets::sample_bytes;
+using charsets::Charset, charsets::find_charset, charsets::sample_bytes,
+    charsets::code_page_bytes;
 
 namespace fs = std::filesystem;
 
@@ -54,6 +56,8 @@ constexpr const char* kUsage =
     "  --weight N    100 thin .. 400 normal .. 700 bold .. 900 black\n"
     "  --italic      the italic face\n"
     "  --no-preview  write no preview-xxxx.png\n"
+    "  --sample TEXT the preview's page of text at the Palm's screen size\n"
+    "                (default: the charset's sample sentence)\n"
     "\n"
     "  --set NAME    make a replacement set instead: the std and bold (weight\n"
     "                700) fonts at SIZE, large and largeBold at SIZE x 14/11 (the\n"
@@ -74,6 +78,8 @@ struct Options {
   double size = 0;
   double line = 0;
   Charset charset;
+  std::string sample;  // UTF-8
+  bool own_sample = false;
   std::string answer;  // the help or version text asked for instead of a font
 };
 
@@ -113,12 +119,13 @@ int round_half_up(double v) {
 }
 
 // The options that have no one-letter form, by the code getopt_long gives.
-enum LongOption { kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion };
+enum LongOption { kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion, kSample };
 
 const std::vector<base::OptionSpec> kOptions = {
     {"help", 'h', false},         {"version", kVersion, false}, {nullptr, 'o', true},
     {"id", kId, true},            {"weight", kWeight, true},    {"bold", kBold, false},
     {"italic", kItalic, false},   {"no-preview", kNoPreview, false},
+    {"sample", kSample, true},
 };
 
 // One option and its value.
@@ -138,6 +145,10 @@ std::string apply_option(int code, const std::string& value, Options* o) {
       return "";
     case kNoPreview:
       o->preview = false;
+      return "";
+    case kSample:
+      o->sample = value;
+      o->own_sample = true;
       return "";
     case 'o':
       if (value.empty()) return "option '-o' needs a folder";
@@ -264,9 +275,9 @@ std::string describe_points(double v) {
 }
 
 // What a Palm would show, drawn from the written bytes: the set's sample
-// sentence and every character, at both densities.
+// sentence, every character, and a screenful of `page`, at both densities.
 std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& charset,
-                         std::vector<uint8_t>* png, std::string* what) {
+                         std::string_view page, std::vector<uint8_t>* png, std::string* what) {
   BitmapFont font;
   std::string error = decode_font(v2_bytes.data(), v2_bytes.size(), &font);
   if (!error.empty()) return "the written font reads back wrong: " + error;
@@ -279,6 +290,7 @@ std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& ch
   std::string sample = sample_bytes(charset);
   if (!sample.empty()) parts.push_back(draw_sample(font, sample, options));
   parts.push_back(draw_glyph_sheet(font, options));
+  if (!page.empty()) parts.push_back(draw_text_page(font, page, options.channels, options.gap));
   Canvas canvas = stack_canvases(parts, 16, kPictureWhite);
   *png = encode_png(canvas);
   if (png->empty()) return "cannot make the preview";
@@ -362,7 +374,8 @@ int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   if (o.preview) {
     PendingFile png{names.preview, {}};
     std::string what;
-    error = make_preview(files[1].bytes, o.charset, &png.bytes, &what);
+    std::string page = o.own_sample ? code_page_bytes(o.charset, o.sample) : sample_bytes(o.charset);
+    error = make_preview(files[1].bytes, o.charset, page, &png.bytes, &what);
     if (!error.empty()) return fail(error);
     summaries.push_back(png.name + ": " + what);
     files.push_back(std::move(png));
