@@ -40,6 +40,8 @@ struct Run {
   std::set<std::string> used_names;  // lower case: some file systems ignore case
   std::vector<char> buffer;
   FileError listing_error;  // the first write to out that failed
+  std::string sample;  // --sample, UTF-8
+  bool own_sample = false;
 };
 
 std::string error_text(int error);

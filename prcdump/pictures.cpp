@@ -7,6 +7,8 @@
 #include "database.h"
 #include "entry_name.h"
 #include "font_picture.h"
+#include "text_page.h"
+#include "charsets.h"
 #include "input.h"
 #include "text.h"
 
@@ -19,6 +21,17 @@ namespace {
 // byte; a tiny file whose sizes promise a vast picture is refused undrawn.
 constexpr int64_t kBasePixels = int64_t{1} << 24;
 constexpr int64_t kPixelsPerByte = 256;
+
+// Between a glyph sheet and the page of text below it.
+constexpr int kPageGap = 16;
+
+// The page's text in the code page --charset names.
+std::string page_text(const Run& run) {
+  charsets::Charset charset;
+  if (!charsets::find_charset(run.bdf_charset, &charset).empty()) return "";
+  return run.own_sample ? charsets::code_page_bytes(charset, run.sample)
+                        : charsets::sample_bytes(charset);
+}
 
 }  // namespace
 
@@ -41,6 +54,7 @@ std::string over_budget(const PalmDatabase& db, int64_t pixels) {
 std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDatabase& db,
                          const std::vector<size_t>& fonts, std::vector<std::string>* details) {
   PictureOptions options;
+  std::string page = page_text(*run);
   int64_t pixels = 0;
   std::vector<size_t> drawn;
   for (size_t entry : fonts) {
@@ -51,6 +65,7 @@ std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDat
       continue;
     }
     pixels += glyph_sheet_pixels(font, options);
+    if (!page.empty()) pixels += text_page_pixels(font, options.gap);
     drawn.push_back(entry);
   }
   std::string problem = over_budget(db, pixels);
@@ -67,7 +82,9 @@ std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDat
     BitmapFont font;
     problem = read_font(file, e, &font);
     if (!problem.empty()) return problem;
-    std::vector<uint8_t> png = encode_png(draw_glyph_sheet(font, options));
+    std::vector<Canvas> parts{draw_glyph_sheet(font, options)};
+    if (!page.empty()) parts.push_back(draw_text_page(font, page, options.channels, options.gap));
+    std::vector<uint8_t> png = encode_png(stack_canvases(parts, kPageGap, kPictureWhite));
     if (png.empty()) return format("entry %zu: the font can't be drawn", entry);
     problem = stage_file(group, run->png.path, unique_name(run, base, ".png"));
     if (!problem.empty()) return problem;

@@ -16,22 +16,26 @@ using charsets::Charset, charsets::find_charset;
 namespace {
 
 const char kUsage[] =
-    "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
+    "Usage: prcdump [-x DIR] [--png DIR] [--sample TEXT]\n"
+    "               [--bdf DIR [--charset NAME]] FILE...\n"
     "       prcdump --check FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
-    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
+    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing),\n"
+    "              with a page of text at the Palm's screen size\n"
+    "  --sample TEXT  the page's text (default: the charset's sample sentence)\n"
     "  --bdf DIR   write every font as BDF, a file per density, in DIR (made if\n"
     "              missing) and print the glyphsmith command that builds it again\n"
-    "  --charset NAME  the character set the BDF files name (default: Western)\n"
+    "  --charset NAME  the character set the BDF files name and the page's text\n"
+    "              is converted to (default: Western)\n"
     "  --check     list nothing, but say what a Palm would mis-read, one line\n"
     "              each; the status is 1 when anything is found\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
-enum { kFile = 1, kPng = 0x100, kVersion, kCheck, kBdf, kCharset };
+enum { kFile = 1, kPng = 0x100, kVersion, kCheck, kBdf, kCharset, kSample };
 
 const option kLongOptions[] = {
     {"check", no_argument, nullptr, kCheck},
@@ -40,6 +44,7 @@ const option kLongOptions[] = {
     {"bdf", required_argument, nullptr, kBdf},
     {"charset", required_argument, nullptr, kCharset},
     {"version", no_argument, nullptr, kVersion},
+    {"sample", required_argument, nullptr, kSample},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -101,6 +106,9 @@ Request parse_command_line(int argc, char** argv, Run* run) {
       if (!problem.empty()) r.exit = usage_error(run->err, problem);
       run->bdf_code_page = charset.symbol ? 0 : charset.code_page;
       run->bdf_charset = charset.name;
+    } else if (c == kSample) {
+      run->sample = optarg;
+      run->own_sample = true;
     } else if (folder_option) {
       if (!folder.path.empty()) r.exit = usage_error(run->err, name + " given twice");
       folder.path = optarg;
@@ -132,7 +140,7 @@ bool folders_usable(Run* run) {
 }  // namespace
 
 int run_prcdump(int argc, char** argv, FILE* out, FILE* err) {
-  Run run{out, err, {}, {}, {}, 1252, "Western", false, false, false, {}, {}, {}};
+  Run run{out, err, {}, {}, {}, 1252, "Western", false, false, false, {}, {}, {}, {}, false};
   Request request = parse_command_line(argc, argv, &run);
   if (request.exit >= 0) return request.exit;
   if (!folders_usable(&run)) return 1;
