@@ -322,7 +322,7 @@ TEST(Writing, PrcdumpAllOrNothing) {
        "",
        "exec $PRCDUMP --png p tall.prc tiny.prc >/dev/null",
        1,
-       "prcdump: tall.prc: the fonts' pictures would take 67058352 pixels; a file of 126 bytes "
+       "prcdump: tall.prc: the fonts' pictures would take 67083952 pixels; a file of 126 bytes "
        "may take 16809472\n",
        "p/\np/NFNT0080.png\ntall.prc\ntiny.prc\n"},
       {"a font entry of 3 GiB is listed without being read",
