@@ -374,7 +374,8 @@ int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   if (o.preview) {
     PendingFile png{names.preview, {}};
     std::string what;
-    std::string page = o.own_sample ? code_page_bytes(o.charset, o.sample) : sample_bytes(o.charset);
+    std::string page =
+        o.own_sample ? code_page_bytes(o.charset, o.sample) : sample_bytes(o.charset);
     error = make_preview(files[1].bytes, o.charset, page, &png.bytes, &what);
     if (!error.empty()) return fail(error);
     summaries.push_back(png.name + ": " + what);

@@ -36,8 +36,10 @@ std::vector<std::string> wrap_text(const BitmapFont& font, std::string_view text
     while (line_end > start && text[line_end - 1] == ' ') --line_end;
     lines.emplace_back(text.substr(start, line_end - start));
     start = cut;
-    if (start < text.size() && text[start] == '\n') ++start;
-    else while (start < text.size() && text[start] == ' ') ++start;
+    if (start < text.size() && text[start] == '\n')
+      ++start;
+    else
+      while (start < text.size() && text[start] == ' ') ++start;
   }
   return lines;
 }

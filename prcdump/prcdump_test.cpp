@@ -500,7 +500,8 @@ TEST_F(Prcdump, Fonts) {
   // each deflates with its own compressor.
   auto picture = [](const BitmapFont& f) {
     Canvas page = draw_text_page(f, "AAA AAA AAA", 1, 8);
-    return png_pixels(as_string(encode_png(stack_canvases({draw_glyph_sheet(f), page}, 16, kPictureWhite))));
+    return png_pixels(
+        as_string(encode_png(stack_canvases({draw_glyph_sheet(f), page}, 16, kPictureWhite))));
   };
   EXPECT_EQ(picture(tiny_font(false)), png_pixels(read_file(dir.file("pictures/NFNT0080.png"))));
   std::string sheet = picture(tiny_font(true));
