@@ -80,7 +80,12 @@ std::string find_charset(const std::string& token, Charset* charset) {
   const CharsetEntry* found = nullptr;
   for (const CharsetEntry& entry : kCharsets)
     if (entry.code == code) found = found ? found : &entry;
-  if (!found) return "unknown character set '" + token + "'";
+  if (!found) {
+    std::string known;
+    for (const CharsetEntry& entry : CharsetTable) known += std::string(entry.name) + ", ";
+    return "unknown character set '" + token + "' (known: " + known +
+           "or a Windows number such as 186)";
+  }
   charset->name = charset_name(found->code);
   charset->code = found->code;
   charset->code_page = found->code_page;

@@ -15,6 +15,8 @@
 #include "budget.h"
 #include "build_font.h"
 
+using namespace palm;
+
 namespace {
 
 constexpr const char* kTarget = "font_builder";

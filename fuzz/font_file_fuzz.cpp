@@ -18,6 +18,8 @@
 #include "charsets.h"
 #include "sources.h"
 
+using charsets::Charset;
+
 namespace {
 
 constexpr const char* kTarget = "font_file";
@@ -66,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (error.empty()) {
     BuiltFonts fonts;
     error = build_fonts(source.glyphs, source.first_code, pixels, &fonts,
-                        source.own_missing ? &source.missing : nullptr);
+                        source.own_missing ? &source.missing : nullptr, source.line);
     if (!error.empty()) one_line(error);
   } else {
     one_line(error);

@@ -12,6 +12,8 @@
 #include "bitmap_font.h"
 #include "reader.h"
 
+using namespace palm;
+
 namespace {
 
 [[noreturn]] void finding(const std::string& what) {

@@ -25,6 +25,8 @@
 #include "prcbuild.h"
 #include "prcbuild_model.h"
 
+using namespace palm;
+
 namespace fs = std::filesystem;
 
 namespace {

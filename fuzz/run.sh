@@ -12,7 +12,7 @@ seconds=${1:-30}
 scripts/install-deps.sh test fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 # Every target fuzz/CMakeLists.txt adds, by name (NAME_fuzz).
-targets=(font_spec prcbuild palm_reader font_builder font_file)
+targets=(font_spec prcbuild palm_reader font_builder font_file prcdump)
 if [ $# -gt 1 ]; then
   shift
   for wanted in "$@"; do
@@ -38,6 +38,7 @@ status=0
 max_len() {
   case $1 in
     font_file) echo 20480 ;;
+    prcdump) echo 8192 ;;  # room for a few real fonts
     *) echo 512 ;;
   esac
 }

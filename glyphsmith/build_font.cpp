@@ -4,6 +4,8 @@
 
 #include "text.h"
 
+using namespace palm;
+
 using base::format;
 
 namespace {
@@ -102,7 +104,7 @@ std::string too_high(const Metrics& m) {
 }
 
 std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, const GlyphPair* missing,
-                    Metrics* m) {
+                    FontLine declared, Metrics* m) {
   m->cells.assign(glyphs.size(), Cell{});
   for (size_t i = 0; i < glyphs.size(); ++i) {
     const GlyphPair& p = glyphs[i];
@@ -125,6 +127,8 @@ std::string measure(const std::vector<GlyphPair>& glyphs, int first_code, const 
   }
   if (m->first < 0 || m->ascent + m->descent <= 0)
     return "the face draws none of the set's characters";
+  m->ascent = std::max<int64_t>(m->ascent, std::clamp(declared.ascent, 0, kMaxHeight));
+  m->descent = std::max<int64_t>(m->descent, std::clamp(declared.descent, 0, kMaxHeight));
   return too_high(*m);
 }
 
@@ -180,9 +184,9 @@ void draw_glyphs(const std::vector<GlyphPair>& glyphs, int first_code, const Gly
 }  // namespace
 
 std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, int line,
-                        BuiltFonts* fonts, const GlyphPair* missing) {
+                        BuiltFonts* fonts, const GlyphPair* missing, FontLine declared) {
   Metrics m;
-  std::string error = measure(glyphs, first_code, missing, &m);
+  std::string error = measure(glyphs, first_code, missing, declared, &m);
   if (!error.empty()) return error;
   // measure() has held every figure to the Int16 fields' range.
   int height = static_cast<int>(m.ascent + m.descent);

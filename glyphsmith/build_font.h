@@ -16,13 +16,19 @@ struct GlyphPair {
 };
 
 struct BuiltFonts {
-  BitmapFont v1;       // 'NFNT': the 72-dpi image
-  BitmapFont v2;       // 'nfnt': the same tables, images at 72 and 144 dpi
+  palm::BitmapFont v1;       // 'NFNT': the 72-dpi image
+  palm::BitmapFont v2;       // 'nfnt': the same tables, images at 72 and 144 dpi
   int characters = 0;  // how many characters the face drew
 };
 
 // glyphs[i] is character first_code + i; line is the line spacing in 72-dpi
 // pixels; missing, when given, is the face's own missing symbol, else a box
 // is drawn. Returns "" on success, else why no Palm font can hold the glyphs.
+// declared, when given, is the face's own ascent and descent in 72-dpi
+// pixels: each is kept where it reaches at least as far as the ink.
+struct FontLine {
+  int ascent = 0, descent = 0;
+};
 std::string build_fonts(const std::vector<GlyphPair>& glyphs, int first_code, int line,
-                        BuiltFonts* fonts, const GlyphPair* missing = nullptr);
+                        BuiltFonts* fonts, const GlyphPair* missing = nullptr,
+                        FontLine declared = {});

@@ -4,6 +4,8 @@
 
 #include "run.h"
 
+using namespace palm;
+
 namespace {
 
 // A glyph from rows of '#' (ink) and '.', its top `top` pixels above the baseline.
@@ -122,6 +124,29 @@ TEST(BuildFont, LeadingFillsTheLine) {
     BuiltFonts fonts;
     ASSERT_EQ(build_fonts(tiny_glyphs(), 0x41, line, &fonts), "");
     EXPECT_EQ(fonts.v1.leading, leading) << line;
+  }
+}
+
+// The face's own ascent and descent stand where they reach past the ink,
+// taking their rows from the leading; short of the ink, the ink's stand.
+TEST(BuildFont, DeclaredLineKeptWhereItCoversTheInk) {
+  BuiltFonts ink;
+  ASSERT_EQ(build_fonts(tiny_glyphs(), 0x41, 9, &ink), "");
+  int a = ink.v1.ascent, d = ink.v1.descent;
+  struct Case {
+    FontLine declared;
+    int ascent, descent, leading;
+  } cases[] = {{{0, 0}, a, d, 9 - a - d},
+               {{a + 1, d}, a + 1, d, 8 - a - d},
+               {{a - 1, d + 2}, a, d + 2, 7 - a - d}};
+  for (const Case& c : cases) {
+    BuiltFonts fonts;
+    ASSERT_EQ(build_fonts(tiny_glyphs(), 0x41, 9, &fonts, nullptr, c.declared), "");
+    EXPECT_EQ(std::vector<int>({fonts.v2.ascent, fonts.v2.descent, fonts.v2.leading,
+                                fonts.v2.rect_height, fonts.v2.images[1].rows}),
+              std::vector<int>({c.ascent, c.descent, c.leading, c.ascent + c.descent,
+                                2 * (c.ascent + c.descent)}))
+        << c.declared.ascent << " " << c.declared.descent;
   }
 }
 

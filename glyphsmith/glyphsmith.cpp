@@ -12,196 +12,31 @@
 #include "code_pages.h"
 #include "database.h"
 #include "font_picture.h"
-#include "text_page.h"
 #include "font_remap.h"
+#include "messages.h"
 #include "options.h"
 #include "output.h"
 #include "rasterizer.h"
 #include "replacement_set.h"
+#include "sized_font.h"
 #include "sources.h"
 #include "text.h"
+#include "text_page.h"
 #include "write_files.h"
 
+using namespace palm;
+
 using base::lower_ascii, base::read_digits, base::hex_text;
-using charsets::Charset, charsets::find_charset, charsets::sample_bytes,
-    charsets::code_page_bytes;
+using charsets::Charset, charsets::sample_bytes, charsets::code_page_bytes;
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: glyphsmith [options] SIZE LINE CHARSET FACE...\n"
-    "       glyphsmith --set NAME [options] SIZE LINE CHARSET FACE...\n"
-    "Turns an installed font or a font file into Palm OS bitmap fonts:\n"
-    "NFNTxxxx.bin (72 dpi), nfntxxxx-hd.bin (72 and 144 dpi) and a preview,\n"
-    "preview-xxxx.png.\n"
-    "\n"
-    "  SIZE     the em square in points, a Palm pixel each: 12, 10.5. The\n"
-    "           144-dpi font must fit in a Palm resource (65505 bytes); Western\n"
-    "           fonts reach that at 24 to 30 points: DejaVu Sans at 26 (bold 25),\n"
-    "           DejaVu Serif 25, Liberation Sans 28, Liberation Serif 30\n"
-    "  LINE     the line spacing in points\n"
-    "  CHARSET  Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic,\n"
-    "           Symbol, Turkish, Vietnamese, Arabic, Hebrew, Thai (any case),\n"
-    "           or a number such as 186 (Baltic)\n"
-    "  FACE     the font family, as one or more words; or a font file (TTF,\n"
-    "           OTF, TTC, OTB, BDF, PCF), or two: 72 dpi, then 144 dpi\n"
-    "\n"
-    "  -o DIR        write into DIR (default: the current folder)\n"
-    "  --id HEX      the resource ID (default: the first from 0080 up that no\n"
-    "                font file in DIR has and no Palm font name stands for,\n"
-    "                so not 0081, 0089 or 0090; an ID given here may replace one)\n"
-    "  --bold        the same as --weight 700\n"
-    "  --weight N    100 thin .. 400 normal .. 700 bold .. 900 black\n"
-    "  --italic      the italic face\n"
-    "  --no-preview  write no preview-xxxx.png\n"
-    "  --sample TEXT the preview's page of text at the Palm's screen size\n"
-    "                (default: the charset's sample sentence)\n"
-    "\n"
-    "  --set NAME    make a replacement set instead: the std and bold (weight\n"
-    "                700) fonts at SIZE, large and largeBold at SIZE x 14/11 (the\n"
-    "                Palm's are 11 and 14 pixels high), as IDs 0080 0082 0083\n"
-    "                0084 (or from --id up), in NAME-fonts.prc, and NAME-remap.prc\n"
-    "                that shows them in place of the Palm's four and hr fonts;\n"
-    "                NAME is 1 to 25 letters, digits, spaces, '.', '_', '-'\n"
-    "  --large N     with --set: the large fonts' size in points\n"
-    "  --bold-weight N  with --set: the bold fonts' weight (default 700)\n"
-    "  -h, --help    show this text\n"
-    "  --version     show the version\n";
-
-struct Options {
-  std::string folder = ".";
-  int id = -1;  // -1: the first free one
-  FaceRequest face;
-  bool preview = true;
-  double size = 0;
-  double line = 0;
-  Charset charset;
-  std::string sample;  // UTF-8
-  bool own_sample = false;
-  std::string answer;  // the help or version text asked for instead of a font
-};
-
-// Plain decimal notation: digits, at most one point, no sign or exponent.
-bool read_decimal(const std::string& text, double* value) {
-  if (text.empty() || text.size() > 12) return false;
-  double v = 0, scale = 0;
-  bool digit = false;
-  for (char c : text) {
-    if (c == '.' && scale == 0) {
-      scale = 1;
-    } else if (c >= '0' && c <= '9') {
-      digit = true;
-      if (scale > 0) scale /= 10;
-      v = scale > 0 ? v + (c - '0') * scale : v * 10 + (c - '0');
-    } else {
-      return false;
-    }
-  }
-  *value = v;
-  return digit;
-}
-
-bool read_hex_id(const std::string& text, int* id) {
-  return read_digits(text, 16, 4, id);
-}
-
-bool read_weight(const std::string& text, int* weight) {
-  int v;
-  if (!read_digits(text, 10, 4, &v) || v < 1 || v > 1000) return false;
-  *weight = v;
-  return true;
-}
-
-int round_half_up(double v) {
-  return static_cast<int>(std::floor(v + 0.5));
-}
-
-// The options that have no one-letter form, by the code getopt_long gives.
-enum LongOption { kId = 256, kWeight, kBold, kItalic, kNoPreview, kVersion, kSample };
-
-const std::vector<base::OptionSpec> kOptions = {
-    {"help", 'h', false},         {"version", kVersion, false}, {nullptr, 'o', true},
-    {"id", kId, true},            {"weight", kWeight, true},    {"bold", kBold, false},
-    {"italic", kItalic, false},   {"no-preview", kNoPreview, false},
-    {"sample", kSample, true},
-};
-
-// One option and its value.
-std::string apply_option(int code, const std::string& value, Options* o) {
-  switch (code) {
-    case 'h':
-      o->answer = kUsage;
-      return "";
-    case kVersion:
-      o->answer = std::string("glyphsmith ") + GLYPHSMITH_VERSION + "\n";
-      return "";
-    case kBold:
-      o->face.weight = 700;
-      return "";
-    case kItalic:
-      o->face.italic = true;
-      return "";
-    case kNoPreview:
-      o->preview = false;
-      return "";
-    case kSample:
-      o->sample = value;
-      o->own_sample = true;
-      return "";
-    case 'o':
-      if (value.empty()) return "option '-o' needs a folder";
-      o->folder = value;
-      return "";
-    case kId:
-      if (!read_hex_id(value, &o->id))
-        return "resource ID '" + value + "' is not 1 to 4 hexadecimal digits";
-      return "";
-    default:  // kWeight
-      if (!read_weight(value, &o->face.weight))
-        return "weight '" + value + "' is not a number from 1 to 1000";
-      return "";
-  }
-}
-
-// Options anywhere on the line, up to a "--"; the other arguments, in
-// their order, into *operands. Help and the version stop the reading.
-std::string read_options(int argc, char** argv, Options* o, std::vector<std::string>* operands) {
-  base::OptionScan scan;
-  base::start_options(&scan, argc, argv, kOptions);
-  for (base::OptionFound f = base::next_option(&scan);
-       f.kind != base::OptionKind::end && o->answer.empty(); f = base::next_option(&scan)) {
-    std::string error = f.kind == base::OptionKind::error ? f.error : "";
-    if (f.kind == base::OptionKind::operand) operands->push_back(f.value);
-    if (f.kind == base::OptionKind::option) error = apply_option(f.code, f.value, o);
-    if (!error.empty()) return error;
-  }
-  return "";
-}
-
-// "" when the command line is complete, or when it asks for help or the
-// version, whose text is then o->answer.
-std::string parse(int argc, char** argv, Options* o) {
-  std::vector<std::string> operands;
-  std::string error = read_options(argc, argv, o, &operands);
-  if (!error.empty() || !o->answer.empty()) return error;
-  if (operands.size() < 4) return "expected SIZE LINE CHARSET FACE... (see glyphsmith --help)";
-  if (!read_decimal(operands[0], &o->size) || o->size < 0.5 || o->size > 255)
-    return "size '" + operands[0] + "' is not a number of points from 0.5 to 255";
-  if (!read_decimal(operands[1], &o->line) || o->line > 1000)
-    return "line spacing '" + operands[1] + "' is not a number of points from 0 to 1000";
-  error = find_charset(operands[2], &o->charset);
-  if (!error.empty()) return error;
-  o->face.symbol = o->charset.symbol;
-  for (size_t w = 3; w < operands.size(); ++w) o->face.family += (w > 3 ? " " : "") + operands[w];
-  return "";
-}
-
 // The 4 hexadecimal digits at text[at], or -1.
 int id_at(const std::string& text, size_t at) {
   int id = 0;
-  return text.size() >= at + 4 && read_hex_id(text.substr(at, 4), &id) ? id : -1;
+  return text.size() >= at + 4 && read_digits(text.substr(at, 4), 16, 4, &id) ? id : -1;
 }
 
 // The IDs of the fonts already in the folder: NFNTxxxx and nfntxxxx files in
@@ -245,7 +80,7 @@ std::string hold_free_id(const std::string& folder, int* id, HeldId* held) {
     std::string name = ".glyphsmith-" + hex_text(static_cast<unsigned>(*id), 4) + ".lock";
     FileError taken = output_reserve(&held->reservation, (fs::path(folder) / name).string());
     if (!taken.ok() && taken.code != EEXIST)
-      return "cannot write in '" + folder + "': " + taken.reason();
+      return base::write_failure(folder, "", taken.reason());
     int again = -1;
     if (taken.ok()) error = first_free_id(folder, passed, &again);
     if (!error.empty() || again == *id) return error;
@@ -276,10 +111,10 @@ std::string describe_points(double v) {
 
 // What a Palm would show, drawn from the written bytes: the set's sample
 // sentence, every character, and a screenful of `page`, at both densities.
-std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& charset,
+std::string make_preview(const std::vector<uint8_t>& bytes, const Charset& charset,
                          std::string_view page, std::vector<uint8_t>* png, std::string* what) {
   BitmapFont font;
-  std::string error = decode_font(v2_bytes.data(), v2_bytes.size(), &font);
+  std::string error = decode_font(bytes.data(), bytes.size(), &font);
   if (!error.empty()) return "the written font reads back wrong: " + error;
   // Grey, and a 72-dpi pixel two pixels wide: both densities show at the
   // size a Palm shows them, and the picture stays small and quick to write.
@@ -294,30 +129,30 @@ std::string make_preview(const std::vector<uint8_t>& v2_bytes, const Charset& ch
   Canvas canvas = stack_canvases(parts, 16, kPictureWhite);
   *png = encode_png(canvas);
   if (png->empty()) return "cannot make the preview";
-  *what = "preview at 72 and 144 dpi, " + std::to_string(canvas.width) + " x " +
-          std::to_string(canvas.height) + " pixels";
+  *what = std::string("preview at ") + (font.images.size() > 1 ? "72 and 144 dpi, " : "72 dpi, ") +
+          std::to_string(canvas.width) + " x " + std::to_string(canvas.height) + " pixels";
   return "";
 }
 
-// The two fonts' files and their summary lines; refuses a font too large
-// for a resource.
-std::string font_files(const Options& o, const std::string& family, const std::string& source,
-                       const FontFileNames& names,
-                       const BuiltFonts& fonts, std::vector<PendingFile>* files,
+// The fonts' files and their summary lines; refuses a font too large for a
+// resource, naming the ways to a smaller one.
+std::string font_files(const Options& o, const FontSource& source, const FontFileNames& names,
+                       SizedFont* font, std::vector<PendingFile>* files,
                        std::vector<std::string>* summaries) {
+  if (!sized_fits(*font))
+    return too_large(source, font->what, o.size, o.line, *font) +
+           "; or choose fewer characters with --chars" +
+           (o.single_density ? "" : ", or write the 72-dpi font alone with --single-density");
   std::string what =
-      family + " " + describe_points(o.size) + " points, " + o.charset.name +
+      font->family + " " + describe_points(o.size) + " points, " + o.charset.name +
       (o.charset.symbol ? " (the face's symbol map)"
                         : " (code page " + std::to_string(o.charset.code_page) + ")") +
-      ", " + std::to_string(fonts.characters) + " characters, " +
-      std::to_string(fonts.v1.rect_height) + " pixels high";
-  for (const BitmapFont* font : {&fonts.v1, &fonts.v2}) {
-    bool v2 = font == &fonts.v2;
-    PendingFile f{v2 ? names.v2 : names.v1, encode_font(*font)};
-    if (f.bytes.size() > kMaxEntrySize)
-      return source + " at " + describe_points(o.size) + " points takes " +
-             std::to_string(f.bytes.size()) + " bytes in " + f.name +
-             ", more than a Palm resource holds (" + std::to_string(kMaxEntrySize) + ")";
+      ", " + std::to_string(font->characters) + " characters, " + std::to_string(font->height) +
+      " pixels high";
+  for (std::vector<uint8_t>* bytes : {&font->v1, &font->v2}) {
+    bool v2 = bytes == &font->v2;
+    if (v2 && o.single_density) break;
+    PendingFile f{v2 ? names.v2 : names.v1, std::move(*bytes)};
     summaries->push_back(f.name + ": " + what + (v2 ? ", 72 and 144 dpi, " : ", 72 dpi, ") +
                          std::to_string(f.bytes.size()) + " bytes");
     files->push_back(std::move(f));
@@ -330,7 +165,7 @@ std::string font_files(const Options& o, const std::string& family, const std::s
 int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   if (replacement_set_asked(argc, argv)) return run_replacement_set(argc, argv, kUsage, out, err);
   Options o;
-  std::string error = parse(argc, argv, &o);
+  std::string error = parse_command_line(argc, argv, &o);
   auto fail = [err](const std::string& message) {
     std::fprintf(err, "glyphsmith: %s\n", message.c_str());
     return 1;
@@ -353,30 +188,23 @@ int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   std::string second_file;
   error = resolve_face(&o.face, &second_file);
   if (!error.empty()) return fail(error);
-  SourceGlyphs source;
-  error = read_glyphs(o.face, second_file, round_half_up(o.size), round_half_up(2 * o.size),
-                      o.charset, &source);
+  FontSource source{o.face, second_file, o.charset, o.chars, o.single_density};
+  SizedFont font;
+  error = build_sized(source, o.size, o.line, &font);
   if (!error.empty()) return fail(error);
-
-  BuiltFonts fonts;
-  std::string family = source.family;
-  error = build_fonts(source.glyphs, source.first_code, round_half_up(o.line), &fonts,
-                      source.own_missing ? &source.missing : nullptr);
-  if (!error.empty())
-    return fail(source.what + " at " + describe_points(o.size) + " points: " + error);
 
   FontFileNames names = font_file_names(o.id);
   std::vector<PendingFile> files;
   std::vector<std::string> summaries;
-  error = font_files(o, family, source.what, names, fonts, &files, &summaries);
+  error = font_files(o, source, names, &font, &files, &summaries);
   if (!error.empty()) return fail(error);
 
   if (o.preview) {
     PendingFile png{names.preview, {}};
     std::string what;
     std::string page =
-        o.own_sample ? code_page_bytes(o.charset, o.sample) : sample_bytes(o.charset);
-    error = make_preview(files[1].bytes, o.charset, page, &png.bytes, &what);
+        o.sample ? code_page_bytes(o.charset, *o.sample) : sample_bytes(o.charset);
+    error = make_preview(files.back().bytes, o.charset, page, &png.bytes, &what);
     if (!error.empty()) return fail(error);
     summaries.push_back(png.name + ": " + what);
     files.push_back(std::move(png));
@@ -385,6 +213,6 @@ int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   error = write_files(o.folder, files);
   if (!error.empty()) return fail(error);
   for (const std::string& s : summaries) std::fprintf(out, "%s\n", s.c_str());
-  for (const std::string& note : source.notes) std::fprintf(out, "note: %s\n", note.c_str());
+  for (const std::string& note : font.notes) std::fprintf(out, "note: %s\n", note.c_str());
   return 0;
 }

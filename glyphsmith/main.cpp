@@ -3,6 +3,8 @@
 #include "glyphsmith.h"
 #include "output.h"
 
+using namespace palm;
+
 int main(int argc, char** argv) {
   output_remove_temporaries_on_signals();
   output_ignore_write_signals();

@@ -14,6 +14,8 @@
 #include "fontforge.h"
 #include "run.h"
 
+using namespace palm;
+
 namespace {
 
 std::vector<std::string> other_build() {

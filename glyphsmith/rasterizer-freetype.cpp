@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bdf_faces.h"
 #include "name_distance.h"
 #include "rasterizer.h"
 #include "text.h"
@@ -94,7 +95,8 @@ bool find_installed(const FaceRequest& request, int pixels, std::string* family,
   *family = find_family(config, request.family, &closest);
   if (family->empty()) {
     *error = "no installed font family '" + request.family + "'";
-    if (!closest.empty()) *error += " (closest: '" + closest + "')";
+    *error += closest.empty() ? " (see glyphsmith --list)"
+                              : " (closest: '" + closest + "'; see glyphsmith --list)";
     return false;
   }
 
@@ -164,6 +166,9 @@ bool select_byte_charmap(Rasterizer* r) {
       !encoding || !registry || FT_Set_Charmap(r->face, r->face->charmaps[0]) != 0)
     return false;
   r->traits.byte_charset = lower_ascii(std::string(registry) + "-" + encoding);
+  // X names Windows' code pages microsoft-cp125x.
+  if (r->traits.byte_charset.starts_with("microsoft-cp"))
+    r->traits.byte_charset = "windows-" + r->traits.byte_charset.substr(12);
   return true;
 }
 
@@ -264,6 +269,7 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
   r->symbol = request.symbol;
   *error = load_font_file(path, what, &r->unpacked);
   if (!error->empty()) return nullptr;
+  encode_missing_glyph(path, &r->unpacked);
   if (!open_face(r.get(), path, index)) {
     *error = request.file.empty() ? "cannot read the font file '" + path + "'"
                                   : "cannot read '" + path + "' as a font";
@@ -284,12 +290,19 @@ RasterizerPtr open_rasterizer(const FaceRequest& request, int pixels, std::strin
     r->traits.default_char = default_char.type == BDF_PROPERTY_TYPE_INTEGER
                                  ? default_char.u.integer
                                  : static_cast<long>(default_char.u.cardinal);
+  r->traits.font_ascent = bdf_integer(r->face, "FONT_ASCENT");
+  r->traits.font_descent = bdf_integer(r->face, "FONT_DESCENT");
   const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(r->face, FT_SFNT_OS2));
   int weight = os2 && os2->usWeightClass                   ? os2->usWeightClass
                : r->face->style_flags & FT_STYLE_FLAG_BOLD ? 700
                                                            : 400;
   r->traits.bold = weight >= 600;
-  r->traits.italic = (r->face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+  // FreeType flags italic faces only: an oblique one (Terminus's bitmap
+  // faces) says so in its style name alone.
+  std::string style = r->face->style_name ? lower_ascii(r->face->style_name) : "";
+  r->traits.italic = (r->face->style_flags & FT_STYLE_FLAG_ITALIC) != 0 ||
+                     style.find("italic") != std::string::npos ||
+                     style.find("oblique") != std::string::npos;
   if (!FT_IS_SCALABLE(r->face)) {
     if (!select_strike(r.get(), pixels, what, error)) return nullptr;
     return r;

@@ -84,7 +84,8 @@ std::string not_installed(HDC dc, const std::string& family) {
     size_t d = name_distance(wanted, name, [](wchar_t c) { return towlower(c); });
     if (!closest || d < best) closest = &name, best = d;
   }
-  if (closest) message += " (closest: '" + narrow(*closest) + "')";
+  message += closest ? " (closest: '" + narrow(*closest) + "'; see glyphsmith --list)"
+                    : " (see glyphsmith --list)";
   return message;
 }
 

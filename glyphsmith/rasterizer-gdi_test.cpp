@@ -17,14 +17,17 @@ struct Refusal {
 
 TEST(GdiRasterizer, RefusesFamiliesNotInstalled) {
   const Refusal cases[] = {
-      {"Dejavu San", "no installed font family 'Dejavu San' (closest: 'DejaVu Sans')"},
+      {"Dejavu San",
+       "no installed font family 'Dejavu San' (closest: 'DejaVu Sans'; see glyphsmith --list)"},
       {"Liberation Sanz",
-       "no installed font family 'Liberation Sanz' (closest: 'Liberation Sans')"},
-      {"DejaVuSans", "no installed font family 'DejaVuSans' (closest: 'DejaVu Sans')"},
+       "no installed font family 'Liberation Sanz' (closest: 'Liberation Sans'; see glyphsmith "
+       "--list)"},
+      {"DejaVuSans",
+       "no installed font family 'DejaVuSans' (closest: 'DejaVu Sans'; see glyphsmith --list)"},
       // Longer than any face name GDI can hold.
       {"Liberation Sans Narrow Bold Italic",
        "no installed font family 'Liberation Sans Narrow Bold Italic' (closest: "
-       "'Liberation Sans')"},
+       "'Liberation Sans'; see glyphsmith --list)"},
       {"DejaVu Sans", "font family 'DejaVu Sans' has no symbol character map", true},
   };
   for (const Refusal& c : cases) {

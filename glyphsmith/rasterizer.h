@@ -37,6 +37,11 @@ struct GlyphBitmap {
 constexpr int kMaxInkWidth = 254;
 constexpr int kMaxInkHeight = 65534;
 
+// The installed families whose names hold pattern (any ASCII case; "" for
+// all), one a line in name order, a bitmap-only family with its strikes'
+// pixel sizes: "Terminus: 12 14 16 pixels". Returns "" or why not.
+std::string list_families(const std::string& pattern, std::string* text);
+
 struct Rasterizer;  // the platform's open face at one pixel size
 struct RasterizerDeleter {
   void operator()(Rasterizer* r) const;
@@ -62,6 +67,9 @@ struct FaceTraits {
   // "windows-1252", in lower case. Empty otherwise.
   std::string byte_charset;
   long default_char = -1;  // the face's own missing-character glyph, -1 for none
+  // A BDF's or PCF's FONT_ASCENT and FONT_DESCENT, the line its designer
+  // drew (headroom for accents, say); -1 where the face has none.
+  int font_ascent = -1, font_descent = -1;
 };
 FaceTraits rasterizer_traits(const Rasterizer& r);
 

@@ -4,13 +4,26 @@
 // FreeType's monochrome renderer.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "bitmap_font.h"
 #include "font_ink.h"
 #include "fontforge.h"
 #include "iconv_byte.h"
 #include "run.h"
 
+using namespace palm;
+
 namespace {
+
+// What a byte is in the set: its code page's character, or in the Western
+// set one of the Palm's own where code page 1252 has none.
+uint32_t palm_unicode(const char* page, uint8_t byte) {
+  static const std::map<uint8_t, uint32_t> palm = {
+      {0x18, 0x2026}, {0x8D, 0x2666}, {0x8F, 0x2665}, {0x90, 0x2660}};
+  if (std::string(page) == "CP1252" && palm.count(byte)) return palm.at(byte);
+  return iconv_unicode(page, byte);
+}
 
 struct FaceCase {
   std::vector<std::string> options;
@@ -28,7 +41,7 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
   // clang-format off
   const FaceCase cases[] = {
       {{}, "Western", "CP1252", {"DejaVu", "Sans"}, "DejaVu Sans", "Book", "12", {12, 24},
-       {{0x41, 'A'}, {0xE9, 0xE9}}},
+       {{0x41, 'A'}, {0xE9, 0xE9}, {0x8E, 0x17D}}},
       {{}, "Greek", "CP1253", {"DejaVu", "Sans"}, "DejaVu Sans", "Book", "10.5", {11, 21},
        {{0xC1, 0x391}, {0xF9, 0x3C9}}},
       {{}, "Cyrillic", "CP1251", {"DejaVu", "Serif"}, "DejaVu Serif", "Book", "9", {9, 18},
@@ -83,8 +96,9 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
     for (int density : {0, 1}) {
       const FontImage& image = font.images[static_cast<size_t>(density)];
       FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(c.pixels[density]));
-      for (int byte = 0x20; byte <= 0xFF; ++byte) {
-        uint32_t u = iconv_unicode(c.page, static_cast<uint8_t>(byte));
+      for (int byte = 0x09; byte <= 0xFF; ++byte) {
+        if (byte == 0x09 || byte == 0x19) continue;  // blanks, below
+        uint32_t u = palm_unicode(c.page, static_cast<uint8_t>(byte));
         bool expected = u >= 0x20 && !(u >= 0x7F && u < 0xA0) && FT_Get_Char_Index(face, u) != 0;
         EXPECT_EQ(font_has_char(font, byte), expected) << byte;
         EXPECT_EQ(v2.strikes[static_cast<size_t>(density)].glyphs.count(byte), expected ? 1u : 0u)
@@ -112,6 +126,17 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
       }
     }
     EXPECT_GT(drawn, 150);
+    // The Palm's tab and digit-wide blank: no ink, a space's and a digit's advance.
+    bool western = std::string(c.page) == "CP1252";
+    for (auto [blank, model] : {std::pair{0x09, ' '}, {0x19, '0'}}) {
+      EXPECT_EQ(font_has_char(font, blank), western) << blank;
+      if (!western) continue;
+      for (const FontImage& image : font.images) {
+        EXPECT_TRUE(palm_ink(font, image, blank).empty()) << blank;
+        EXPECT_EQ(glyph_columns(font, image, blank).advance,
+                  glyph_columns(font, image, model).advance) << blank;
+      }
+    }
     for (auto [byte, letter] : c.letters) EXPECT_EQ(iconv_unicode(c.page, byte), letter);
     FT_Done_Face(face);
     FT_Done_FreeType(library);
@@ -141,7 +166,7 @@ TEST(Render, SymbolSetFromTheFacesSymbolMap) {
   RunResult r =
       run_command({GLYPHSMITH_PROGRAM, "12", "15.6", "Symbol", "Symbolic", "Tst"}, options);
   EXPECT_EQ(r.err,
-            "glyphsmith: no installed font family 'Symbolic Tst' (closest: 'Symbolic Test')\n");
+            "glyphsmith: no installed font family 'Symbolic Tst' (closest: 'Symbolic Test'; see glyphsmith --list)\n");
   r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "12", "15.6", "symbol", "Symbolic", "Test"},
                   options);
   ASSERT_EQ(r.status, 0) << r.err;

@@ -11,11 +11,14 @@
 #include "charsets.h"
 #include "database.h"
 #include "font_remap.h"
-#include "options.h"
+#include "option_scan.h"
 #include "set_packages.h"
+#include "sized_font.h"
 #include "sources.h"
 #include "text.h"
 #include "write_files.h"
+
+using namespace palm;
 
 using base::hex_text, base::read_digits;
 using charsets::Charset;
@@ -40,10 +43,13 @@ struct SetOptions {
   double size = 0, line = 0;
   double large = 0;  // 0: size x 14/11
   Charset charset;
+  CharChoice chars;    // none: all the set has
   std::string answer;  // help or version, asked for instead of a set
 };
 
-enum { kSet = 256, kLarge, kBoldWeight, kId, kWeight, kBold, kItalic, kNoPreview, kVersion };
+enum {
+  kSet = 256, kLarge, kBoldWeight, kId, kWeight, kBold, kItalic, kNoPreview, kVersion, kChars
+};
 
 const std::vector<base::OptionSpec> kSetOptions = {{"help", 'h', false},
                                                    {"version", kVersion, false},
@@ -55,7 +61,8 @@ const std::vector<base::OptionSpec> kSetOptions = {{"help", 'h', false},
                                                    {"weight", kWeight, true},
                                                    {"bold", kBold, false},
                                                    {"italic", kItalic, false},
-                                                   {"no-preview", kNoPreview, false}};
+                                                   {"no-preview", kNoPreview, false},
+                                                   {"chars", kChars, true}};
 
 // Plain decimal notation, as for the single font: digits and a point.
 bool read_points(const std::string& text, double max, double* value) {
@@ -98,6 +105,8 @@ std::string apply_option(int code, const std::string& value, const char* usage, 
   switch (code) {
     case kSet:
       return read_name(value, &o->name);
+    case kChars:
+      return read_char_list(value, &o->chars);
     case 'o':
       if (value.empty()) return "option '-o' needs a folder";
       o->folder = value;
@@ -162,56 +171,8 @@ std::string choose_ids(int first, uint16_t ids[4]) {
   return "";
 }
 
-int round_half_up(double v) {
-  return static_cast<int>(std::floor(v + 0.5));
-}
-
 std::string points(double v) {
   return base::format("%g", v);
-}
-
-// One font of the face at size points; the notes go to *notes.
-std::string build_one(const FaceRequest& face, const std::string& second_file,
-                      const Charset& charset, double size, double line, SetFont* font,
-                      std::vector<std::string>* notes) {
-  SourceGlyphs source;
-  std::string error = read_glyphs(face, second_file, round_half_up(size), round_half_up(2 * size),
-                                  charset, &source);
-  if (!error.empty()) return error;
-  BuiltFonts fonts;
-  error = build_fonts(source.glyphs, source.first_code, round_half_up(line), &fonts,
-                      source.own_missing ? &source.missing : nullptr);
-  if (!error.empty()) return source.what + " at " + points(size) + " points: " + error;
-  font->height = fonts.v1.rect_height;
-  font->family = source.family;
-  font->v1 = encode_font(fonts.v1);
-  font->v2 = encode_font(fonts.v2);
-  if (notes) notes->insert(notes->end(), source.notes.begin(), source.notes.end());
-  return "";
-}
-
-bool fits(const SetFont& font) {
-  return font.v2.size() <= kMaxEntrySize;
-}
-
-// The largest size in half points below `size` whose 144-dpi font fits a
-// resource, 0 when none does; sizes that fail to build count as too large.
-double largest_fitting(const FaceRequest& face, const std::string& second_file,
-                       const Charset& charset, double size, double line) {
-  int low = 0, high = static_cast<int>(std::ceil(2 * size)) - 1;  // low fits (or is 0)
-  while (low < high) {
-    int mid = (low + high + 1) / 2;
-    SetFont probe;
-    bool ok =
-        build_one(face, second_file, charset, mid / 2.0, line * mid / (2 * size), &probe, nullptr)
-            .empty() &&
-        fits(probe);
-    if (ok)
-      low = mid;
-    else
-      high = mid - 1;
-  }
-  return low / 2.0;
 }
 
 // All four fonts, or why not: a font too large for a resource is refused
@@ -229,25 +190,23 @@ std::string build_set(const SetOptions& o, const std::string& second_file, const
     FaceRequest face = o.face;
     face.weight = font.weight;
     double line = o.line * font.size / o.size;
-    std::vector<std::string> role_notes;
-    std::string error =
-        build_one(face, second_file, o.charset, font.size, line, &font, &role_notes);
+    FontSource source{face, second_file, o.charset, o.chars};
+    SizedFont built;
+    std::string error = build_sized(source, font.size, line, &built);
     std::string hint = role.large ? " (--large sets the large fonts' size)" : "";
     // The first font's failures, a family not installed, are the whole set's.
     if (!error.empty())
       return (i ? "the " + std::string(role.name) + " font: " : "") + error + hint;
-    for (const std::string& n : role_notes) notes->push_back(std::string(role.name) + ": " + n);
-    if (fits(font)) {
-      fonts->push_back(std::move(font));
-      continue;
-    }
-    double best = largest_fitting(face, second_file, o.charset, font.size, line);
-    return "the " + std::string(role.name) + " font at " + points(font.size) + " points takes " +
-           std::to_string(font.v2.size()) +
-           " bytes at 72 and 144 dpi, more than a Palm resource holds (" +
-           std::to_string(kMaxEntrySize) + "); " +
-           (best > 0 ? "the largest size that fits is " + points(best) + " points" + hint
-                     : "no size fits");
+    for (const std::string& n : built.notes) notes->push_back(std::string(role.name) + ": " + n);
+    if (!sized_fits(built))
+      return too_large(source, "the " + std::string(role.name) + " font", font.size, line,
+                       built) +
+             hint;
+    font.height = built.height;
+    font.family = built.family;
+    font.v1 = std::move(built.v1);
+    font.v2 = std::move(built.v2);
+    fonts->push_back(std::move(font));
   }
   return "";
 }

@@ -3,6 +3,8 @@
 #include "database.h"
 #include "font_remap.h"
 
+using namespace palm;
+
 namespace {
 
 // The version and name resources the packages carry: "1.0" and the

@@ -139,12 +139,53 @@ std::string open_twice(const FaceRequest& request, const std::string& second_fil
   return "";
 }
 
+// The Palm's Western fonts hold characters where code page 1252 has none:
+// the ellipsis the system draws where it truncates a label, three card
+// suits, the tab and a blank as wide as a digit (code 0: a blank, as wide
+// as `width_of`). 0x8E stays the page's Z caron, which text means there.
+struct PalmExtra {
+  int byte;
+  uint32_t code;
+  uint32_t width_of;
+};
+constexpr PalmExtra kPalmWestern[] = {
+    {0x09, 0, ' '},     {0x18, 0x2026, 0}, {0x19, 0, '0'},
+    {0x8D, 0x2666, 0}, {0x8F, 0x2665, 0}, {0x90, 0x2660, 0},
+};
+constexpr int kPalmWesternFirst = 0x09;
+
+bool palm_western(const Charset& charset, bool by_byte) {
+  return !by_byte && !charset.symbol && charset.code_page == 1252;
+}
+
+GlyphBitmap blank_like(const GlyphBitmap& g) {
+  GlyphBitmap b;
+  b.present = g.present;
+  b.advance = g.advance;
+  return b;
+}
+
+void render_palm_western(Rasterizer& standard, Rasterizer* twice, SourceGlyphs* out) {
+  for (const PalmExtra& e : kPalmWestern) {
+    GlyphPair& p = out->glyphs[static_cast<size_t>(e.byte - out->first_code)];
+    if (e.code) {
+      p.standard = render_glyph(standard, e.code);
+      if (p.standard.present && twice) p.twice = render_glyph(*twice, e.code);
+      continue;
+    }
+    const GlyphPair& model = out->glyphs[static_cast<size_t>(int(e.width_of) - out->first_code)];
+    p.standard = blank_like(model.standard);
+    p.twice = blank_like(model.twice);
+  }
+}
+
 // A face numbered by byte gives every byte it has, control codes too;
 // otherwise each byte is its code page's character. Counts the characters
 // past ASCII drawn, and those the page has.
 void render_set(Rasterizer& standard, Rasterizer* twice, const Charset& charset, bool by_byte,
                 SourceGlyphs* out, int* beyond_ascii, int* page_beyond_ascii) {
-  out->first_code = by_byte ? 0 : 0x20;
+  bool palm = palm_western(charset, by_byte);
+  out->first_code = by_byte ? 0 : palm ? kPalmWesternFirst : 0x20;
   out->glyphs.assign(static_cast<size_t>(0x100 - out->first_code), GlyphPair{});
   CodePageTable page = code_page_table(charset.code_page);
   for (int byte = out->first_code; byte <= 0xFF; ++byte) {
@@ -161,6 +202,7 @@ void render_set(Rasterizer& standard, Rasterizer* twice, const Charset& charset,
     if (p.standard.present && twice) p.twice = render_glyph(*twice, code);
     *beyond_ascii += p.standard.present && code >= 0x80;
   }
+  if (palm) render_palm_western(standard, twice, out);
 }
 
 }  // namespace
@@ -178,6 +220,8 @@ std::string read_glyphs(const FaceRequest& request, const std::string& second_fi
                                check_charset(traits, charset, what)})
     if (!e.empty()) return e;
   bool bitmap = !traits.strikes.empty();
+  if (bitmap && traits.font_ascent >= 0 && traits.font_descent >= 0)
+    out->line = {traits.font_ascent, traits.font_descent};
 
   RasterizerPtr twice;
   std::string why_doubled;

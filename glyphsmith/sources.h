@@ -14,6 +14,7 @@ struct SourceGlyphs {
   int first_code = 0x20;
   bool own_missing = false;  // the face's own missing-character glyph, in `missing`
   GlyphPair missing;
+  FontLine line;  // a bitmap face's own ascent and descent, at 72 dpi
   std::string family;              // as the platform opened it
   std::string what;                // "font family 'X'" or "font file 'x.bdf'", for messages
   std::vector<std::string> notes;  // for the run's report

@@ -7,6 +7,8 @@
 #include "messages.h"
 #include "output.h"
 
+using namespace palm;
+
 namespace fs = std::filesystem;
 
 namespace {

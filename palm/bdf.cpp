@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace palm {
+
 namespace {
 
 std::string quoted(const std::string& text) {
@@ -194,3 +196,5 @@ std::string encode_bdf(const BitmapFont& font, size_t image_index, const BdfFont
   line("ENDFONT");
   return out;
 }
+
+}  // namespace palm

@@ -10,6 +10,8 @@
 
 #include "bitmap_font.h"
 
+namespace palm {
+
 // The encoding that holds the missing symbol: past every byte, and past
 // the font's last character.
 int bdf_missing_encoding(const BitmapFont& font);
@@ -25,3 +27,5 @@ struct BdfFontName {
 // properties where XLFD has them (PIXEL_SIZE, RESOLUTION_X, FONT_ASCENT,
 // DEFAULT_CHAR, ...), PALM_* properties for the rest of the header.
 std::string encode_bdf(const BitmapFont& font, size_t image, const BdfFontName& name);
+
+}  // namespace palm

@@ -6,6 +6,8 @@
 #include "layout.h"
 #include "text.h"
 
+namespace palm {
+
 using base::format;
 
 namespace {
@@ -131,7 +133,7 @@ std::vector<uint8_t> encode_font(const BitmapFont& font) {
 namespace {
 
 // Sizes are in 64 bits: every product of two Int16 fits, and none is
-// trusted until it has been compared with the data's size.
+// trusted until it has been compared with the font's size.
 
 // Where a density's image starts, as the font says.
 struct DensityRecord {
@@ -139,13 +141,28 @@ struct DensityRecord {
   int64_t offset;
 };
 
-std::string read_header(const uint8_t* data, size_t size, BitmapFont* font) {
-  if (size < kFontHeaderSize) return "header shorter than 26 bytes";
+// The font's bytes as the decoder sees them: any n at any offset, checked
+// against the size first.
+struct FontBytes {
+  const FontReader& read;
+  int64_t size;
+  std::string failed;  // set by the first read that fails
+  bool get(int64_t offset, void* buffer, size_t n) {
+    if (offset < 0 || offset + int64_t(n) > size) return false;
+    if (n == 0 || read(uint64_t(offset), buffer, n)) return true;
+    failed = "read error";
+    return false;
+  }
+};
+
+std::string read_header(FontBytes* in, BitmapFont* font) {
+  uint8_t head[kFontHeaderSize];
+  if (in->size < int64_t{kFontHeaderSize}) return "header shorter than 26 bytes";
+  if (!in->get(0, head, sizeof head)) return in->failed;
   for (size_t i = 0; i < std::size(kHeaderFields); ++i)
-    font->*kHeaderFields[i] = static_cast<int16_t>(read_field<uint16_t>(data + 2 * i));
-  // fontType is 0x9000 with flag bits below; anything else is not a font.
-  uint16_t type = read_field<uint16_t>(data);
-  if ((type & 0xF000) != 0x9000) return "not a font (type " + format("0x%04X", type) + ")";
+    font->*kHeaderFields[i] = static_cast<int16_t>(read_field<uint16_t>(head + 2 * i));
+  if (!starts_like_font(head, sizeof head))
+    return "not a font (type " + format("0x%04X", read_field<uint16_t>(head)) + ")";
   if (font->first_char < 0 || font->last_char < font->first_char)
     return "bad character range " + std::to_string(font->first_char) + " to " +
            std::to_string(font->last_char);
@@ -155,61 +172,63 @@ std::string read_header(const uint8_t* data, size_t size, BitmapFont* font) {
 
 // The images' records (version 1: the one image after the header) and where
 // the location table starts after them.
-std::string read_records(const uint8_t* data, size_t size, BitmapFont* font,
-                         std::vector<DensityRecord>* records, int64_t* loc_at) {
-  const int64_t total = static_cast<int64_t>(size);
+std::string read_records(FontBytes* in, BitmapFont* font, std::vector<DensityRecord>* records,
+                         int64_t* loc_at) {
   if (!is_font_v2(*font)) {
     const int64_t image72 = int64_t{font->row_words} * font->rect_height * 2;
-    if (int64_t{kFontHeaderSize} + image72 > total) return "bit image past the end";
+    if (int64_t{kFontHeaderSize} + image72 > in->size) return "bit image past the end";
     *loc_at = int64_t{kFontHeaderSize} + image72;
     records->push_back({72, int64_t{kFontHeaderSize}});
     return "";
   }
-  if (size < kV2HeaderSize) return "density records past the end";
-  font->version = read_field<uint16_t>(data + kFontHeaderSize);
-  uint16_t count = read_field<uint16_t>(data + kFontHeaderSize + 2);
+  uint8_t counts[4];
+  if (in->size < int64_t{kV2HeaderSize}) return "density records past the end";
+  if (!in->get(kFontHeaderSize, counts, 4)) return in->failed;
+  font->version = read_field<uint16_t>(counts);
+  uint16_t count = read_field<uint16_t>(counts + 2);
   if (count == 0) return "no density records";
   *loc_at = kV2HeaderSize + int64_t{kDensityRecordSize} * count;
-  if (*loc_at > total) return "density records past the end";
-  for (uint16_t i = 0; i < count; ++i) {
-    const uint8_t* r = data + kV2HeaderSize + kDensityRecordSize * i;
-    records->push_back(
-        {static_cast<int16_t>(read_field<uint16_t>(r)), read_field<uint32_t>(r + 2)});
-  }
+  if (*loc_at > in->size) return "density records past the end";
+  std::vector<uint8_t> bytes(kDensityRecordSize * count);
+  if (!in->get(kV2HeaderSize, bytes.data(), bytes.size())) return in->failed;
+  for (size_t at = 0; at < bytes.size(); at += kDensityRecordSize)
+    records->push_back({static_cast<int16_t>(read_field<uint16_t>(&bytes[at])),
+                        read_field<uint32_t>(&bytes[at + 2])});
   return "";
 }
 
 // The location and offset/width tables; *tables_end is where the later of
 // the two ends.
-std::string read_tables(const uint8_t* data, size_t size, int64_t loc_at, BitmapFont* font,
-                        int64_t* tables_end) {
+std::string read_tables(FontBytes* in, int64_t loc_at, BitmapFont* font, int64_t* tables_end) {
   const int64_t chars = int64_t{font->last_char} - font->first_char;
-  const int64_t total = static_cast<int64_t>(size);
-  if (loc_at + 2 * (chars + 3) > total) return "location table past the end";
+  if (loc_at + 2 * (chars + 3) > in->size) return "location table past the end";
   // owTLoc as unsigned: a large 72-dpi image pushes it past 32767 words.
   const int64_t ow_at = kOwTLocField + 2 * int64_t{static_cast<uint16_t>(font->ow_t_loc)};
-  if (ow_at + 2 * (chars + 2) > total) return "offset/width table past the end";
+  if (ow_at + 2 * (chars + 2) > in->size) return "offset/width table past the end";
 
+  std::vector<uint8_t> bytes(size_t(chars + 3) * 2);
+  if (!in->get(loc_at, bytes.data(), bytes.size())) return in->failed;
   font->locations.resize(static_cast<size_t>(chars + 3));
   for (size_t i = 0; i < font->locations.size(); ++i)
-    font->locations[i] = read_field<uint16_t>(data + loc_at + 2 * i);
+    font->locations[i] = read_field<uint16_t>(&bytes[2 * i]);
   if (!std::is_sorted(font->locations.begin(), font->locations.end()))
     return "locations out of order";
   if (font->locations.back() > int64_t{font->row_words} * 16)
     return "glyphs wider than the bit image";
+  bytes.resize(size_t(chars + 2) * 2);
+  if (!in->get(ow_at, bytes.data(), bytes.size())) return in->failed;
   font->widths.resize(static_cast<size_t>(chars + 2));
   for (size_t i = 0; i < font->widths.size(); ++i)
-    font->widths[i] = {static_cast<int8_t>(data[ow_at + 2 * i]),
-                       static_cast<int8_t>(data[ow_at + 2 * i + 1])};
+    font->widths[i] = {static_cast<int8_t>(bytes[2 * i]), static_cast<int8_t>(bytes[2 * i + 1])};
   *tables_end = std::max(loc_at + 2 * (chars + 3), ow_at + 2 * (chars + 2));
   return "";
 }
 
 // Images may come in any order but must not overlap one another or the
-// tables; all are checked before any is copied, so that what is copied is
-// bounded by the size of the data.
-std::string read_images(const uint8_t* data, size_t size, const std::vector<DensityRecord>& records,
-                        int64_t tables_end, BitmapFont* font) {
+// tables; all are checked before any is read, so that what is read is
+// bounded by the size of the font.
+std::string read_images(FontBytes* in, const std::vector<DensityRecord>& records,
+                        int64_t tables_end, FontDepth depth, BitmapFont* font) {
   std::vector<std::pair<int64_t, int64_t>> spans;  // start, end
   for (const DensityRecord& r : records) {
     if (r.density <= 0) return "bad density " + std::to_string(r.density);
@@ -218,7 +237,7 @@ std::string read_images(const uint8_t* data, size_t size, const std::vector<Dens
     image.rows = static_cast<int>(at_density(font->rect_height, r.density));
     image.row_words = static_cast<int>(at_density(font->row_words, r.density));
     int64_t bytes = int64_t{image.rows} * image.row_words * 2;
-    if (r.offset + bytes > static_cast<int64_t>(size)) return dpi(r.density) + " past the end";
+    if (r.offset + bytes > in->size) return dpi(r.density) + " past the end";
     if (is_font_v2(*font) && r.offset < tables_end && bytes > 0)
       return dpi(r.density) + " overlaps the tables";
     spans.push_back({r.offset, r.offset + bytes});
@@ -228,23 +247,37 @@ std::string read_images(const uint8_t* data, size_t size, const std::vector<Dens
   std::sort(sorted.begin(), sorted.end());
   for (size_t i = 1; i < sorted.size(); ++i)
     if (sorted[i].first < sorted[i - 1].second) return "images overlap";
-  for (size_t i = 0; i < spans.size(); ++i)
-    font->images[i].bits.assign(data + spans[i].first, data + spans[i].second);
+  for (size_t i = 0; i < spans.size() && depth == FontDepth::images; ++i) {
+    font->images[i].bits.resize(size_t(spans[i].second - spans[i].first));
+    if (!in->get(spans[i].first, font->images[i].bits.data(), font->images[i].bits.size()))
+      return in->failed;
+  }
   return "";
 }
 
 }  // namespace
 
-std::string decode_font(const uint8_t* data, size_t size, BitmapFont* result) {
+std::string decode_font(const FontReader& read, uint64_t size, FontDepth depth,
+                        BitmapFont* result) {
   BitmapFont font;
+  FontBytes in{read, static_cast<int64_t>(std::min<uint64_t>(size, INT64_MAX / 4)), ""};
   std::vector<DensityRecord> records;
   int64_t loc_at = 0, tables_end = 0;
-  std::string error = read_header(data, size, &font);
-  if (error.empty()) error = read_records(data, size, &font, &records, &loc_at);
-  if (error.empty()) error = read_tables(data, size, loc_at, &font, &tables_end);
-  if (error.empty()) error = read_images(data, size, records, tables_end, &font);
+  std::string error = read_header(&in, &font);
+  if (error.empty()) error = read_records(&in, &font, &records, &loc_at);
+  if (error.empty()) error = read_tables(&in, loc_at, &font, &tables_end);
+  if (error.empty()) error = read_images(&in, records, tables_end, depth, &font);
   if (error.empty()) *result = std::move(font);
   return error;
+}
+
+std::string decode_font(const uint8_t* data, size_t size, BitmapFont* font) {
+  return decode_font(
+      [data](uint64_t offset, void* buffer, size_t n) {
+        memcpy(buffer, data + offset, n);
+        return true;
+      },
+      size, FontDepth::images, font);
 }
 
 bool font_has_char(const BitmapFont& font, int c) {
@@ -279,3 +312,5 @@ bool is_font_resource_type(const uint8_t type[4]) {
 bool starts_like_font(const uint8_t* head, size_t size) {
   return size >= kFontHeaderSize && (read_field<uint16_t>(head) & 0xF000) == 0x9000;
 }
+
+}  // namespace palm

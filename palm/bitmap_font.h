@@ -6,8 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace palm {
 
 constexpr int16_t kFontTypeV1 = static_cast<int16_t>(0x9000);
 constexpr int16_t kFontTypeV2 = static_cast<int16_t>(0x9200);
@@ -63,14 +66,26 @@ bool is_font_v2(const BitmapFont& font);
 // only a version 2 font's glyph-bits offsets are computed here.
 std::vector<uint8_t> encode_font(const BitmapFont& font);
 
+// Reads n bytes at offset from the start of a font; false when it can't.
+using FontReader = std::function<bool(uint64_t offset, void* buffer, size_t n)>;
+
+// How far decode_font goes: the header and tables, every size and offset
+// checked but no image read (enough to list a font of any size without
+// reading it whole), or the images too.
+enum class FontDepth { tables, images };
+
 // Reads a resource written by anyone: any fontType 0x9xxx (version 2 when
 // the 0x0200 bit is set), any number and order of densities. The image of a
 // density d has ceil(fRectHeight * d / 72) rows of ceil(rowWords * d / 72)
 // words, and images may not overlap one another or the tables. Every count,
-// offset and size is checked against the bytes before it is used, so nothing
-// larger than the bytes is allocated. Returns "" on success, else what is
-// wrong in a few words ("header shorter than 26 bytes", ...), for the caller
-// to put after the file's name; *font is left alone then.
+// offset and size is checked against `size` before it is used, so nothing
+// larger than the font is allocated; at FontDepth::tables the images get
+// their sizes but no bits. Returns "" on success, else what is wrong in a
+// few words ("header shorter than 26 bytes", "read error", ...), for the
+// caller to put after the file's name; *font is left alone then.
+std::string decode_font(const FontReader& read, uint64_t size, FontDepth depth, BitmapFont* font);
+
+// The whole font from bytes in memory.
 std::string decode_font(const uint8_t* data, size_t size, BitmapFont* font);
 
 // Lays a font's characters out side by side, the way both versions share:
@@ -134,3 +149,5 @@ bool is_font_resource_type(const uint8_t type[4]);
 // Whether bytes start as a font's do: a whole header whose fontType is a
 // font's. Only then is an entry worth reading whole to decode.
 bool starts_like_font(const uint8_t* head, size_t size);
+
+}  // namespace palm

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,10 +12,23 @@
 #include "run.h"
 #include "test_font.h"
 
+using namespace palm;
+
 namespace {
 
 std::string decode(const std::string& bytes, BitmapFont* font) {
   return decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), font);
+}
+
+// The header and tables alone, as a listing reads them; `readable` bytes
+// from the start can be read, the rest fails.
+std::string decode_tables(const std::string& bytes, size_t readable, BitmapFont* font) {
+  auto read = [&](uint64_t offset, void* buffer, size_t n) {
+    if (offset + n > readable) return false;
+    memcpy(buffer, bytes.data() + offset, n);
+    return true;
+  };
+  return decode_font(read, bytes.size(), FontDepth::tables, font);
 }
 
 void put16(std::string* bytes, size_t at, uint16_t v) {
@@ -280,7 +294,15 @@ TEST(BitmapFont, RefusesCorruptFonts) {
     EXPECT_EQ(decode(bytes, &font), c.error);
     EXPECT_EQ(as_string(encode_font(font)), as_string(encode_font(tiny_font(true))))
         << "a refused font leaves the result alone";
+    EXPECT_EQ(decode_tables(bytes, bytes.size(), &font), c.error) << "the listing says the same";
   }
+  // The listing's depth reads no image: a version 2 font's end can't be read.
+  std::string v2 = as_string(encode_font(tiny_font(true)));
+  BitmapFont font;
+  EXPECT_EQ(decode_tables(v2, 60, &font), "");
+  EXPECT_EQ(font.images.size(), 2u);
+  EXPECT_TRUE(font.images[1].bits.empty());
+  EXPECT_EQ(decode_tables(v2, 40, &font), "read error");
 }
 
 // Records that all point at one image would multiply it: refused before

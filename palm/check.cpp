@@ -9,6 +9,8 @@
 #include "font_remap.h"
 #include "text.h"
 
+namespace palm {
+
 using base::hex_text, base::printable, base::format;
 
 namespace {
@@ -26,7 +28,13 @@ bool is_type(const PalmEntry& e, const char* type) {
 // What is wrong with a font resource's bytes, or "".
 std::string font_problem(const PalmEntry& e, const std::vector<uint8_t>& bytes) {
   BitmapFont font;
-  std::string problem = decode_font(bytes.data(), bytes.size(), &font);
+  // The listing decodes to the same depth: both say the same of a font.
+  std::string problem = decode_font(
+      [&](uint64_t offset, void* buffer, size_t n) {
+        memcpy(buffer, bytes.data() + offset, n);
+        return true;
+      },
+      bytes.size(), FontDepth::tables, &font);
   if (!problem.empty())
     return problem.rfind("not a font", 0) == 0 ? problem : "not a font: " + problem;
   // Palm OS reads an 'NFNT' as a version 1 font and an 'nfnt' as version 2.
@@ -90,3 +98,5 @@ std::string check_database(const PalmDatabase& db, const ReadEntryBytes& read,
     findings->push_back({CheckFinding::kDatabase, "SortInfo of " + too_big(db.sort_info.size)});
   return "";
 }
+
+}  // namespace palm

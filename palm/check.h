@@ -13,6 +13,8 @@
 
 #include "reader.h"
 
+namespace palm {
+
 // One thing wrong, about one entry or about the whole database.
 struct CheckFinding {
   static constexpr size_t kDatabase = static_cast<size_t>(-1);
@@ -34,3 +36,5 @@ std::string check_database(const PalmDatabase& db, const ReadEntryBytes& read,
 // "entry 3 (NFNT 0x0080)" or "record 3": the entry a finding names; "" for
 // the database as a whole.
 std::string check_entry_name(const PalmDatabase& db, size_t entry);
+
+}  // namespace palm

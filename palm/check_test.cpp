@@ -8,6 +8,8 @@
 #include "database.h"
 #include "test_font.h"
 
+using namespace palm;
+
 namespace {
 
 struct Entry {

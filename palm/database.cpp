@@ -7,6 +7,8 @@
 
 #include "input.h"
 
+namespace palm {
+
 namespace {
 
 DatabaseError failure(DatabaseFailure what, const std::string& path = "", int code = 0) {
@@ -195,3 +197,5 @@ DatabaseError database_image(Database* db, std::vector<uint8_t>* image) {
   clear_entries(db);
   return {};
 }
+
+}  // namespace palm

@@ -13,6 +13,8 @@
 #include "layout.h"
 #include "output.h"
 
+namespace palm {
+
 // The database image in host byte order. Field order and widths follow the
 // file exactly, so each record can be converted in place by pack_fields and
 // written as it stands.
@@ -158,3 +160,5 @@ DatabaseError write_database(Database* db, const char* path);
 // The bytes write_database would write, for a caller that writes several
 // files as one group. The list is emptied unless an input could not be read.
 DatabaseError database_image(Database* db, std::vector<uint8_t>* image);
+
+}  // namespace palm

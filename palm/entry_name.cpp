@@ -7,6 +7,8 @@
 #include "output.h"
 #include "text.h"
 
+namespace palm {
+
 using base::hex_digit_value, base::hex_text, base::format;
 
 namespace {
@@ -63,3 +65,5 @@ std::string record_file_base(size_t index, size_t count) {
   number.insert(0, digits - std::min(digits, number.size()), '0');
   return "record" + number;
 }
+
+}  // namespace palm

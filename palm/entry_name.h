@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+namespace palm {
+
 // The ID a resource file name gives: the text of at most four characters
 // after the four of the type, read as "%x" reads it (leading white space, a
 // sign and a 0x prefix allowed), low 16 bits kept. The type is the name's
@@ -26,3 +28,5 @@ std::string resource_file_base(const uint8_t type[4], uint16_t id, bool* escaped
 // many digits as the last of `count` needs, at least four, so that the names'
 // sorted order is the records' order.
 std::string record_file_base(size_t index, size_t count);
+
+}  // namespace palm

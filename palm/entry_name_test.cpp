@@ -4,6 +4,8 @@
 
 #include <string>
 
+using namespace palm;
+
 namespace {
 
 TEST(EntryName, IdFromName) {

@@ -8,6 +8,8 @@
 
 #include <stb_image_write.h>
 
+namespace palm {
+
 namespace {
 
 uint8_t luminance(uint32_t rgb) {
@@ -200,50 +202,87 @@ SheetBlock sheet_block(const BitmapFont& font, const FontImage& image, const She
 
 }  // namespace
 
-int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options) {
-  SheetRows s = sheet_rows(font, options);
+namespace {
+
+// The sheet's blocks, one per image, and the size of the whole.
+struct Sheet {
+  SheetRows rows;
+  std::vector<SheetBlock> blocks;
   int64_t width = 0, height = 0;
+};
+
+Sheet plan_sheet(const BitmapFont& font, const PictureOptions& options) {
+  Sheet sheet;
+  sheet.rows = sheet_rows(font, options);
   for (const FontImage& image : font.images) {
-    SheetBlock b = sheet_block(font, image, s, options);
-    width = std::max(width, b.width);
-    height += b.height;
+    SheetBlock b = sheet_block(font, image, sheet.rows, options);
+    sheet.width = std::max(sheet.width, b.width);
+    sheet.height += b.height;
+    sheet.blocks.push_back(b);
   }
   if (font.images.size() > 1)
-    height += int64_t{std::max(0, options.gap)} * int64_t(font.images.size() - 1);
-  return width * height;
+    sheet.height += int64_t{std::max(0, options.gap)} * int64_t(font.images.size() - 1);
+  return sheet;
 }
 
-Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options) {
-  SheetRows s = sheet_rows(font, options);
-  std::vector<Canvas> blocks;
-  for (const FontImage& image : font.images) {
-    SheetBlock b = sheet_block(font, image, s, options);
-    Canvas block = make_canvas(b.width, b.height, options.channels, kPictureWhite);
-    if (block.width == 0) return make_canvas(0, 0, options.channels, 0);
-    for (int64_t i = 0; i <= s.columns; ++i)
-      fill_rect(&block, int(i * (b.cell_w + 1)), 0, 1, block.height, kPictureGrid);
-    for (int64_t i = 0; i <= int64_t(s.code_rows.size()); ++i)
-      fill_rect(&block, 0, int(i * (b.cell_h + 1)), block.width, 1, kPictureGrid);
-    size_t row = 0;
-    for (int c : s.chars) {
-      while (s.code_rows[row] != c / s.columns) ++row;
-      int x = int((c % s.columns) * (b.cell_w + 1) + 2), y = int(int64_t(row) * (b.cell_h + 1) + 2);
-      draw_glyph(&block, x, y, image, glyph_columns(font, image, c), b.scale, kPictureInk);
-    }
-    blocks.push_back(std::move(block));
+void draw_block(Canvas* canvas, int top, const BitmapFont& font, const FontImage& image,
+                const SheetRows& s, const SheetBlock& b) {
+  for (int64_t i = 0; i <= s.columns; ++i)
+    fill_rect(canvas, int(i * (b.cell_w + 1)), top, 1, int(b.height), kPictureGrid);
+  for (int64_t i = 0; i <= int64_t(s.code_rows.size()); ++i)
+    fill_rect(canvas, 0, top + int(i * (b.cell_h + 1)), int(b.width), 1, kPictureGrid);
+  size_t row = 0;
+  for (int c : s.chars) {
+    while (s.code_rows[row] != c / s.columns) ++row;
+    int x = int((c % s.columns) * (b.cell_w + 1) + 2);
+    int y = top + int(int64_t(row) * (b.cell_h + 1) + 2);
+    draw_glyph(canvas, x, y, image, glyph_columns(font, image, c), b.scale, kPictureInk);
   }
-  return stack_canvases(blocks, options.gap, kPictureWhite);
+}
+
+}  // namespace
+
+CanvasSize glyph_sheet_size(const BitmapFont& font, const PictureOptions& options) {
+  Sheet sheet = plan_sheet(font, options);
+  return {sheet.width, sheet.height};
+}
+
+int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options) {
+  CanvasSize size = glyph_sheet_size(font, options);
+  return size.width * size.height;
+}
+
+// Drawn into one canvas, weighed whole first: a font of many large images
+// is refused before any is drawn.
+Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options) {
+  Sheet sheet = plan_sheet(font, options);
+  if (font.images.empty()) return make_canvas(0, 0, options.channels, 0);
+  Canvas canvas = make_canvas(sheet.width, sheet.height, options.channels, kPictureWhite);
+  if (canvas.width == 0) return canvas;
+  int64_t top = 0;
+  for (size_t i = 0; i < font.images.size(); ++i) {
+    draw_block(&canvas, int(top), font, font.images[i], sheet.rows, sheet.blocks[i]);
+    top += sheet.blocks[i].height + std::max(0, options.gap);
+  }
+  return canvas;
+}
+
+CanvasSize stacked_size(const std::vector<CanvasSize>& parts, int gap) {
+  CanvasSize out;
+  for (const CanvasSize& part : parts) {
+    out.width = std::max(out.width, part.width);
+    out.height += part.height;
+  }
+  if (parts.size() > 1) out.height += int64_t{std::max(0, gap)} * int64_t(parts.size() - 1);
+  return out;
 }
 
 Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background) {
-  int width = 0;
-  int64_t height = 0;
-  for (const Canvas& part : parts) {
-    width = std::max(width, part.width);
-    height += part.height;
-  }
-  if (parts.size() > 1) height += int64_t{std::max(0, gap)} * int64_t(parts.size() - 1);
-  Canvas out = make_canvas(width, height, parts.empty() ? 3 : parts[0].channels, background);
+  std::vector<CanvasSize> sizes;
+  for (const Canvas& part : parts) sizes.push_back({part.width, part.height});
+  CanvasSize size = stacked_size(sizes, gap);
+  int channels = parts.empty() ? 3 : parts[0].channels;
+  Canvas out = make_canvas(size.width, size.height, channels, background);
   int top = 0;
   for (const Canvas& part : parts) {
     const bool whole = part.pixels.size() == size_t(part.width) * part.height * part.channels;
@@ -271,3 +310,5 @@ std::vector<uint8_t> encode_png(const Canvas& canvas) {
     png.clear();
   return png;
 }
+
+}  // namespace palm

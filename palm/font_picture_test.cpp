@@ -10,6 +10,8 @@
 #include "test_font.h"
 #include "text_page.h"
 
+using namespace palm;
+
 namespace {
 
 // The PNG as libpng reads it, one character a pixel: '#' ink, '.' white,

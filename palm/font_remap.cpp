@@ -2,6 +2,8 @@
 
 #include "text.h"
 
+namespace palm {
+
 using base::equal_ignoring_ascii_case, base::hex_digit_value;
 
 const FontId kFontIdTable[27] = {
@@ -81,3 +83,5 @@ bool first_free_font_id(const std::set<uint16_t>& taken, uint16_t* id) {
   }
   return false;
 }
+
+}  // namespace palm

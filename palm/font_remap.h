@@ -8,6 +8,8 @@
 #include <set>
 #include <string>
 
+namespace palm {
+
 // The resource type of remap packages' entries (-f Rmap0000 stdFont).
 constexpr char kFontRemapType[] = "Rmap";
 
@@ -42,3 +44,5 @@ bool first_free_font_id(const std::set<uint16_t>& taken, uint16_t* id);
 
 // Whether bytes are a remap resource, and the font it names when they are.
 bool read_font_remap(const uint8_t* bytes, size_t size, uint16_t* id);
+
+}  // namespace palm

@@ -7,6 +7,8 @@
 
 #include "run.h"
 
+using namespace palm;
+
 namespace {
 
 // The ID for text, which must be accepted.

@@ -8,6 +8,8 @@
 
 #include "input.h"
 
+namespace palm {
+
 bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
   char* p = static_cast<char*>(buffer);
   while (size > 0) {
@@ -65,3 +67,5 @@ size_t input_file_budget() {
   size_t used = descriptors_in_use(limit.rlim_cur) + spare;
   return cap > used ? cap - used : 0;
 }
+
+}  // namespace palm

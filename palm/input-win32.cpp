@@ -5,6 +5,8 @@
 
 #include "input.h"
 
+namespace palm {
+
 bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size) {
   if (_fseeki64(file, static_cast<__int64>(offset), SEEK_SET) != 0) return false;
   if (fread(buffer, 1, size, file) == size) return true;
@@ -25,3 +27,5 @@ size_t input_file_budget() {
   if (most < 0) most = _getmaxstdio();
   return most > 64 ? static_cast<size_t>(most - 64) : 0;
 }
+
+}  // namespace palm

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace palm {
+
 // Reads exactly size bytes at offset; false on an error or a short file
 // (errno EIO then).
 bool read_at(FILE* file, uint64_t offset, void* buffer, size_t size);
@@ -17,3 +19,5 @@ bool regular_file_size(FILE* file, uint64_t* size);
 // output and a few others, after raising its limit where that is allowed.
 // Counts the descriptors already in use, inherited ones included.
 size_t input_file_budget();
+
+}  // namespace palm

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <utility>
 
+namespace palm {
+
 const char kHeaderLayout[] = "B32WWD6B8DDW";
 const char kResourceLayout[] = "B4WWW";
 const char kRecordLayout[] = "DB4";
@@ -44,3 +46,5 @@ size_t pack_fields(void* record, const char* layout, bool swap, LayoutError* err
   }
   return static_cast<size_t>(cursor - start);
 }
+
+}  // namespace palm

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace palm {
+
 extern const char kHeaderLayout[];    // DatabaseHeader, 78 bytes
 extern const char kResourceLayout[];  // ResourceEntry, 10 bytes
 extern const char kRecordLayout[];    // RecordEntry, 8 bytes
@@ -52,3 +54,5 @@ void append_field(std::vector<uint8_t>* out, T value) {
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&value);
   out->insert(out->end(), bytes, bytes + sizeof value);
 }
+
+}  // namespace palm

@@ -8,6 +8,8 @@
 #include "database.h"
 #include "run.h"
 
+using namespace palm;
+
 using namespace std::string_literals;
 
 namespace {

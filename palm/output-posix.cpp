@@ -13,6 +13,8 @@
 #include "output_platform.h"
 #include "signals-posix.h"
 
+namespace palm {
+
 namespace {
 
 void (*cleanup_on_signal)() = nullptr;
@@ -236,3 +238,5 @@ CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size) {
   }
   return CopyResult::ok;
 }
+
+}  // namespace palm

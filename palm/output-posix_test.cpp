@@ -14,6 +14,8 @@
 #include "output.h"
 #include "run.h"
 
+using namespace palm;
+
 namespace {
 
 struct Output : testing::Test {

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace palm {
+
 namespace {
 
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGBREAK};
@@ -262,3 +264,5 @@ CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size) {
   }
   return CopyResult::ok;
 }
+
+}  // namespace palm

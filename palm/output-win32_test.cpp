@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+using namespace palm;
+
 namespace fs = std::filesystem;
 
 namespace {

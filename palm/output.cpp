@@ -7,6 +7,8 @@
 #include "output.h"
 #include "output_platform.h"
 
+namespace palm {
+
 namespace {
 
 // What a signal handler removes: the temporary files (and reservations) of
@@ -270,3 +272,5 @@ void output_release(OutputReservation* reservation) {
 void output_remove_temporaries_on_signals() {
   catch_cleanup_signals(remove_temporaries);
 }
+
+}  // namespace palm

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+namespace palm {
+
 // A file of a group whose commit failed and then could not be taken back:
 // path holds what the run wrote, or nothing where the file it replaced had
 // been moved aside; that file is kept at kept ("" when there was none).
@@ -126,3 +128,4 @@ enum class CopyResult { ok, read_error, write_error };
 // error also covers a file that has become shorter than that.
 CopyResult output_copy(FILE* to, FILE* from, uint64_t offset, size_t size);
 
+}  // namespace palm

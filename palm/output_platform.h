@@ -9,6 +9,8 @@
 #include <string>
 #include <type_traits>
 
+namespace palm {
+
 // What a path names, for a file to be written there.
 enum class PathKind {
   missing,  // nothing: the file is to be made
@@ -61,3 +63,5 @@ void with_signals_held(Body&& body) {
 // memory already, and then end the process as they would have. A signal
 // the caller chose to ignore stays ignored.
 void catch_cleanup_signals(void (*cleanup)());
+
+}  // namespace palm

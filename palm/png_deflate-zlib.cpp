@@ -4,6 +4,8 @@
 
 #include "png_deflate.h"
 
+namespace palm {
+
 unsigned char* png_deflate(unsigned char* data, int size, int* out_size, int /*quality*/) {
   // zlib's fastest level: on pictures of a few flat colours it packs about
   // as tight as stb's compressor at its least effort, in under half the time.
@@ -16,3 +18,5 @@ unsigned char* png_deflate(unsigned char* data, int size, int* out_size, int /*q
   *out_size = int(length);
   return out;
 }
+
+}  // namespace palm

@@ -5,4 +5,8 @@
 // null when they can't be made.
 #pragma once
 
+namespace palm {
+
 unsigned char* png_deflate(unsigned char* data, int size, int* out_size, int quality);
+
+}  // namespace palm

@@ -7,6 +7,8 @@
 #include "layout.h"
 #include "text.h"
 
+namespace palm {
+
 using base::format;
 
 namespace {
@@ -138,3 +140,5 @@ std::string read_database(const uint8_t* start, size_t size, uint64_t file_size,
   for (PalmEntry& e : db->entries) e.size = end_of(next++) - e.offset;
   return "";
 }
+
+}  // namespace palm

@@ -11,6 +11,8 @@
 
 #include "database.h"
 
+namespace palm {
+
 constexpr size_t kPalmHeaderSize = kHeaderSize;
 constexpr size_t kResourceEntrySize = sizeof(ResourceEntry);
 constexpr size_t kRecordEntrySize = sizeof(RecordEntry);
@@ -60,3 +62,5 @@ size_t palm_directory_size(const uint8_t* start, size_t size);
 // and whose length is file_size. Returns "" and fills db, or says what is
 // wrong in a few words for the caller to put after the file's name.
 std::string read_database(const uint8_t* start, size_t size, uint64_t file_size, PalmDatabase* db);
+
+}  // namespace palm

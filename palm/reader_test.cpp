@@ -6,6 +6,8 @@
 
 #include "palm_bytes.h"
 
+using namespace palm;
+
 using namespace std::string_literals;
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include <signal.h>
 
+namespace palm {
+
 inline constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 struct HoldSignals {
@@ -20,3 +22,5 @@ struct HoldSignals {
   HoldSignals(const HoldSignals&) = delete;
   HoldSignals& operator=(const HoldSignals&) = delete;
 };
+
+}  // namespace palm

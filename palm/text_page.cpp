@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace palm {
+
 namespace {
 
 int advance72(const BitmapFont& font, unsigned char c) {
@@ -44,34 +46,34 @@ std::vector<std::string> wrap_text(const BitmapFont& font, std::string_view text
   return lines;
 }
 
-Canvas draw_text_page(const BitmapFont& font, std::string_view text, int channels, int gap) {
-  std::vector<std::string> lines = wrap_text(font, text, kPalmScreen72);
-  int width = 0, height = 0;
+CanvasSize text_page_size(const BitmapFont& font, int gap) {
+  CanvasSize size;
   for (const FontImage& image : font.images) {
-    width += (width ? gap : 0) + screen_size(image);
-    height = std::max(height, screen_size(image));
+    size.width += (size.width ? std::max(0, gap) : 0) + screen_size(image);
+    size.height = std::max<int64_t>(size.height, screen_size(image));
   }
-  Canvas canvas = make_canvas(width, height, channels, kPictureWhite);
+  return size;
+}
+
+Canvas draw_text_page(const BitmapFont& font, std::string_view text, int channels, int gap) {
+  CanvasSize size = text_page_size(font, gap);
+  Canvas canvas = make_canvas(size.width, size.height, channels, kPictureWhite);
+  if (canvas.width == 0) return canvas;
+  std::vector<std::string> lines = wrap_text(font, text, kPalmScreen72);
   int x = 0;
   for (const FontImage& image : font.images) {
-    int size = screen_size(image);
-    Canvas screen = make_canvas(size, size, channels, kPictureWhite);
-    int line = (font.rect_height + std::max<int16_t>(0, font.leading)) * size / kPalmScreen72;
-    for (size_t i = 0; i < lines.size() && int64_t(i) * line < size; ++i)
+    // Each screen is drawn apart, so that a line clips at its own edge.
+    int side = screen_size(image);
+    Canvas screen = make_canvas(side, side, channels, kPictureWhite);
+    int line = (font.rect_height + std::max<int16_t>(0, font.leading)) * side / kPalmScreen72;
+    for (size_t i = 0; i < lines.size() && int64_t(i) * line < side; ++i)
       draw_text(&screen, 0, static_cast<int>(i) * line, font, image, lines[i], 1, kPictureInk);
-    for (int y = 0; y < size && !canvas.pixels.empty(); ++y)
-      std::copy_n(screen.pixels.begin() + size_t(y) * size * channels, size_t(size) * channels,
-                  canvas.pixels.begin() + (size_t(y) * width + x) * channels);
-    x += size + gap;
+    for (int y = 0; y < side; ++y)
+      std::copy_n(screen.pixels.begin() + size_t(y) * side * channels, size_t(side) * channels,
+                  canvas.pixels.begin() + (size_t(y) * canvas.width + x) * channels);
+    x += side + std::max(0, gap);
   }
   return canvas;
 }
 
-int64_t text_page_pixels(const BitmapFont& font, int gap) {
-  int64_t width = 0, height = 0;
-  for (const FontImage& image : font.images) {
-    width += (width ? gap : 0) + screen_size(image);
-    height = std::max<int64_t>(height, screen_size(image));
-  }
-  return width * height;
-}
+}  // namespace palm

@@ -9,6 +9,8 @@
 #include "bitmap_font.h"
 #include "font_picture.h"
 
+namespace palm {
+
 // The Palm's screen, in 72-dpi pixels, square.
 constexpr int kPalmScreen72 = 160;
 
@@ -23,5 +25,7 @@ std::vector<std::string> wrap_text(const BitmapFont& font, std::string_view text
 // on the screen are cut off as the Palm's would be.
 Canvas draw_text_page(const BitmapFont& font, std::string_view text, int channels, int gap);
 
-// The pixels of draw_text_page's canvas, for weighing a picture undrawn.
-int64_t text_page_pixels(const BitmapFont& font, int gap);
+// The size of draw_text_page's canvas, for weighing a picture undrawn.
+CanvasSize text_page_size(const BitmapFont& font, int gap);
+
+}  // namespace palm

@@ -1,6 +1,8 @@
 #include "output.h"
 #include "prcbuild.h"
 
+using namespace palm;
+
 int main(int argc, char** argv) {
   // A write cut short by a file size limit or a vanished reader is reported
   // like any other; an interrupted run leaves no temporary file.

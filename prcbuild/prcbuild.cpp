@@ -14,6 +14,8 @@
 #include "input.h"
 #include "text.h"
 
+using namespace palm;
+
 using base::format;
 
 namespace {

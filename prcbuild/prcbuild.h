@@ -19,4 +19,4 @@ int run_prcbuild(int argc, char** argv, FILE* out, FILE* err);
 
 // prcbuild's words for a database error: the texts its users' scripts
 // match, byte for byte; "" for none.
-std::string database_message(const DatabaseError& error);
+std::string database_message(const palm::DatabaseError& error);

@@ -22,6 +22,8 @@
 #include "palm_bytes.h"
 #include "run.h"
 
+using namespace palm;
+
 using namespace std::string_literals;
 
 namespace {

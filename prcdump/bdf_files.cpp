@@ -2,47 +2,73 @@
 
 #include "bdf.h"
 #include "charsets.h"
-#include "entry_name.h"
-#include "font_picture.h"
 #include "listing.h"
 #include "pictures.h"
+#include "staging.h"
 #include "text.h"
+
+using namespace palm;
 
 using base::hex_text, base::printable, base::format;
 
 namespace {
 
+// glyphsmith's sizes: the font's height is its SIZE, height and leading its
+// LINE.
+constexpr int kMaxSize = 255;
+constexpr int kMaxLine = 1000;
+
+// The line that builds the font again from its 72-dpi file and, when there
+// is one, its 144-dpi file; or a note why there is none. glyphsmith joins
+// its FACE words with spaces and splits two files at a space again, so two
+// files in a folder whose name holds one are named from inside it.
+std::string rebuild_line(const Run& run, const PalmDatabase& db, size_t entry,
+                         const BitmapFont& font, const std::string names[2]) {
+  const std::string& folder = run.options.bdf;
+  std::string first = shown(join_path(folder, names[0]));
+  int line = font.rect_height + font.leading;
+  if (font.rect_height > kMaxSize || line < 0 || line > kMaxLine)
+    return format(
+        "note: no glyphsmith command for %s: it is %d pixels high with a %d-pixel line; "
+        "glyphsmith takes sizes up to %d and lines from 0 to %d",
+        first.c_str(), font.rect_height, line, kMaxSize, kMaxLine);
+  bool two = !names[1].empty();
+  if (two && (names[0].find(' ') != std::string::npos || names[1].find(' ') != std::string::npos))
+    return format(
+        "note: no glyphsmith command for %s: glyphsmith takes no two font files whose "
+        "names hold a space",
+        first.c_str());
+  bool inside = two && folder.find(' ') != std::string::npos;
+  std::string id = db.resources ? " --id " + hex_text(db.entries[entry].id, 4) : "";
+  std::string command = format("glyphsmith%s%s %d %d %s", inside ? " -o \"$OLDPWD\"" : "",
+                               id.c_str(), font.rect_height, line, run.options.bdf_charset.c_str());
+  for (int i = 0; i < (two ? 2 : 1); ++i)
+    command += " " + path_argument(inside ? names[i] : join_path(folder, names[i]));
+  return inside ? "(cd " + path_argument(folder) + " && " + command + ")" : command;
+}
+
 // The files of one font and, when it has a 72-dpi image, its command.
 std::string stage_font(Run* run, OutputGroup* group, const PalmDatabase& db, size_t entry,
                        const BitmapFont& font, const BdfFontName& name,
                        std::vector<std::string>* commands) {
-  const PalmEntry& e = db.entries[entry];
-  bool escaped;
-  std::string base = db.resources ? resource_file_base(e.type, e.id, &escaped)
-                                  : record_file_base(entry, db.entries.size());
-  std::string paths[2];  // of the 72- and 144-dpi files
+  std::string base = font_file_base(db, entry);
+  std::string names[2];  // of the 72- and 144-dpi files
   for (size_t i = 0; i < font.images.size(); ++i) {
     int density = font.images[i].density;
     // A font of several densities names each: nfnt0080-72.bdf, nfnt0080-144.bdf.
     bool one = font.images.size() == 1;
-    std::string file_name = unique_name(run, one ? base : base + format("-%d", density), ".bdf");
-    std::string problem = stage_file(group, run->bdf.path, file_name);
-    if (!problem.empty()) return problem;
+    std::string file_name =
+        unique_name(&run->names, one ? base : base + format("-%d", density), ".bdf");
     std::string text = encode_bdf(font, i, name);
-    fwrite(text.data(), 1, text.size(), group->stream);
-    FileError error = group_staged(group);
-    if (!error.ok()) return write_error(error);
-    if ((density == 72 || density == 144) && paths[density / 144].empty())
-      paths[density / 144] = " " + path_argument(join_path(run->bdf.path, file_name));
+    std::string problem =
+        stage_made_file(run, group, run->options.bdf, file_name, text.data(), text.size());
+    if (!problem.empty()) return problem;
+    if ((density == 72 || density == 144) && names[density / 144].empty())
+      names[density / 144] = file_name;
   }
-  // glyphsmith takes the font's height for the strike's size, and the
-  // height and leading for the line; without a 72-dpi image it has nothing
-  // to start from.
-  if (paths[0].empty() || font.rect_height <= 0) return "";
-  std::string id = db.resources ? " --id " + hex_text(e.id, 4) : "";
-  commands->push_back(format("glyphsmith%s %d %d %s", id.c_str(), font.rect_height,
-                             font.rect_height + font.leading, run->bdf_charset.c_str()) +
-                      paths[0] + paths[1]);
+  // Without a 72-dpi image glyphsmith has nothing to start from.
+  if (!names[0].empty() && font.rect_height > 0)
+    commands->push_back(rebuild_line(*run, db, entry, font, names));
   return "";
 }
 
@@ -52,24 +78,12 @@ std::string stage_bdf_files(Run* run, OutputGroup* group, FILE* file, const Palm
                             const std::vector<size_t>& fonts, std::vector<std::string>* commands) {
   const DatabaseHeader& h = db.header;
   charsets::Charset charset;
-  charsets::find_charset(run->bdf_charset, &charset);  // the name --charset was read as
+  charsets::find_charset(run->options.bdf_charset, &charset);  // the name --charset was read as
   BdfFontName name{printable(bytes_of(h.name), zero_terminated_length(bytes_of(h.name), 32)),
                    charset.xlfd};
-  // A BDF file holds no more than the glyph sheet of its font shows, so the
-  // pictures' budget bounds these files too.
-  int64_t pixels = 0;
-  std::vector<size_t> decoded;
   for (size_t entry : fonts) {
     BitmapFont font;
-    if (!read_font(file, db.entries[entry], &font).empty()) continue;
-    pixels += glyph_sheet_pixels(font, PictureOptions{});
-    decoded.push_back(entry);
-  }
-  std::string problem = over_budget(db, pixels);
-  if (!problem.empty()) return problem;
-  for (size_t entry : decoded) {
-    BitmapFont font;
-    problem = read_font(file, db.entries[entry], &font);
+    std::string problem = read_font(file, db.entries[entry], FontDepth::images, &font);
     if (problem.empty()) problem = stage_font(run, group, db, entry, font, name, commands);
     if (!problem.empty()) return problem;
   }

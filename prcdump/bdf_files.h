@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "extract.h"
+#include "options.h"
+#include "output.h"
+#include "reader.h"
 
-// Weighs the fonts at the entries given against the pictures' budget, then
-// stages a file per density of each in the group; a font with a 72-dpi
-// image gets its command in *commands. A font that can't be decoded is left
-// out, as the listing says. Returns what stops the files, or "".
-std::string stage_bdf_files(Run* run, OutputGroup* group, FILE* file, const PalmDatabase& db,
+// Stages a file per density of each font weighed (weigh_fonts) in the
+// group; a font with a 72-dpi image gets its command, or a note why there
+// is none, in *commands. Returns what stops the files, or "".
+std::string stage_bdf_files(Run* run, palm::OutputGroup* group, FILE* file, const palm::PalmDatabase& db,
                             const std::vector<size_t>& fonts, std::vector<std::string>* commands);

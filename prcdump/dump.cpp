@@ -1,18 +1,67 @@
 #include "dump.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
 
 #include "bdf_files.h"
 #include "check.h"
+#include "extract.h"
 #include "input.h"
 #include "listing.h"
 #include "output.h"
 #include "pictures.h"
+#include "staging.h"
+
+using namespace palm;
 
 namespace {
+
+// The pictures and BDF files of a database: a megabyte for any, then more as
+// the file grows, never more than 64 MiB. Real fonts make a few dozen bytes
+// of BDF a byte; a file that promises more is refused.
+constexpr uint64_t kBaseMadeBytes = uint64_t{1} << 20;
+constexpr uint64_t kMadeBytesPerByte = 256;
+constexpr uint64_t kMaxMadeBytes = uint64_t{64} << 20;
+
+// What the programs make or read that is no database, by its first bytes.
+struct Look {
+  const char* magic;
+  const char* what;
+};
+constexpr Look kLooks[] = {
+    {"STARTFONT", "a BDF font; make Palm fonts of it with glyphsmith"},
+    {"\1fcp", "a PCF font; make Palm fonts of it with glyphsmith"},
+    {"\x1f\x8b", "a gzip file"},
+    {"\x89PNG", "a PNG picture"},
+};
+
+bool plain_text(const uint8_t* p, size_t n) {
+  return std::all_of(p, p + n, [](uint8_t c) { return c >= 0x20 && c < 0x7f; });
+}
+
+// What a file that is no database looks like, or "" when it may be one:
+// `problem` is what the reader said of it ("" when it read it). A font
+// resource can pass for a database of no entries, so one is told apart by
+// decoding as a font and by a type and creator no database has.
+std::string looks_like(FILE* file, uint64_t size, const uint8_t* start, size_t n,
+                       const std::string& problem, const PalmDatabase& db) {
+  bool odd = !problem.empty() || !plain_text(bytes_of(db.header.type), 4) ||
+             !plain_text(bytes_of(db.header.creator), 4);
+  BitmapFont font;
+  PalmEntry whole;
+  whole.size = static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
+  if (odd && read_font(file, whole, FontDepth::tables, &font).empty())
+    return "a Palm font resource; pack it with prcbuild";
+  for (const Look& look : kLooks) {
+    size_t length = strlen(look.magic);
+    if (!problem.empty() && n >= length && !memcmp(start, look.magic, length)) return look.what;
+  }
+  return "";
+}
 
 // The header first, then as much more as its entry count calls for; a count
 // the file can't hold is refused before room is made for it.
@@ -26,7 +75,9 @@ std::string read_directory(FILE* file, PalmDatabase* db) {
     start.resize(need);
     if (!read_at(file, 0, start.data(), need)) return "read error: " + error_text(errno);
   }
-  return read_database(start.data(), start.size(), size, db);
+  std::string problem = read_database(start.data(), start.size(), size, db);
+  std::string look = looks_like(file, size, start.data(), start.size(), problem, *db);
+  return look.empty() ? problem : "not a Palm database but " + look;
 }
 
 // Whatever went to out so far has gone through; the first failure is kept.
@@ -53,29 +104,32 @@ std::string dump_database(Run* run, FILE* file, const std::string& path, OutputG
       },
       &findings);
   if (!problem.empty()) return problem;
-  if (run->check) {
+  if (run->options.check) {
     print_findings(run->out, path, db, findings);
     run->found_any = run->found_any || !findings.empty();
     return "";
   }
 
   std::vector<std::string> details(db.entries.size());
-  std::vector<size_t> fonts;
-  bool pictures = !run->png.path.empty() || !run->bdf.path.empty();
+  std::vector<size_t> fonts, weighed;
+  const Options& o = run->options;
+  bool pictures = !o.png.empty() || !o.bdf.empty();
   for (size_t i = 0; i < db.entries.size(); ++i)
     details[i] = entry_detail(file, db, i, pictures ? &fonts : nullptr);
   std::vector<Part> parts;
   std::vector<std::string> notes;
-  if (!run->extract.path.empty()) plan_parts(run, file, db, &parts, &notes);
-  if (!fonts.empty() && !run->png.path.empty()) {
-    problem = stage_sheets(run, group, file, db, fonts, &details);
-    if (!problem.empty()) return problem;
-  }
+  if (!o.extract.empty()) plan_parts(run, file, db, &parts, &notes);
+  std::string page = o.png.empty() ? "" : page_text(o);
+  if (!fonts.empty()) problem = weigh_fonts(file, db, fonts, !page.empty(), &weighed, &details);
+  // What pictures and BDF files a database makes is bounded by its size.
+  run->made_bytes = 0;
+  run->made_budget = std::min(kMaxMadeBytes, kBaseMadeBytes + kMadeBytesPerByte * db.file_size);
+  if (problem.empty() && !weighed.empty() && !o.png.empty())
+    problem = stage_sheets(run, group, file, db, weighed, page);
   std::vector<std::string> rebuilds;
-  if (!fonts.empty() && !run->bdf.path.empty()) {
-    problem = stage_bdf_files(run, group, file, db, fonts, &rebuilds);
-    if (!problem.empty()) return problem;
-  }
+  if (problem.empty() && !weighed.empty() && !o.bdf.empty())
+    problem = stage_bdf_files(run, group, file, db, weighed, &rebuilds);
+  if (!problem.empty()) return problem;
 
   if (run->listed_any) fputc('\n', run->out);
   run->listed_any = true;
@@ -86,7 +140,7 @@ std::string dump_database(Run* run, FILE* file, const std::string& path, OutputG
   if (!problem.empty()) return problem;
   FileError error = group_commit(group);
   if (!error.ok()) return commit_error(error, path);
-  if (!run->extract.path.empty()) print_command(run->out, path, run->extract.path, db, parts, notes);
+  if (!o.extract.empty()) print_command(run->out, path, o.extract, db, parts, notes);
   for (const std::string& line : rebuilds) fprintf(run->out, "%s\n", line.c_str());
   return "";
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "extract.h"
+#include "options.h"
 
 // Returns what is wrong with the file, or "".
 std::string dump_file(Run* run, const std::string& path);

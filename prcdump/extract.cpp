@@ -9,15 +9,12 @@
 #include "input.h"
 #include "listing.h"
 #include "messages.h"
+#include "staging.h"
 #include "text.h"
 
-using base::lower_ascii, base::printable, base::format, base::shell_word;
+using namespace palm;
 
-// prcbuild would take an argument that starts with '-' for an option or a
-// font remap group.
-std::string path_argument(const std::string& path) {
-  return shell_word(!path.empty() && path[0] == '-' ? "./" + path : path);
-}
+using base::lower_ascii, base::printable, base::format, base::shell_word;
 
 namespace {
 
@@ -71,23 +68,23 @@ void layout_notes(FILE* file, const PalmDatabase& db, std::vector<std::string>* 
 }
 
 Part entry_part(Run* run, const PalmDatabase& db, size_t i, std::vector<std::string>* notes) {
-  const std::string& dir = run->extract.path;
+  const std::string& dir = run->options.extract;
   const PalmEntry& e = db.entries[i];
   Part p;
   p.offset = e.offset;
   p.size = e.size;
   if (db.resources) {
     bool escaped;
-    p.name = unique_name(run, resource_file_base(e.type, e.id, &escaped));
+    p.name = unique_name(&run->names, resource_file_base(e.type, e.id, &escaped));
     if (escaped) {
       p.command = false;
       notes->push_back(
           format("entry %zu is left out: prcbuild can't take its type %s from a "
                  "file name (%s)",
-                 i, printable(e.type, 4).c_str(), join_path(dir, p.name).c_str()));
+                 i, printable(e.type, 4).c_str(), shown(join_path(dir, p.name)).c_str()));
     }
   } else {
-    p.name = unique_name(run, record_file_base(i, db.entries.size()));
+    p.name = unique_name(&run->names, record_file_base(i, db.entries.size()));
     if (e.attributes != 0 || e.unique_id != i)
       notes->push_back(
           format("record %zu has attributes 0x%02x and unique ID %u; prcbuild "
@@ -106,49 +103,10 @@ Part entry_part(Run* run, const PalmDatabase& db, size_t i, std::vector<std::str
 
 }  // namespace
 
-std::string error_text(int error) {
-  return error ? strerror(error) : "unknown error";
-}
-
-std::string unique_name(Run* run, const std::string& base, const char* extension) {
-  std::string name = base + extension;
-  for (int n = 2; !run->used_names.insert(lower_ascii(name)).second; ++n)
-    name = base + "-" + std::to_string(n) + extension;
-  return name;
-}
-
-std::string join_path(const std::string& dir, const std::string& name) {
-  if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) return dir + name;
-  return dir + "/" + name;
-}
-
-std::string write_error(const FileError& error) {
-  return base::write_failure(error.path, error.reason());
-}
-
-std::string commit_error(const FileError& error, const std::string& path) {
-  std::string message = write_error(error);
-  for (const LeftFile& f : error.left) {
-    message += "\nprcdump: " + path + ": " + f.path;
-    if (f.kept.empty())
-      message += ", written by this run, could not be removed (" + error_text(f.code) + ")";
-    else
-      message += " could not be put back (" + error_text(f.code) +
-                 "); the earlier file is kept as " + f.kept;
-  }
-  return message;
-}
-
-std::string stage_file(OutputGroup* group, const std::string& folder, const std::string& name) {
-  FileError error = group_folder(group, folder);
-  if (error.ok()) error = group_stage(group, join_path(folder, name));
-  return error.ok() ? "" : write_error(error);
-}
-
 std::string stage_parts(Run* run, OutputGroup* group, FILE* from, const std::vector<Part>& parts) {
   if (run->buffer.empty()) run->buffer.resize(1 << 18);
   for (const Part& p : parts) {
-    std::string problem = stage_file(group, run->extract.path, p.name);
+    std::string problem = stage_file(run, group, run->options.extract, p.name);
     if (!problem.empty()) return problem;
     uint64_t offset = p.offset;
     for (uint32_t left = p.size; left > 0;) {
@@ -167,12 +125,12 @@ std::string stage_parts(Run* run, OutputGroup* group, FILE* from, const std::vec
 void plan_parts(Run* run, FILE* file, const PalmDatabase& db, std::vector<Part>* parts,
                 std::vector<std::string>* notes) {
   header_notes(db, notes);
-  std::string dir = run->extract.path;
+  std::string dir = run->options.extract;
   auto add_block = [&](const char* label, const char* base, const PalmBlock& block) {
     if (!block.offset) return;
-    Part p{unique_name(run, base), block.offset, block.size, false};
+    Part p{unique_name(&run->names, base), block.offset, block.size, false};
     notes->push_back(format("%s (%u bytes) is in %s; prcbuild writes none", label, block.size,
-                            join_path(dir, p.name).c_str()));
+                            shown(join_path(dir, p.name)).c_str()));
     parts->push_back(p);
   };
   add_block("AppInfo", "appinfo", db.app_info);

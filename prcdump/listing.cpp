@@ -5,10 +5,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "font_summary.h"
 #include "input.h"
 #include "font_remap.h"
+#include "output.h"
+#include "staging.h"
 #include "text.h"
+
+using namespace palm;
 
 using base::printable, base::format;
 
@@ -62,10 +65,10 @@ std::string date_text(uint32_t palm) {
   if (palm == 0) return "never";
   int64_t unix_seconds = int64_t{palm} - kPalmEpochOffset;
   int64_t offset = zone_offset(unix_seconds);
-  sys_seconds shown{seconds{unix_seconds + offset}};
-  sys_days day = std::chrono::floor<days>(shown);
+  sys_seconds local{seconds{unix_seconds + offset}};
+  sys_days day = std::chrono::floor<days>(local);
   std::chrono::year_month_day date{day};
-  std::chrono::hh_mm_ss time{shown - day};
+  std::chrono::hh_mm_ss time{local - day};
   std::string zone = "UTC";
   if (offset != 0) {
     int64_t minutes = (offset < 0 ? -offset : offset) / 60;
@@ -89,7 +92,7 @@ std::string remap_detail(FILE* file, const PalmEntry& e) {
 
 void print_header(FILE* out, const std::string& path, const PalmDatabase& db) {
   const DatabaseHeader& h = db.header;
-  fprintf(out, "file:         %s\n", path.c_str());
+  fprintf(out, "file:         %s\n", shown(path).c_str());
   fprintf(out, "name:         %s\n",
           printable(bytes_of(h.name), zero_terminated_length(bytes_of(h.name), 32)).c_str());
   fprintf(out, "kind:         %s\n", db.resources ? "resource database" : "record database");
@@ -133,21 +136,23 @@ std::string entry_detail(FILE* file, const PalmDatabase& db, size_t index,
   }
   bool resource_font = db.resources && is_font_resource_type(e.type);
   if (!resource_font && (db.resources || e.size < kFontHeaderSize)) return "";
-  FontSummary font;
-  std::string problem = summarize_font(
+  BitmapFont font;
+  std::string problem = decode_font(
       [&](uint64_t offset, void* buffer, size_t n) {
         return read_at(file, e.offset + offset, buffer, n);
       },
-      e.size, &font);
+      e.size, FontDepth::tables, &font);
   if (!problem.empty()) {
     if (!resource_font) return "";
     return problem.rfind("not a font", 0) == 0 ? problem : "not a font: " + problem;
   }
   if (fonts) fonts->push_back(index);
+  int present = 0;
+  for (int c = font.first_char; c <= font.last_char; ++c) present += font_has_char(font, c);
   std::string s = format("font v%d: characters %d-%d (%d present), height %d, ascent %d, dpi",
-                         font.v2 ? 2 : 1, font.first_char, font.last_char, font.present,
+                         is_font_v2(font) ? 2 : 1, font.first_char, font.last_char, present,
                          font.rect_height, font.ascent);
-  for (int density : font.densities) s += format(" %d", density);
+  for (const FontImage& image : font.images) s += format(" %d", image.density);
   return s;
 }
 
@@ -155,6 +160,10 @@ void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
                    const std::vector<std::string>& details,
                    const std::vector<CheckFinding>& findings) {
   print_header(out, path, db);
+  // The findings of each entry, found at once however many there are.
+  std::vector<std::vector<const CheckFinding*>> of_entry(db.entries.size());
+  for (const CheckFinding& f : findings)
+    if (f.entry < of_entry.size()) of_entry[f.entry].push_back(&f);
   if (!db.entries.empty())
     fprintf(out, db.resources ? "  index  type  id          offset        size\n"
                               : "  index  attr  unique id   offset        size\n");
@@ -167,13 +176,9 @@ void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
     std::string detail = db.resources ? details[i] : record_flags(e.attributes);
     if (!details[i].empty() && !db.resources) detail += (detail.empty() ? "" : ", ") + details[i];
     std::string marks;
-    bool marked = false;
-    for (const CheckFinding& f : findings) {
-      if (f.entry != i) continue;
-      marked = true;
-      if (f.what != details[i]) marks += (marks.empty() ? "" : "; ") + f.what;
-    }
-    if (marked) line[0] = '!';
+    for (const CheckFinding* f : of_entry[i])
+      if (f->what != details[i]) marks += (marks.empty() ? "" : "; ") + f->what;
+    if (!of_entry[i].empty()) line[0] = '!';
     if (!marks.empty()) detail += (detail.empty() ? "! " : "  ! ") + marks;
     fprintf(out, "%s%s%s\n", line.c_str(), detail.empty() ? "" : "  ", detail.c_str());
   }
@@ -183,10 +188,11 @@ void print_listing(FILE* out, const std::string& path, const PalmDatabase& db,
 
 void print_findings(FILE* out, const std::string& path, const PalmDatabase& db,
                     const std::vector<CheckFinding>& findings) {
-  if (findings.empty()) fprintf(out, "%s: ok, %zu entries\n", path.c_str(), db.entries.size());
+  if (findings.empty())
+    fprintf(out, "%s: ok, %zu entries\n", shown(path).c_str(), db.entries.size());
   for (const CheckFinding& f : findings) {
     std::string entry = check_entry_name(db, f.entry);
-    fprintf(out, "%s: %s%s%s\n", path.c_str(), entry.c_str(), entry.empty() ? "" : ": ",
+    fprintf(out, "%s: %s%s%s\n", shown(path).c_str(), entry.c_str(), entry.empty() ? "" : ": ",
             f.what.c_str());
   }
 }

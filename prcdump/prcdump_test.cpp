@@ -18,9 +18,15 @@
 #include "run.h"
 #include "test_font.h"
 
+using namespace palm;
+
 using namespace std::string_literals;
 
 namespace {
+
+const std::string kKnownSets =
+    "(known: Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic, Symbol, Turkish, "
+    "Vietnamese, Arabic, Hebrew, Thai, or a Windows number such as 186)";
 
 std::vector<std::string> command_prefix() {
   return program_command("PRCDUMP", PRCDUMP_PATH);
@@ -118,8 +124,9 @@ TEST_F(Prcdump, CommandLine) {
       {{"--bdf", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsage},
       {{"a.prc", "--bdf"}, 1, "", "prcdump: --bdf needs a folder\n"s + kUsage},
       {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsage},
-      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean'\n"s + kUsage},
+      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean' "s + kKnownSets + "\n" + kUsage},
       {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsage},
+      {{"a.prc", "--sample"}, 1, "", "prcdump: --sample needs a text\n"s + kUsage},
       {{"missing.prc", "--", "-x"},
        1,
        "",
@@ -606,6 +613,62 @@ TEST_F(Prcdump, Check) {
   EXPECT_EQ("NFNT0080.bin NFNT0080.png empty.prc fonts.prc good.prc nfnt0080.bin nfnt0081.bin "
             "notes.txt remap.prc",
             files_in("."));
+}
+
+// Files that are no database are refused as what they look like, in the
+// listing and in --check; names are shown with their control bytes escaped;
+// the glyphsmith command survives a folder with a space, and a font no
+// glyphsmith size makes gets a note instead.
+TEST_F(Prcdump, RefusalsNamesAndRebuilds) {
+  BitmapFont tall = tiny_font(false);
+  tall.rect_height = 300;
+  tall.images[0].rows = 300;
+  tall.images[0].bits.resize(size_t(tall.row_words) * 2 * 300);
+  tall.ow_t_loc = font_ow_t_loc(tall);
+  put("NFNT0080.bin", as_string(encode_font(tiny_font(false))));
+  put("nfnt0081.bin", as_string(encode_font(tiny_font(true))));
+  put("NFNT0082.bin", as_string(encode_font(tall)));
+  put("font.bdf", "STARTFONT 2.1\nFONT -x-y-medium-r-normal--4-40-72-72-c-40-iso8859-1\n");
+  ASSERT_EQ(0, shell("prcbuild fonts.prc Fonts Font PGwk nfnt0081.bin && "
+                     "prcbuild tall.prc Tall Font PGwk NFNT0082.bin && cp fonts.prc 'a\033.prc'")
+                   .status);
+  std::string no_db = "prcdump: NFNT0080.bin: not a Palm database but a Palm font resource; pack "
+                      "it with prcbuild\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // a line of it, or the whole when it ends the listing
+    std::string err;
+    bool posix_names = false;  // Windows takes no control byte in a name
+  } cases[] = {
+      {{"NFNT0080.bin"}, 1, "", no_db},
+      {{"--check", "NFNT0080.bin", "fonts.prc"}, 1, "fonts.prc: ok, 1 entries\n", no_db},
+      {{"--check", "font.bdf"}, 1, "",
+       "prcdump: font.bdf: not a Palm database but a BDF font; make Palm fonts of it with "
+       "glyphsmith\n"},
+      {{"--check", "a\033.prc", "b\a.prc"}, 1, "a\\x1b.prc: ok, 1 entries\n",
+       "prcdump: b\\x07.prc: can't open: No such file or directory\n", true},
+      {{"--bdf", "my glyphs", "fonts.prc"}, 0,
+       "(cd 'my glyphs' && glyphsmith -o \"$OLDPWD\" --id 0081 4 5 Western nfnt0081-72.bdf "
+       "nfnt0081-144.bdf)\n",
+       ""},
+      {{"--bdf", "b", "tall.prc"}, 0,
+       "note: no glyphsmith command for b/NFNT0082.bdf: it is 300 pixels high with a 301-pixel "
+       "line; glyphsmith takes sizes up to 255 and lines from 0 to 1000\n",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    if (c.posix_names && windows_build()) continue;
+    RunResult r = run(c.args);
+    EXPECT_EQ(c.status, r.status);
+    EXPECT_EQ(c.err, r.err);
+    if (c.out.empty()) {
+      EXPECT_EQ("", r.out);
+    } else {
+      EXPECT_NE(std::string::npos, r.out.find(c.out)) << r.out;
+    }
+  }
 }
 
 // Where the data lies differently from prcbuild's layout, a note says so.

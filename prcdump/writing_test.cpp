@@ -24,6 +24,8 @@
 #include "run.h"
 #include "test_font.h"
 
+using namespace palm;
+
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
@@ -231,6 +233,25 @@ TEST(Writing, GlyphsmithAllOrNothing) {
   });
 }
 
+// A version 2 font of `count` 72-dpi images, each `rows` high: `chars`
+// characters from the space, the first `width` pixels wide in twice as many
+// columns, the others empty.
+std::string many_images(int count, int rows, int chars, int width) {
+  BitmapFont f;
+  f.font_type = kFontTypeV2;
+  f.first_char = ' ';
+  f.last_char = static_cast<int16_t>(' ' + chars - 1);
+  f.rect_height = static_cast<int16_t>(rows);
+  f.row_words = static_cast<int16_t>((2 * width + 15) / 16);
+  f.locations.assign(size_t(chars) + 2, static_cast<uint16_t>(width));
+  f.locations[0] = 0;
+  f.widths.assign(size_t(chars) + 1, {0, 1});
+  for (int i = 0; i < count; ++i)
+    f.images.push_back({72, f.row_words, rows, std::vector<uint8_t>(size_t(f.row_words) * 2 * rows)});
+  f.ow_t_loc = font_ow_t_loc(f);
+  return as_string(encode_font(f));
+}
+
 TEST(Writing, PrcdumpAllOrNothing) {
   std::string fifty = database(numbered("tAIN", 50, "data")), all_fifty = "d/\n";
   for (int i = 0; i < 50; ++i) all_fifty += "d/tAIN" + hex_text(i) + ".bin=data\n";
@@ -317,14 +338,56 @@ TEST(Writing, PrcdumpAllOrNothing) {
        0,
        false},
       {"fonts that promise vast pictures: none drawn, the next file still is",
-       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8150)}})},
+       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8000)}})},
         {"tiny.prc", database({{"NFNT", 0x80, tiny}})}},
        "",
        "exec $PRCDUMP --png p tall.prc tiny.prc >/dev/null",
        1,
-       "prcdump: tall.prc: the fonts' pictures would take 67083952 pixels; a file of 126 bytes "
+       "prcdump: tall.prc: the fonts' pictures would take 66548340 pixels; a file of 126 bytes "
        "may take 16809472\n",
        "p/\np/NFNT0080.png\ntall.prc\ntiny.prc\n"},
+      {"a sheet that fits but not with the page of text below it: refused undrawn",
+       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8150)}})}},
+       "",
+       "exec $PRCDUMP --png p tall.prc >/dev/null",
+       1,
+       "prcdump: tall.prc: entry 0: the font's picture would take 67782240 pixels, more than "
+       "67108864\n",
+       "tall.prc\n"},
+      {"an input among the outputs: refused before anything is written",
+       sizes,
+       "mkdir d && cp mixed.prc d/NFNT0080.bin && ln small.prc d/tver0001.bin",
+       "$PRCDUMP -x d d/NFNT0080.bin; $PRCDUMP -x d small.prc; s=$?; "
+       "cmp -s mixed.prc d/NFNT0080.bin && cmp -s small.prc d/tver0001.bin && exit $s",
+       1,
+       "prcdump: d/NFNT0080.bin: won't write d/NFNT0080.bin: it is the input d/NFNT0080.bin; "
+       "nothing of this database is written\n"
+       "prcdump: small.prc: won't write d/tver0001.bin: it is the input small.prc; nothing of "
+       "this database is written\n",
+       "big.prc\nd/\nd/NFNT0080.bin\nd/tver0001.bin\nmixed.prc\nsmall.prc\n"},
+      {"a backslash is no separator here, and a missing folder is named with its file",
+       sizes,
+       "",
+       "$PRCDUMP -x 'out\\' small.prc >/dev/null; exec $PRCDUMP -x x/y small.prc",
+       1,
+       "prcdump: small.prc: cannot write 'tver0001.bin' in 'x/y': No such file or directory\n",
+       "big.prc\nmixed.prc\nout\\/\nout\\/tver0001.bin=1.0\nsmall.prc\n"},
+      {"BDF files past the output a file of its size may make: none written",
+       {{"empty.prc", database({{"nfnt", 0x80, many_images(4500, 0, 96, 0)}})}},
+       "",
+       "exec $PRCDUMP --bdf b empty.prc >/dev/null",
+       1,
+       "prcdump: empty.prc: its pictures and BDF files would take more than 8095780 bytes; a "
+       "file of its size may make 8091136\n",
+       "empty.prc\n"},
+      {"a font of many large images: refused undrawn",
+       {{"wide.prc", database({{"nfnt", 0x80, many_images(10, 240, 1, 3900)}})}},
+       "",
+       memory_limit + "exec $PRCDUMP --png p wide.prc >/dev/null",
+       1,
+       "prcdump: wide.prc: entry 0: the font's picture would take 635231712 pixels, more than "
+       "67108864\n",
+       "wide.prc\n"},
       {"a font entry of 3 GiB is listed without being read",
        {{"huge.prc", database({{"NFNT", 0x80, tall_font(12)}})}, {"small.prc", sizes["small.prc"]}},
        "truncate -s 3G huge.prc",

@@ -11,7 +11,7 @@ for task in "$@"; do
     test) packages+=(cmake make g++ pkg-config libgtk-3-dev libgtest-dev perl libpalm-perl
                      xvfb xdotool xauth fonts-dejavu-core fontconfig
                      libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev libstb-dev fonts-liberation2
-                     fontforge-nox txt2pdbdoc scdoc man-db groff-base xfonts-utils fonts-terminus-otb) ;;
+                     fontforge-nox txt2pdbdoc scdoc man-db groff-base xfonts-utils fonts-terminus-otb xfonts-terminus) ;;
     windows) packages+=(cmake make g++-mingw-w64-x86-64 googletest libstb-dev wine wine64 libxrender1 xvfb xdotool
                         fonts-dejavu-core fonts-liberation2 fontconfig fontforge-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;

@@ -9,6 +9,8 @@
 #include "run.h"
 #include "test_font.h"
 
+using namespace palm;
+
 namespace {
 
 // The BDF files prcdump writes: bdftopcf takes them, FreeType reads every
@@ -223,6 +225,21 @@ TEST(Render, BdfOfAnotherWritersFont) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find("note:"), std::string::npos) << r.out;
   std::string bytes = read_file(dir.file("out/nfnt0090-hd.bin"));
+  // FontForge saves the missing symbol, past the charset's bytes, unencoded:
+  // it still comes back.
+  r = run_command({"fontforge", "-lang=ff", "-c",
+                   "i = 1; while (i < $argc); Open($argv[i]); Generate(\"ff\" + ToString(i) + "
+                   "\".bdf\"); i++; endloop",
+                   line[6], line[7]},
+                  RunOptions{dir.path, {"HOME=" + dir.path}, 120});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(run_command({"mkdir", "ff"}, RunOptions{dir.path, {}, 120}).status, 0);
+  std::vector<std::string> resaved = line;
+  resaved[6] = "ff1-" + std::to_string(tiny.rect_height) + ".bdf";
+  resaved[7] = "ff2-" + std::to_string(2 * tiny.rect_height) + ".bdf";
+  r = rebuild(dir.path, resaved, "ff");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(hex(read_file(dir.file("ff/nfnt0090-hd.bin"))), hex(bytes));
   BitmapFont font;
   ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
   EXPECT_EQ(std::vector<int16_t>({font.first_char, font.last_char, font.ascent, font.descent,
@@ -240,3 +257,19 @@ TEST(Render, BdfOfAnotherWritersFont) {
 }
 
 }  // namespace
+
+// X's name for a Windows code page is that page: a Cyrillic PCF as X
+// installs it gives the Cyrillic font.
+TEST(Render, XNamedCodePage) {
+  const std::string pcf = "/usr/share/fonts/X11/misc/ter-u18n_cp1251.pcf.gz";
+  TempDir dir;
+  RunResult r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "18", "20", "Cyrillic", pcf},
+                            RunOptions{dir.path, {}, 120});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  std::string bytes = read_file(dir.file("NFNT0080.bin"));
+  BitmapFont font;
+  ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
+  EXPECT_EQ(font.last_char, 0xFF);  // я, the page's last letter
+  EXPECT_TRUE(font_has_char(font, 0xC0));  // А
+}

@@ -17,6 +17,8 @@
 #include "text.h"
 #include "xserver.h"
 
+using namespace palm;
+
 namespace {
 
 // Starts fontpick and presses Return in its dialog until it ends: under load

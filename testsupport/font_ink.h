@@ -29,9 +29,9 @@ inline Ink freetype_ink(FT_Face face, uint32_t unicode, FT_UInt index = 0) {
 
 // The character's cell in a decoded image, as ink relative to the cell's left
 // edge and the baseline.
-inline Ink palm_ink(const BitmapFont& font, const FontImage& image, int c) {
+inline Ink palm_ink(const palm::BitmapFont& font, const palm::FontImage& image, int c) {
   Ink ink;
-  GlyphColumns cols = glyph_columns(font, image, c);
+  palm::GlyphColumns cols = glyph_columns(font, image, c);
   int scale = image.density / 72;
   for (int y = 0; y < image.rows; ++y)
     for (int x = 0; x < cols.width; ++x)

@@ -37,9 +37,9 @@ inline const std::vector<std::string> kTinyRows144 = {
     "#....#.#########"};
 // clang-format on
 
-inline BitmapFont tiny_font(bool v2) {
-  BitmapFont f;
-  f.font_type = v2 ? kFontTypeV2 : kFontTypeV1;
+inline palm::BitmapFont tiny_font(bool v2) {
+  palm::BitmapFont f;
+  f.font_type = v2 ? palm::kFontTypeV2 : palm::kFontTypeV1;
   f.first_char = 'A';
   f.last_char = 'C';
   f.max_width = 4;

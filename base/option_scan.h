@@ -23,9 +23,10 @@ enum class OptionKind { option, operand, error, end };
 
 struct OptionFound {
   OptionKind kind = OptionKind::end;
-  int code = 0;       // an option's
+  int code = 0;       // an option's, or for an error the one that lacks its value
   std::string value;  // its value, or the operand
   std::string error;  // "unknown option '-q'", "option '--id' needs a value"
+  std::string given;  // for an error, the option as given: "-q" of "-hq", "--id", "--bold=1"
 };
 
 struct OptionScan {

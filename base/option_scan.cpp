@@ -1,4 +1,4 @@
-#include "options.h"
+#include "option_scan.h"
 
 namespace base {
 
@@ -37,11 +37,17 @@ OptionFound next_option(OptionScan* scan) {
       // Some builds of getopt_long report a value given to an option that
       // takes none as a missing value: an unknown option either way.
       if (code == '?' || (code == ':' && !(spec && spec->takes_value))) {
+        std::string word = scan->argv[scan->word];
         found.kind = OptionKind::error;
-        found.error = "unknown option '" + std::string(scan->argv[scan->word]) + "'";
+        found.error = "unknown option '" + word + "'";
+        // getopt names a letter it doesn't know, even within a cluster.
+        bool letter = word.compare(0, 2, "--") != 0 && optopt > 0 && optopt < 256;
+        found.given = letter ? std::string("-") + static_cast<char>(optopt) : word;
       } else if (code == ':') {
         found.kind = OptionKind::error;
-        found.error = "option '" + option_name(*scan, optopt) + "' needs a value";
+        found.code = optopt;
+        found.given = option_name(*scan, optopt);
+        found.error = "option '" + found.given + "' needs a value";
       } else {
         found.kind = code == 1 ? OptionKind::operand : OptionKind::option;
         found.code = code;
