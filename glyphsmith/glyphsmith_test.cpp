@@ -452,12 +452,13 @@ TEST(Program, GreyStrikesAsTheir1BitTwin) {
 
 }  // namespace
 
-// The preview's page is the text given, drawn from the written font: Ω,
-// which code page 1252 lacks, as the missing symbol.
+// The preview's page is the text given, whole whatever code page the system
+// hands arguments in, drawn from the written font: Ω, which code page 1252
+// lacks, as the missing symbol.
 TEST(Program, PreviewPageShowsTheSampleFromTheWrittenFont) {
   TempDir dir;
   RunResult r =
-      glyphsmith(dir, line({"--sample", "\xCE\xA9 \xC3\xA9t\xC3\xA9", "12", "15.6", "Western"}));
+      glyphsmith(dir, line({"--sample=\xCE\xA9 \xC3\xA9t\xC3\xA9", "12", "15.6", "Western"}));
   ASSERT_EQ(r.status, 0) << r.err;
   BitmapFont font = decoded(dir.file(v2_name("0080")));
   PictureOptions options;

@@ -164,7 +164,9 @@ std::string read_options(int argc, char** argv, Options* o, std::vector<std::str
        f.kind != base::OptionKind::end && o->answer.empty(); f = base::next_option(&scan)) {
     std::string error = f.kind == base::OptionKind::error ? f.error : "";
     if (f.kind == base::OptionKind::operand) operands->push_back(f.value);
-    if (f.kind == base::OptionKind::option) error = apply_option(f.code, f.value, o);
+    // The sample is text to show, not a name for the system to read.
+    std::string value = f.code == kSample ? base::option_text(scan, f) : f.value;
+    if (f.kind == base::OptionKind::option) error = apply_option(f.code, value, o);
     if (!error.empty()) return error;
   }
   return "";
