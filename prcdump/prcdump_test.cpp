@@ -12,6 +12,7 @@
 #include "bdf.h"
 #include "bitmap_font.h"
 #include "font_picture.h"
+#include "text_page.h"
 #include "palm_bytes.h"
 #include "png_pixels.h"
 #include "run.h"
@@ -82,16 +83,20 @@ struct Prcdump : testing::Test {
 };
 
 const char kUsage[] =
-    "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
+    "Usage: prcdump [-x DIR] [--png DIR] [--sample TEXT]\n"
+    "               [--bdf DIR [--charset NAME]] FILE...\n"
     "       prcdump --check FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
-    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
+    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing),\n"
+    "              with a page of text at the Palm's screen size\n"
+    "  --sample TEXT  the page's text (default: the charset's sample sentence)\n"
     "  --bdf DIR   write every font as BDF, a file per density, in DIR (made if\n"
     "              missing) and print the glyphsmith command that builds it again\n"
-    "  --charset NAME  the character set the BDF files name (default: Western)\n"
+    "  --charset NAME  the character set the BDF files name and the page's text\n"
+    "              is converted to (default: Western)\n"
     "  --check     list nothing, but say what a Palm would mis-read, one line\n"
     "              each; the status is 1 when anything is found\n"
     "  -h, --help  show this help and exit\n"
@@ -121,6 +126,7 @@ TEST_F(Prcdump, CommandLine) {
       {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsage},
       {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean' "s + kKnownSets + "\n" + kUsage},
       {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsage},
+      {{"a.prc", "--sample"}, 1, "", "prcdump: --sample needs a text\n"s + kUsage},
       {{"missing.prc", "--", "-x"},
        1,
        "",
@@ -483,7 +489,7 @@ TEST_F(Prcdump, Fonts) {
                             "NFNT0082.bin", "nfnt0081.bin"},
                            {dir.path, {}, 300})
                    .status);
-  RunResult r = run({"--png", "pictures", "fonts.prc", "fonts.pdb"});
+  RunResult r = run({"--png", "pictures", "--sample", "AAA AAA AAA", "fonts.prc", "fonts.pdb"});
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("", r.err);
   const char* lines[] = {
@@ -499,10 +505,14 @@ TEST_F(Prcdump, Fonts) {
   EXPECT_EQ("NFNT0080.png nfnt0081-hd.png record0001.png", files_in("pictures"));
   // The same pixels as the library draws; the bytes differ by build, as
   // each deflates with its own compressor.
-  EXPECT_EQ(png_pixels(as_string(encode_png(draw_glyph_sheet(tiny_font(false))))),
-            png_pixels(read_file(dir.file("pictures/NFNT0080.png"))));
-  std::string sheet = png_pixels(as_string(encode_png(draw_glyph_sheet(tiny_font(true)))));
-  EXPECT_EQ("177x32:", sheet.substr(0, 7));
+  auto picture = [](const BitmapFont& f) {
+    Canvas page = draw_text_page(f, "AAA AAA AAA", 1, 8);
+    return png_pixels(
+        as_string(encode_png(stack_canvases({draw_glyph_sheet(f), page}, 16, kPictureWhite))));
+  };
+  EXPECT_EQ(picture(tiny_font(false)), png_pixels(read_file(dir.file("pictures/NFNT0080.png"))));
+  std::string sheet = picture(tiny_font(true));
+  EXPECT_EQ("488x368:", sheet.substr(0, 8));
   EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/nfnt0081-hd.png"))));
   EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/record0001.png"))));
   // The pair glyphsmith writes, NFNT and nfnt of one ID: neither picture

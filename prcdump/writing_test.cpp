@@ -338,14 +338,22 @@ TEST(Writing, PrcdumpAllOrNothing) {
        0,
        false},
       {"fonts that promise vast pictures: none drawn, the next file still is",
-       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8150)}})},
+       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8000)}})},
         {"tiny.prc", database({{"NFNT", 0x80, tiny}})}},
        "",
        "exec $PRCDUMP --png p tall.prc tiny.prc >/dev/null",
        1,
-       "prcdump: tall.prc: the fonts' pictures would take 67058352 pixels; a file of 126 bytes "
+       "prcdump: tall.prc: the fonts' pictures would take 66548340 pixels; a file of 126 bytes "
        "may take 16809472\n",
        "p/\np/NFNT0080.png\ntall.prc\ntiny.prc\n"},
+      {"a sheet that fits but not with the page of text below it: refused undrawn",
+       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8150)}})}},
+       "",
+       "exec $PRCDUMP --png p tall.prc >/dev/null",
+       1,
+       "prcdump: tall.prc: entry 0: the font's picture would take 67782240 pixels, more than "
+       "67108864\n",
+       "tall.prc\n"},
       {"an input among the outputs: refused before anything is written",
        sizes,
        "mkdir d && cp mixed.prc d/NFNT0080.bin && ln small.prc d/tver0001.bin",
@@ -377,7 +385,7 @@ TEST(Writing, PrcdumpAllOrNothing) {
        "",
        memory_limit + "exec $PRCDUMP --png p wide.prc >/dev/null",
        1,
-       "prcdump: wide.prc: entry 0: the font's picture would take 613258288 pixels, more than "
+       "prcdump: wide.prc: entry 0: the font's picture would take 635231712 pixels, more than "
        "67108864\n",
        "wide.prc\n"},
       {"a font entry of 3 GiB is listed without being read",
