@@ -1,7 +1,7 @@
-// End-to-end runs of the built program: exact listings, messages, statuses
-// and extracted files; databases written by Palm::PDB, txt2pdbdoc and
-// prcbuild; nothing extracted for a bad file. PRCDUMP may name another build
-// to run instead (a command prefix such as "wine .../prcdump.exe").
+// prcdump's run function in this process: exact listings, messages,
+// statuses and extracted files; databases written by Palm::PDB, txt2pdbdoc
+// and prcbuild; nothing extracted for a bad file. The program as a process
+// is in prcdump_e2e_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,6 +14,7 @@
 #include "font_picture.h"
 #include "palm_bytes.h"
 #include "png_pixels.h"
+#include "prcdump_test.h"
 #include "run.h"
 #include "test_font.h"
 
@@ -27,100 +28,30 @@ const std::string kKnownSets =
     "(known: Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic, Symbol, Turkish, "
     "Vietnamese, Arabic, Hebrew, Thai, or a Windows number such as 186)";
 
-std::vector<std::string> command_prefix() {
-  return program_command("PRCDUMP", PRCDUMP_PATH);
-}
-
-bool windows_build() {
-  return runs_under_wine(command_prefix());
-}
-
-// A database laid out field by field: header, the given entry list, the rest.
-std::string header(uint16_t attributes, uint16_t count, const std::string& type = "typecrea",
-                   uint32_t app = 0, uint32_t sort = 0, std::string name = "Test") {
-  name.resize(32, '\0');
-  return name + be(attributes, 2) + be(1, 2) + be(0xD0000000, 4) + be(0, 4) + be(0, 4) + be(0, 4) +
-         be(app, 4) + be(sort, 4) + type + std::string(8, '\0') + be(count, 2);
-}
-std::string res(const std::string& type, uint16_t id, uint32_t offset) {
-  return type + be(id, 2) + be(offset, 4);
-}
-
-struct Prcdump : testing::Test {
-  TempDir dir;
-
-  RunResult run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
-    std::vector<std::string> argv = command_prefix();
-    argv.insert(argv.end(), args.begin(), args.end());
-    env.insert(env.begin(), "TZ=UTC0");
-    RunResult r = run_command(argv, {dir.path, env, 300});
-    EXPECT_FALSE(r.timed_out);
-    // Text streams end their lines in CR LF on Windows.
-    r.out = without_cr(r.out);
-    r.err = from_wine(r.err);
-    return r;
-  }
-
-  void put(const std::string& name, const std::string& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
-    write_file(dir.file(name), bytes);
-  }
-
-  // Names of the files in a folder, sorted, hidden ones included.
-  std::string files_in(const std::string& folder) {
-    std::string s;
-    for (const std::string& n : folder_names(dir.file(folder))) s += (s.empty() ? "" : " ") + n;
-    return s;
-  }
-
-  // Runs a command line in dash, a plain POSIX shell, with prcbuild in the PATH.
-  RunResult shell(const std::string& line) {
-    std::string prcbuild_dir = std::filesystem::path(PRCBUILD_PATH).parent_path().string();
-    return run_command({"dash", "-c", line},
-                       {dir.path, {"PATH=" + prcbuild_dir + ":" + getenv("PATH")}, 300});
-  }
-};
-
-const char kUsage[] =
-    "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
-    "       prcdump --check FILE...\n"
-    "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
-    "\n"
-    "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
-    "              print the prcbuild command line that rebuilds the database\n"
-    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
-    "  --bdf DIR   write every font as BDF, a file per density, in DIR (made if\n"
-    "              missing) and print the glyphsmith command that builds it again\n"
-    "  --charset NAME  the character set the BDF files name (default: Western)\n"
-    "  --check     list nothing, but say what a Palm would mis-read, one line\n"
-    "              each; the status is 1 when anything is found\n"
-    "  -h, --help  show this help and exit\n"
-    "  --version   show the version and exit\n";
-
 TEST_F(Prcdump, CommandLine) {
   struct Case {
     std::vector<std::string> args;
     int status;
     std::string out, err;
   } cases[] = {
-      {{"-h"}, 0, kUsage, ""},
-      {{"--help", "missing.prc"}, 0, kUsage, ""},
+      {{"-h"}, 0, kUsageText, ""},
+      {{"--help", "missing.prc"}, 0, kUsageText, ""},
       {{"--version"}, 0, "prcdump 1.0.0\n", ""},
-      {{}, 1, "", "prcdump: no FILE given\n"s + kUsage},
-      {{"-q", "a.prc"}, 1, "", "prcdump: unknown option -q\n"s + kUsage},
-      {{"a.prc", "--help=x"}, 1, "", "prcdump: unknown option --help=x\n"s + kUsage},
-      {{"a.prc", "--bogus"}, 1, "", "prcdump: unknown option --bogus\n"s + kUsage},
-      {{"a.prc", "-x"}, 1, "", "prcdump: -x needs a folder\n"s + kUsage},
-      {{"-x", "a", "-xb", "a.prc"}, 1, "", "prcdump: -x given twice\n"s + kUsage},
-      {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
-      {{"--png=", "a.prc"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
-      {{"--png=a", "--png", "b", "a.prc"}, 1, "", "prcdump: --png given twice\n"s + kUsage},
-      {{"--check", "-x", "a", "a.prc"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsage},
-      {{"--bdf", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsage},
-      {{"a.prc", "--bdf"}, 1, "", "prcdump: --bdf needs a folder\n"s + kUsage},
-      {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsage},
-      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean' "s + kKnownSets + "\n" + kUsage},
-      {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsage},
+      {{}, 1, "", "prcdump: no FILE given\n"s + kUsageText},
+      {{"-q", "a.prc"}, 1, "", "prcdump: unknown option -q\n"s + kUsageText},
+      {{"a.prc", "--help=x"}, 1, "", "prcdump: unknown option --help=x\n"s + kUsageText},
+      {{"a.prc", "--bogus"}, 1, "", "prcdump: unknown option --bogus\n"s + kUsageText},
+      {{"a.prc", "-x"}, 1, "", "prcdump: -x needs a folder\n"s + kUsageText},
+      {{"-x", "a", "-xb", "a.prc"}, 1, "", "prcdump: -x given twice\n"s + kUsageText},
+      {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsageText},
+      {{"--png=", "a.prc"}, 1, "", "prcdump: --png needs a folder\n"s + kUsageText},
+      {{"--png=a", "--png", "b", "a.prc"}, 1, "", "prcdump: --png given twice\n"s + kUsageText},
+      {{"--check", "-x", "a", "a.prc"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsageText},
+      {{"--bdf", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsageText},
+      {{"a.prc", "--bdf"}, 1, "", "prcdump: --bdf needs a folder\n"s + kUsageText},
+      {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsageText},
+      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean' "s + kKnownSets + "\n" + kUsageText},
+      {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsageText},
       {{"missing.prc", "--", "-x"},
        1,
        "",
@@ -296,9 +227,7 @@ TEST_F(Prcdump, RoundTripWithPrcbuild) {
     SCOPED_TRACE(testing::PrintToString(c.build));
     std::string db =
         c.build[0] == "-d" || c.build[0] == "-i" || c.build[0] == "-s" ? c.build[1] : c.build[0];
-    std::vector<std::string> build = {PRCBUILD_PATH};
-    build.insert(build.end(), c.build.begin(), c.build.end());
-    ASSERT_EQ(0, run_command(build, {dir.path, {}, 300}).status);
+    ASSERT_EQ(0, build(c.build));
     std::string original = read_file(dir.file(db));
     std::filesystem::remove_all(dir.file("x"));
     RunResult r = run({"-x", "x", db});
@@ -475,14 +404,8 @@ TEST_F(Prcdump, Fonts) {
   put("NFNT0080.bin", v1);
   put("nfnt0081.bin", v2);
   put("NFNT0082.bin", "not a font at all, but long enough");
-  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "fonts.prc", "Fonts", "Font", "PGwk", "NFNT0080.bin",
-                            "nfnt0081.bin", "NFNT0082.bin"},
-                           {dir.path, {}, 300})
-                   .status);
-  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "-d", "fonts.pdb", "Fonts", "Font", "PGwk",
-                            "NFNT0082.bin", "nfnt0081.bin"},
-                           {dir.path, {}, 300})
-                   .status);
+  ASSERT_EQ(0, build({"fonts.prc", "Fonts", "Font", "PGwk", "NFNT0080.bin", "nfnt0081.bin", "NFNT0082.bin"}));
+  ASSERT_EQ(0, build({"-d", "fonts.pdb", "Fonts", "Font", "PGwk", "NFNT0082.bin", "nfnt0081.bin"}));
   RunResult r = run({"--png", "pictures", "fonts.prc", "fonts.pdb"});
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("", r.err);
@@ -508,10 +431,7 @@ TEST_F(Prcdump, Fonts) {
   // The pair glyphsmith writes, NFNT and nfnt of one ID: neither picture
   // takes a number for the other's name.
   put("nfnt0080-hd.bin", v2);
-  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "pair.prc", "Pair", "Font", "PGwk", "NFNT0080.bin",
-                            "nfnt0080-hd.bin"},
-                           {dir.path, {}, 300})
-                   .status);
+  ASSERT_EQ(0, build({"pair.prc", "Pair", "Font", "PGwk", "NFNT0080.bin", "nfnt0080-hd.bin"}));
   r = run({"--png", "pair", "pair.prc"});
   EXPECT_EQ(0, r.status) << r.err;
   EXPECT_EQ("NFNT0080.png nfnt0080-hd.png", files_in("pair"));
@@ -542,9 +462,7 @@ TEST_F(Prcdump, Fonts) {
       files_in("twice"));
   // No font, no picture, no folder.
   ASSERT_EQ(0,
-            run_command({PRCBUILD_PATH, "-d", "plain.pdb", "Plain", "DATA", "TEST", "NFNT0082.bin"},
-                        {dir.path, {}, 300})
-                .status);
+            build({"-d", "plain.pdb", "Plain", "DATA", "TEST", "NFNT0082.bin"}));
   r = run({"--png", "none", "NFNT0082.bin", "plain.pdb"});
   EXPECT_EQ(1, r.status);
   EXPECT_EQ("prcdump: NFNT0082.bin: file of 34 bytes is shorter than the 78-byte header\n", r.err);

@@ -1,0 +1,90 @@
+// prcdump as a process, as a user starts it, and under wine the Windows
+// build: its statuses, and its text streams (CR LF on Windows) on the
+// system's own standard output and error.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "palm_bytes.h"
+#include "prcdump_test.h"
+#include "run.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+struct PrcdumpEndToEnd : Prcdump {};
+
+TEST_F(PrcdumpEndToEnd, Runs) {
+  put("remap.prc", header(1, 2, "Rmap\\\x7f\xff ") + res("Rmap", 0x89, 98) + res("a\nb ", 2, 102) +
+                       "@\0\0\x90"s + "@\0\x12\x34"s);
+  put("good.prc", header(9, 1) + res("tAIN", 1, 88) + "abcd");
+  put("empty.prc", "");
+  const std::string remap_listing =
+      "file:         remap.prc\n"
+      "name:         Test\n"
+      "kind:         resource database\n"
+      "type:         Rmap\n"
+      "creator:      \\x5c\\x7f\\xff \n"
+      "attributes:   0x0001 resource\n"
+      "version:      1\n"
+      "created:      2014-07-31 14:15:28 UTC\n"
+      "modified:     never\n"
+      "backed up:    never\n"
+      "modification: 0\n"
+      "entries:      2\n"
+      "  index  type  id          offset        size\n"
+      "      0  Rmap  0x0089          98           4  remap to stdFixedFont_palm (0x0090)\n"
+      "      1  a\\x0ab   0x0002         102           4  remap to font 0x1234\n";
+  struct Case {
+    const char* title;
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+    std::string extracted = "";  // the files in x afterwards
+  } cases[] = {
+      {"help", {"--help"}, 0, kUsageText, ""},
+      {"no file", {}, 1, "", "prcdump: no FILE given\n"s + kUsageText},
+      {"a listing", {"remap.prc"}, 0, remap_listing, ""},
+      {"a file that isn't there, and a bad one",
+       {"missing.prc", "empty.prc"},
+       1,
+       "",
+       "prcdump: missing.prc: can't open: No such file or directory\n"
+       "prcdump: empty.prc: file of 0 bytes is shorter than the 78-byte header\n"},
+      {"extracted",
+       {"-x", "x", "good.prc"},
+       0,
+       "file:         good.prc\n"
+       "name:         Test\n"
+       "kind:         resource database\n"
+       "type:         type\n"
+       "creator:      crea\n"
+       "attributes:   0x0009 resource backup\n"
+       "version:      1\n"
+       "created:      2014-07-31 14:15:28 UTC\n"
+       "modified:     never\n"
+       "backed up:    never\n"
+       "modification: 0\n"
+       "entries:      1\n"
+       "  index  type  id          offset        size\n"
+       "      0  tAIN  0x0001          88           4\n"
+       "prcbuild good.prc Test type crea x/tAIN0001.bin\n",
+       "",
+       "tAIN0001.bin"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    RunResult r = run_process(c.args);
+    EXPECT_EQ(c.status, r.status);
+    EXPECT_EQ(c.out, r.out);
+    EXPECT_EQ(c.err, r.err);
+    if (c.extracted.empty())
+      EXPECT_FALSE(file_exists(dir.file("x")));
+    else
+      EXPECT_EQ(c.extracted, files_in("x"));
+  }
+}
+
+}  // namespace
