@@ -3,6 +3,7 @@
 // system's own standard output and error.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,16 @@ TEST_F(PrcdumpEndToEnd, Runs) {
                        "@\0\0\x90"s + "@\0\x12\x34"s);
   put("good.prc", header(9, 1) + res("tAIN", 1, 88) + "abcd");
   put("empty.prc", "");
+  // Types no file name can hold, and names that differ only in letter case
+  // or not at all.
+  const std::string types[] = {"a/b.", "%x:y", "NFNT", "nfnt", "tAIN", "tAIN"};
+  const uint16_t ids[] = {0, 1, 0x80, 0x80, 1, 1};
+  std::string list, data;
+  for (uint16_t i = 0; i < 6; ++i) {
+    list += res(types[i], ids[i], 78 + 6 * 10 + 2 + i);
+    data += static_cast<char>('A' + i);
+  }
+  put("names.prc", header(9, 6) + list + "\0\0"s + data);
   const std::string remap_listing =
       "file:         remap.prc\n"
       "name:         Test\n"
@@ -43,6 +54,7 @@ TEST_F(PrcdumpEndToEnd, Runs) {
     int status;
     std::string out, err;
     std::string extracted = "";  // the files in x afterwards
+    bool command_only = false;   // out is what follows the listing
   } cases[] = {
       {"help", {"--help"}, 0, kUsageText, ""},
       {"no file", {}, 1, "", "prcdump: no FILE given\n"s + kUsageText},
@@ -73,17 +85,30 @@ TEST_F(PrcdumpEndToEnd, Runs) {
        "prcbuild good.prc Test type crea x/tAIN0001.bin\n",
        "",
        "tAIN0001.bin"},
+      {"names extracted",
+       {"-x", "x", "names.prc"},
+       0,
+       "prcbuild names.prc Test type crea x/NFNT0080.bin x/nfnt0080-2.bin x/tAIN0001.bin "
+       "x/tAIN0001-2.bin\n"
+       "note: entry 0 is left out: prcbuild can't take its type a/b. from a file name "
+       "(x/a%2Fb.0000.bin)\n"
+       "note: entry 1 is left out: prcbuild can't take its type %x:y from a file name "
+       "(x/%25x%3Ay0001.bin)\n",
+       "",
+       "%25x%3Ay0001.bin NFNT0080.bin a%2Fb.0000.bin nfnt0080-2.bin tAIN0001-2.bin tAIN0001.bin",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
     RunResult r = run_process(c.args);
     EXPECT_EQ(c.status, r.status);
-    EXPECT_EQ(c.out, r.out);
+    EXPECT_EQ(c.out, c.command_only ? command_of(r.out) : r.out);
     EXPECT_EQ(c.err, r.err);
     if (c.extracted.empty())
       EXPECT_FALSE(file_exists(dir.file("x")));
     else
       EXPECT_EQ(c.extracted, files_in("x"));
+    std::filesystem::remove_all(dir.file("x"));
   }
 }
 

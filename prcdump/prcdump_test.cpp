@@ -179,13 +179,6 @@ TEST_F(Prcdump, Listing) {
   }
 }
 
-// The line -x prints after the listing that starts with "prcbuild ", and the
-// lines after it.
-std::string command_of(const std::string& out) {
-  size_t at = out.rfind("\nprcbuild ");
-  return at == std::string::npos ? "" : out.substr(at + 1);
-}
-
 // Without the creation and modification dates, which a rebuild sets anew.
 std::string undated(std::string db) {
   if (db.size() >= 44) db.replace(36, 8, 8, '\0');

@@ -37,6 +37,13 @@ inline std::string res(const std::string& type, uint16_t id, uint32_t offset) {
   return type + be(id, 2) + be(offset, 4);
 }
 
+// The line -x prints after the listing that starts with "prcbuild ", and the
+// lines after it.
+inline std::string command_of(const std::string& out) {
+  size_t at = out.rfind("\nprcbuild ");
+  return at == std::string::npos ? "" : out.substr(at + 1);
+}
+
 struct Prcdump : testing::Test {
   TempDir dir;
 
