@@ -74,8 +74,8 @@ struct PrcbuildEndToEnd : Prcbuild {
         args.insert(args.begin(), prefix.begin(), prefix.end());
         args.insert(args.begin(), shell.begin(), shell.end());
       }
-      RunResult r = c.shell.empty() ? run_process(args)
-                                    : checked(run_command(args, {dir.path, {}, 300}));
+      RunResult r =
+          c.shell.empty() ? run_process(args) : checked(run_command(args, {dir.path, {}, 300}));
       EXPECT_EQ(c.status, r.status);
       EXPECT_EQ(c.err, r.err);
       if (c.written.empty()) {
@@ -116,28 +116,52 @@ TEST_F(PrcbuildEndToEnd, Runs) {
                                                             {"dir\\sub/code0001.bin", "mixed"}};
   check({
       {"the usage names the program as it was started", {}, "", {}, 1, usage()},
-      {"a missing input", {{"tAIN03e8.bin", "data"}}, "",
-       {"out.prc", "Name", "appl", "TEST", "tAIN03e8.bin", "nope0001.bin"}, 1,
+      {"a missing input",
+       {{"tAIN03e8.bin", "data"}},
+       "",
+       {"out.prc", "Name", "appl", "TEST", "tAIN03e8.bin", "nope0001.bin"},
+       1,
        "Error opening nope0001.bin.\n\n"},
-      {"Windows paths give type and ID", paths, "",
-       {"out.prc", "N", "appl", "TEST", "dir\\sub\\tAIN03e8.bin", "dir\\sub/code0001.bin"}, 0, "",
+      {"Windows paths give type and ID",
+       paths,
+       "",
+       {"out.prc", "N", "appl", "TEST", "dir\\sub\\tAIN03e8.bin", "dir\\sub/code0001.bin"},
+       0,
+       "",
        "out.prc",
        database_bytes("N", true, "appl", "TEST", {{"tAIN", 1000, "back"}, {"code", 1, "mixed"}})},
-      {"Windows paths as records", paths, "",
-       {"-d", "out.pdb", "N", "data", "TEST", "dir\\sub\\tAIN03e8.bin"}, 0, "", "out.pdb",
+      {"Windows paths as records",
+       paths,
+       "",
+       {"-d", "out.pdb", "N", "data", "TEST", "dir\\sub\\tAIN03e8.bin"},
+       0,
+       "",
+       "out.pdb",
        database_bytes("N", false, "data", "TEST", {{"", 0, "back"}})},
-      {"a missing input named with Windows paths", paths, "",
-       {"bad.prc", "N", "appl", "TEST", "dir\\sub\\tAIN03e8.bin", "dir\\sub\\gone0001.bin"}, 1,
+      {"a missing input named with Windows paths",
+       paths,
+       "",
+       {"bad.prc", "N", "appl", "TEST", "dir\\sub\\tAIN03e8.bin", "dir\\sub\\gone0001.bin"},
+       1,
        "Error opening dir\\sub\\gone0001.bin.\n\n"},
       // A file size limit makes the write fall short, as a full disk would.
-      {"a file size limit", {{"tAIN03e8.bin", bytes(100000, 'w')}, {"out.prc", "precious"}},
-       "trap '' XFSZ; ulimit -f 64", {"out.prc", "N", "appl", "TEST", "tAIN03e8.bin"}, 1,
+      {"a file size limit",
+       {{"tAIN03e8.bin", bytes(100000, 'w')}, {"out.prc", "precious"}},
+       "trap '' XFSZ; ulimit -f 64",
+       {"out.prc", "N", "appl", "TEST", "tAIN03e8.bin"},
+       1,
        "Error writing out.prc.\n\n"},
       {"few open files allowed", many_files, "ulimit -n 80", many, 0, "", "many.prc",
        database_bytes("Many", true, "appl", "TEST", many_entries)},
-      {"a new database's permissions follow the umask", {{"tAIN03e8.bin", "x"}}, "umask 027",
-       {"new.prc", "N", "appl", "TEST", "tAIN03e8.bin"}, 0, "", "new.prc",
-       database_bytes("N", true, "appl", "TEST", {{"tAIN", 1000, "x"}}), 0640},
+      {"a new database's permissions follow the umask",
+       {{"tAIN03e8.bin", "x"}},
+       "umask 027",
+       {"new.prc", "N", "appl", "TEST", "tAIN03e8.bin"},
+       0,
+       "",
+       "new.prc",
+       database_bytes("N", true, "appl", "TEST", {{"tAIN", 1000, "x"}}),
+       0640},
   });
 }
 

@@ -1,6 +1,8 @@
 // prcbuild's run function in this process: exact file bytes, messages and
 // exit statuses, and nothing left behind by a failed run. What needs the
 // program as a process is in prcbuild_e2e_test.cpp.
+#include "prcbuild_test.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "palm_bytes.h"
-#include "prcbuild_test.h"
 #include "run.h"
 
 using namespace palm;

@@ -18,8 +18,7 @@ namespace {
 struct PrcdumpEndToEnd : Prcdump {};
 
 TEST_F(PrcdumpEndToEnd, Runs) {
-  put("remap.prc", header(1, 2, "Rmap\\\x7f\xff ") + res("Rmap", 0x89, 98) + res("a\nb ", 2, 102) +
-                       "@\0\0\x90"s + "@\0\x12\x34"s);
+  put("remap.prc", remap_database());
   put("good.prc", header(9, 1) + res("tAIN", 1, 88) + "abcd");
   put("empty.prc", "");
   // Types no file name can hold, and names that differ only in letter case
@@ -32,22 +31,6 @@ TEST_F(PrcdumpEndToEnd, Runs) {
     data += static_cast<char>('A' + i);
   }
   put("names.prc", header(9, 6) + list + "\0\0"s + data);
-  const std::string remap_listing =
-      "file:         remap.prc\n"
-      "name:         Test\n"
-      "kind:         resource database\n"
-      "type:         Rmap\n"
-      "creator:      \\x5c\\x7f\\xff \n"
-      "attributes:   0x0001 resource\n"
-      "version:      1\n"
-      "created:      2014-07-31 14:15:28 UTC\n"
-      "modified:     never\n"
-      "backed up:    never\n"
-      "modification: 0\n"
-      "entries:      2\n"
-      "  index  type  id          offset        size\n"
-      "      0  Rmap  0x0089          98           4  remap to stdFixedFont_palm (0x0090)\n"
-      "      1  a\\x0ab   0x0002         102           4  remap to font 0x1234\n";
   struct Case {
     const char* title;
     std::vector<std::string> args;
@@ -56,9 +39,9 @@ TEST_F(PrcdumpEndToEnd, Runs) {
     std::string extracted = "";  // the files in x afterwards
     bool command_only = false;   // out is what follows the listing
   } cases[] = {
-      {"help", {"--help"}, 0, kUsageText, ""},
-      {"no file", {}, 1, "", "prcdump: no FILE given\n"s + kUsageText},
-      {"a listing", {"remap.prc"}, 0, remap_listing, ""},
+      {"help", {"--help"}, 0, kUsage, ""},
+      {"no file", {}, 1, "", "prcdump: no FILE given\n"s + kUsage},
+      {"a listing", {"remap.prc"}, 0, kRemapListing, ""},
       {"a file that isn't there, and a bad one",
        {"missing.prc", "empty.prc"},
        1,

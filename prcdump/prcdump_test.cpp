@@ -2,6 +2,8 @@
 // statuses and extracted files; databases written by Palm::PDB, txt2pdbdoc
 // and prcbuild; nothing extracted for a bad file. The program as a process
 // is in prcdump_e2e_test.cpp.
+#include "prcdump_test.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,7 +16,6 @@
 #include "font_picture.h"
 #include "palm_bytes.h"
 #include "png_pixels.h"
-#include "prcdump_test.h"
 #include "run.h"
 #include "test_font.h"
 
@@ -34,24 +35,24 @@ TEST_F(Prcdump, CommandLine) {
     int status;
     std::string out, err;
   } cases[] = {
-      {{"-h"}, 0, kUsageText, ""},
-      {{"--help", "missing.prc"}, 0, kUsageText, ""},
+      {{"-h"}, 0, kUsage, ""},
+      {{"--help", "missing.prc"}, 0, kUsage, ""},
       {{"--version"}, 0, "prcdump 1.0.0\n", ""},
-      {{}, 1, "", "prcdump: no FILE given\n"s + kUsageText},
-      {{"-q", "a.prc"}, 1, "", "prcdump: unknown option -q\n"s + kUsageText},
-      {{"a.prc", "--help=x"}, 1, "", "prcdump: unknown option --help=x\n"s + kUsageText},
-      {{"a.prc", "--bogus"}, 1, "", "prcdump: unknown option --bogus\n"s + kUsageText},
-      {{"a.prc", "-x"}, 1, "", "prcdump: -x needs a folder\n"s + kUsageText},
-      {{"-x", "a", "-xb", "a.prc"}, 1, "", "prcdump: -x given twice\n"s + kUsageText},
-      {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsageText},
-      {{"--png=", "a.prc"}, 1, "", "prcdump: --png needs a folder\n"s + kUsageText},
-      {{"--png=a", "--png", "b", "a.prc"}, 1, "", "prcdump: --png given twice\n"s + kUsageText},
-      {{"--check", "-x", "a", "a.prc"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsageText},
-      {{"--bdf", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsageText},
-      {{"a.prc", "--bdf"}, 1, "", "prcdump: --bdf needs a folder\n"s + kUsageText},
-      {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsageText},
-      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean' "s + kKnownSets + "\n" + kUsageText},
-      {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsageText},
+      {{}, 1, "", "prcdump: no FILE given\n"s + kUsage},
+      {{"-q", "a.prc"}, 1, "", "prcdump: unknown option -q\n"s + kUsage},
+      {{"a.prc", "--help=x"}, 1, "", "prcdump: unknown option --help=x\n"s + kUsage},
+      {{"a.prc", "--bogus"}, 1, "", "prcdump: unknown option --bogus\n"s + kUsage},
+      {{"a.prc", "-x"}, 1, "", "prcdump: -x needs a folder\n"s + kUsage},
+      {{"-x", "a", "-xb", "a.prc"}, 1, "", "prcdump: -x given twice\n"s + kUsage},
+      {{"a.prc", "--png"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
+      {{"--png=", "a.prc"}, 1, "", "prcdump: --png needs a folder\n"s + kUsage},
+      {{"--png=a", "--png", "b", "a.prc"}, 1, "", "prcdump: --png given twice\n"s + kUsage},
+      {{"--check", "-x", "a", "a.prc"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsage},
+      {{"--bdf", "a", "a.prc", "--check"}, 1, "", "prcdump: --check takes no -x, --png or --bdf\n"s + kUsage},
+      {{"a.prc", "--bdf"}, 1, "", "prcdump: --bdf needs a folder\n"s + kUsage},
+      {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsage},
+      {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean' "s + kKnownSets + "\n" + kUsage},
+      {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsage},
       {{"missing.prc", "--", "-x"},
        1,
        "",
@@ -127,8 +128,7 @@ TEST_F(Prcdump, Listing) {
                       be(0x123456, 3) + be(109, 4) + "\x93" + be(1, 3) + be(112, 4) + "\x00"s +
                       be(2, 3) + "\0\0"s + app + sort + "abcxy";
   put("notes.pdb", bytes);
-  put("remap.prc", header(1, 2, "Rmap\\\x7f\xff ") + res("Rmap", 0x89, 98) + res("a\nb ", 2, 102) +
-                       "@\0\0\x90"s + "@\0\x12\x34"s);
+  put("remap.prc", remap_database());
   const std::string notes_listing =
       "file:         notes.pdb\n"
       "name:         Notes \\x01\n"
@@ -151,25 +151,7 @@ TEST_F(Prcdump, Listing) {
   RunResult r = run({"notes.pdb", "remap.prc"});
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("", r.err);
-  EXPECT_EQ(
-      notes_listing +
-          "\n"
-          "file:         remap.prc\n"
-          "name:         Test\n"
-          "kind:         resource database\n"
-          "type:         Rmap\n"
-          "creator:      \\x5c\\x7f\\xff \n"
-          "attributes:   0x0001 resource\n"
-          "version:      1\n"
-          "created:      2014-07-31 14:15:28 UTC\n"
-          "modified:     never\n"
-          "backed up:    never\n"
-          "modification: 0\n"
-          "entries:      2\n"
-          "  index  type  id          offset        size\n"
-          "      0  Rmap  0x0089          98           4  remap to stdFixedFont_palm (0x0090)\n"
-          "      1  a\\x0ab   0x0002         102           4  remap to font 0x1234\n",
-      r.out);
+  EXPECT_EQ(notes_listing + "\n" + kRemapListing, r.out);
 
   // The zone is told as an offset from UTC.
   if (!windows_build()) {
@@ -397,7 +379,8 @@ TEST_F(Prcdump, Fonts) {
   put("NFNT0080.bin", v1);
   put("nfnt0081.bin", v2);
   put("NFNT0082.bin", "not a font at all, but long enough");
-  ASSERT_EQ(0, build({"fonts.prc", "Fonts", "Font", "PGwk", "NFNT0080.bin", "nfnt0081.bin", "NFNT0082.bin"}));
+  ASSERT_EQ(0, build({"fonts.prc", "Fonts", "Font", "PGwk", "NFNT0080.bin", "nfnt0081.bin",
+                      "NFNT0082.bin"}));
   ASSERT_EQ(0, build({"-d", "fonts.pdb", "Fonts", "Font", "PGwk", "NFNT0082.bin", "nfnt0081.bin"}));
   RunResult r = run({"--png", "pictures", "fonts.prc", "fonts.pdb"});
   EXPECT_EQ(0, r.status);
@@ -454,8 +437,7 @@ TEST_F(Prcdump, Fonts) {
       "record0001.png",
       files_in("twice"));
   // No font, no picture, no folder.
-  ASSERT_EQ(0,
-            build({"-d", "plain.pdb", "Plain", "DATA", "TEST", "NFNT0082.bin"}));
+  ASSERT_EQ(0, build({"-d", "plain.pdb", "Plain", "DATA", "TEST", "NFNT0082.bin"}));
   r = run({"--png", "none", "NFNT0082.bin", "plain.pdb"});
   EXPECT_EQ(1, r.status);
   EXPECT_EQ("prcdump: NFNT0082.bin: file of 34 bytes is shorter than the 78-byte header\n", r.err);

@@ -26,9 +26,8 @@ inline bool windows_build() {
 }
 
 // A database laid out field by field: header, the given entry list, the rest.
-inline std::string header(uint16_t attributes, uint16_t count,
-                          const std::string& type = "typecrea", uint32_t app = 0,
-                          uint32_t sort = 0, std::string name = "Test") {
+inline std::string header(uint16_t attributes, uint16_t count, const std::string& type = "typecrea",
+                          uint32_t app = 0, uint32_t sort = 0, std::string name = "Test") {
   name.resize(32, '\0');
   return name + be(attributes, 2) + be(1, 2) + be(0xD0000000, 4) + be(0, 4) + be(0, 4) + be(0, 4) +
          be(app, 4) + be(sort, 4) + type + std::string(8, '\0') + be(count, 2);
@@ -36,6 +35,30 @@ inline std::string header(uint16_t attributes, uint16_t count,
 inline std::string res(const std::string& type, uint16_t id, uint32_t offset) {
   return type + be(id, 2) + be(offset, 4);
 }
+
+// A resource database of two font remaps, one with a type that needs escaping,
+// and its listing.
+inline std::string remap_database() {
+  using namespace std::string_literals;
+  return header(1, 2, "Rmap\\\x7f\xff ") + res("Rmap", 0x89, 98) + res("a\nb ", 2, 102) +
+         "@\0\0\x90"s + "@\0\x12\x34"s;
+}
+inline const std::string kRemapListing =
+    "file:         remap.prc\n"
+    "name:         Test\n"
+    "kind:         resource database\n"
+    "type:         Rmap\n"
+    "creator:      \\x5c\\x7f\\xff \n"
+    "attributes:   0x0001 resource\n"
+    "version:      1\n"
+    "created:      2014-07-31 14:15:28 UTC\n"
+    "modified:     never\n"
+    "backed up:    never\n"
+    "modification: 0\n"
+    "entries:      2\n"
+    "  index  type  id          offset        size\n"
+    "      0  Rmap  0x0089          98           4  remap to stdFixedFont_palm (0x0090)\n"
+    "      1  a\\x0ab   0x0002         102           4  remap to font 0x1234\n";
 
 // The line -x prints after the listing that starts with "prcbuild ", and the
 // lines after it.
@@ -102,7 +125,8 @@ struct Prcdump : testing::Test {
   }
 };
 
-inline const char kUsageText[] =
+// Internal to each test file, apart from the program's own.
+const char kUsage[] =
     "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
     "       prcdump --check FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
@@ -117,4 +141,3 @@ inline const char kUsageText[] =
     "              each; the status is 1 when anything is found\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
-

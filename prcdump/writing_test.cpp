@@ -183,7 +183,8 @@ Result run_prcdumps(const std::string& folder, const std::vector<std::vector<std
     std::vector<std::string> argv = named.empty() ? std::vector<std::string>{"prcdump"} : named;
     argv.insert(argv.end(), args.begin(), args.end());
     RunOptions options = {folder, {"TZ=UTC0"}, 300};
-    RunResult r = named.empty() ? run_in_process(run_prcdump, argv, options) : run_command(argv, options);
+    RunResult r =
+        named.empty() ? run_in_process(run_prcdump, argv, options) : run_command(argv, options);
     result.status = r.status;
     result.err += from_wine(r.err);
   }
@@ -202,7 +203,8 @@ void check(const std::vector<WriteCase>& cases) {
     ASSERT_EQ(0, run_command({"/bin/sh", "-ec", c.setup}, {folder, {}, 120}).status);
     std::vector<std::string> env = c.env;
     if (!env.empty()) env.insert(env.end(), {preload, "ASAN_OPTIONS=verify_asan_link_order=0"});
-    Result r = c.runs.empty() ? run_line(folder, c.line, env, c.signal) : run_prcdumps(folder, c.runs);
+    Result r =
+        c.runs.empty() ? run_line(folder, c.line, env, c.signal) : run_prcdumps(folder, c.runs);
     EXPECT_EQ(c.status, r.status);
     EXPECT_EQ(c.err, plain_names(r.err));
     EXPECT_EQ(c.left, plain_names(tree_text(folder)));
@@ -310,24 +312,30 @@ TEST(Writing, PrcdumpAllOrNothing) {
        "earlier file is kept as d/.aaaa0000.bin.XXXXXX\n",
        "d/\nd/.aaaa0000.bin.XXXXXX=old\nd/aaaa0000.bin=new!\nd/zzzz0001.bin=old2\ntwo.prc\n",
        {"FAIL_CALL=rename:2+"}},
-      {"a signal between the renames: all of the group", {{"fifty.prc", fifty}}, "",
-       "exec $PRCDUMP -x d fifty.prc", 128 + SIGHUP, "", all_fifty + "fifty.prc\n",
-       {"PAUSE_CALL=rename:25"}, SIGHUP},
-      {"a signal while staging: none of it, nor the folder", {{"fifty.prc", fifty}}, "",
-       "exec $PRCDUMP -x d fifty.prc", 128 + SIGINT, "", "fifty.prc\n",
-       {"PAUSE_CALL=mkstemp:25"}, SIGINT},
-      {"a file size limit: a message, and the next file is read",
-       sizes,
+      {"a signal between the renames: all of the group",
+       {{"fifty.prc", fifty}},
        "",
-       "ulimit -f 10; exec $PRCDUMP -x d big.prc small.prc",
-       1,
+       "exec $PRCDUMP -x d fifty.prc",
+       128 + SIGHUP,
+       "",
+       all_fifty + "fifty.prc\n",
+       {"PAUSE_CALL=rename:25"},
+       SIGHUP},
+      {"a signal while staging: none of it, nor the folder",
+       {{"fifty.prc", fifty}},
+       "",
+       "exec $PRCDUMP -x d fifty.prc",
+       128 + SIGINT,
+       "",
+       "fifty.prc\n",
+       {"PAUSE_CALL=mkstemp:25"},
+       SIGINT},
+      {"a file size limit: a message, and the next file is read", sizes, "",
+       "ulimit -f 10; exec $PRCDUMP -x d big.prc small.prc", 1,
        "prcdump: big.prc: cannot write 'tAIN0001.bin' in 'd': File too large\n",
        "big.prc\nd/\nd/tver0001.bin=1.0\nmixed.prc\nsmall.prc\n"},
-      {"pictures and entries are one group",
-       sizes,
-       "",
-       "ulimit -f 10; exec $PRCDUMP --png d -x d mixed.prc",
-       1,
+      {"pictures and entries are one group", sizes, "",
+       "ulimit -f 10; exec $PRCDUMP --png d -x d mixed.prc", 1,
        "prcdump: mixed.prc: cannot write 'tAIN0001.bin' in 'd': File too large\n",
        "big.prc\nmixed.prc\nsmall.prc\n"},
       {"the reader of the listing goes away",
@@ -337,8 +345,7 @@ TEST(Writing, PrcdumpAllOrNothing) {
        1,
        "prcdump: standard output: Broken pipe\n",
        "list.prc\n"},
-      {"an input among the outputs: refused before anything is written",
-       sizes,
+      {"an input among the outputs: refused before anything is written", sizes,
        "mkdir d && cp mixed.prc d/NFNT0080.bin && ln small.prc d/tver0001.bin",
        "$PRCDUMP -x d d/NFNT0080.bin; $PRCDUMP -x d small.prc; s=$?; "
        "cmp -s mixed.prc d/NFNT0080.bin && cmp -s small.prc d/tver0001.bin && exit $s",
@@ -383,9 +390,10 @@ TEST(Writing, PrcdumpGroupsInProcess) {
   std::vector<Resource> devices = {
       {"NUL.", 1, "n"}, {"CON.", 2, "c"}, {"aux.", 3, "a"}, {"PRN.", 4, "p"}};
   // Windows takes these names for its devices, whatever follows the dot.
-  std::string device_files = windows_build()
-                     ? "d/CON%2E0002.bin=c\nd/NUL%2E0001.bin=n\nd/PRN%2E0004.bin=p\nd/aux%2E0003.bin=a\n"
-                     : "d/CON.0002.bin=c\nd/NUL.0001.bin=n\nd/PRN.0004.bin=p\nd/aux.0003.bin=a\n";
+  std::string device_files =
+      windows_build()
+          ? "d/CON%2E0002.bin=c\nd/NUL%2E0001.bin=n\nd/PRN%2E0004.bin=p\nd/aux%2E0003.bin=a\n"
+          : "d/CON.0002.bin=c\nd/NUL.0001.bin=n\nd/PRN.0004.bin=p\nd/aux.0003.bin=a\n";
   const Case cases[] = {
       {"a folder in the way: the file replaced before it is put back",
        {{"two.prc", database({{"aaaa", 0, "new!"}, {"zzzz", 1, "z"}})}},
@@ -430,8 +438,8 @@ TEST(Writing, PrcdumpGroupsInProcess) {
   };
   std::vector<WriteCase> runs;
   for (const Case& c : cases)
-    runs.push_back({c.title, c.files, c.setup, "", c.status, c.err, c.left, {}, 0, c.posix, false,
-                    c.runs});
+    runs.push_back(
+        {c.title, c.files, c.setup, "", c.status, c.err, c.left, {}, 0, c.posix, false, c.runs});
   check(runs);
 }
 
