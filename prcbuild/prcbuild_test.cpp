@@ -1,6 +1,5 @@
 // prcbuild's run function in this process: exact file bytes, messages and
-// exit statuses, and nothing left behind by a failed run. What needs the
-// program as a process is in prcbuild_e2e_test.cpp.
+// exit statuses, and nothing left behind by a failed run.
 #include "prcbuild_test.h"
 
 #include <gtest/gtest.h>
@@ -297,13 +296,6 @@ TEST_F(Prcbuild, OutputIsAlsoAnInput) {
     EXPECT_EQ((std::set<std::string>{"tAIN0001.bin", "tAIN0002.bin"}), listing());
   }
 }
-
-// What only a POSIX system can show: devices, permissions, links.
-struct PrcbuildPosix : Prcbuild {
-  void SetUp() override {
-    if (windows_build()) GTEST_SKIP() << "POSIX file system behaviour";
-  }
-};
 
 TEST_F(PrcbuildPosix, WriteAndReadErrors) {
   put("tAIN03e8.bin", bytes(100000, 'w'));

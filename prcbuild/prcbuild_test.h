@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -44,6 +46,26 @@ inline std::string bytes(size_t n, char seed) {
   std::string s(n, '\0');
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 7 + i / 256);
   return s;
+}
+
+// Every file's size and hash, link targets, folders, other kinds.
+inline std::map<std::string, std::string> snapshot(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> seen;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
+    std::string name = e.path().lexically_relative(folder).string();
+    fs::file_status st = e.symlink_status();
+    if (fs::is_symlink(st)) {
+      seen[name] = "link to " + fs::read_symlink(e.path()).string();
+    } else if (fs::is_regular_file(st)) {
+      std::string bytes = read_file(e.path().string());
+      seen[name] = std::to_string(bytes.size()) + " bytes, hash " +
+                   std::to_string(std::hash<std::string>{}(bytes));
+    } else {
+      seen[name] = fs::is_directory(st) ? "folder" : "special";
+    }
+  }
+  return seen;
 }
 
 struct Prcbuild : testing::Test {
@@ -96,4 +118,12 @@ struct Prcbuild : testing::Test {
   std::set<std::string> listing() { return tree_names(dir.path); }
 
   TempDir dir;
+};
+
+// What only a POSIX system can show: devices, permissions, links, limits,
+// signals.
+struct PrcbuildPosix : Prcbuild {
+  void SetUp() override {
+    if (windows_build()) GTEST_SKIP() << "POSIX file system behaviour";
+  }
 };
