@@ -42,20 +42,35 @@ max_len() {
     *) echo 512 ;;
   esac
 }
-for target in "${targets[@]}"; do
-  corpus=$work/corpus/$target
-  findings=$work/findings/$target
-  log=$work/$target.log
+# Fuzzes one target; its report lines go to $work/TARGET.report, printed in
+# the targets' order once all are done.
+fuzz_target() {
+  local target=$1 corpus=$work/corpus/$1 findings=$work/findings/$1 log=$work/$1.log
   mkdir -p "$corpus" "$findings"
-  echo "Fuzzing $target for $seconds s"
   if ! PRCBUILD_FUZZ_SAMPLES="$work/samples" "build/fuzz/${target}_fuzz" "$corpus" "fuzz/corpus/$target" \
       -max_total_time="$seconds" -timeout=60 -malloc_limit_mb=512 -max_len="$(max_len "$target")" -len_control=0 \
       -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
     grep -v '^    #' "$log" | tail -n 30
     echo "$target: finding above; replay with build/fuzz/${target}_fuzz FILE, FILE from $findings/"
-    status=1
   fi
   grep -E '^stat::number_of_executed_units' "$log" | sed "s/^stat::number_of_executed_units:/$target: runs:/"
+}
+
+# One target per core at a time: each is a single process.
+running=0
+for target in "${targets[@]}"; do
+  echo "Fuzzing $target for $seconds s"
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  fuzz_target "$target" >"$work/$target.report" 2>&1 &
+  running=$((running + 1))
+done
+wait
+for target in "${targets[@]}"; do
+  cat "$work/$target.report"
+  if grep -q ': finding above;' "$work/$target.report"; then status=1; fi
 done
 
 # The same databases read by Palm::PDB must show what the model expects.

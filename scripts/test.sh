@@ -101,10 +101,11 @@ else
 fi
 
 # Fuzzing: the programs' parsers, whole prcbuild runs, the font builder and
-# glyphsmith's font files, 30 s per target.
+# glyphsmith's font files, 20 s per target, as many at once as there are
+# cores.
 log=build/fuzz-test.log
 start=$SECONDS
-fuzz/run.sh 30 2>&1 | tee "$log" | grep -vE "$quiet_build|$quiet_ctest|^Fuzzing [a-z_]+ for |^[a-z_]+: runs: [0-9]+$|^-- |^palm-dump.pl read [0-9]+ "
+fuzz/run.sh 20 2>&1 | tee "$log" | grep -vE "$quiet_build|$quiet_ctest|^Fuzzing [a-z_]+ for |^[a-z_]+: runs: [0-9]+$|^-- |^palm-dump.pl read [0-9]+ "
 fuzz_status=${PIPESTATUS[0]}
 awk -f scripts/skipped.awk build/fuzz/Testing/Temporary/LastTest.log 2>/dev/null
 targets=$(grep -cE '^[a-z_]+: runs: [0-9]+$' "$log")
