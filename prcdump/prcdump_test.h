@@ -125,7 +125,8 @@ struct Prcdump : testing::Test {
   }
 };
 
-// Internal to each test file, apart from the program's own.
+// The usage text byte for byte; internal to each test file, apart from the
+// program's own.
 const char kUsage[] =
     "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
     "       prcdump --check FILE...\n"
