@@ -1,6 +1,6 @@
 // prcbuild as a process, as a user starts it: what only a process shows.
 // PrcbuildEndToEnd also runs against the Windows build under wine (the name
-// the program is started by, paths with '\\', its line ends, its statuses).
+// the program is started by, paths with '\', its line ends, its statuses).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

@@ -183,8 +183,10 @@ Result run_prcdumps(const std::string& folder, const std::vector<std::vector<std
     std::vector<std::string> argv = named.empty() ? std::vector<std::string>{"prcdump"} : named;
     argv.insert(argv.end(), args.begin(), args.end());
     RunOptions options = {folder, {"TZ=UTC0"}, 300};
+    size_t open = open_descriptors();
     RunResult r =
         named.empty() ? run_in_process(run_prcdump, argv, options) : run_command(argv, options);
+    EXPECT_EQ(open, open_descriptors()) << "descriptors left open";
     result.status = r.status;
     result.err += from_wine(r.err);
   }
