@@ -154,13 +154,13 @@ prcbuild_exe=$windows/bin/prcbuild.exe
 # The program's own name as wine hands it over is its full Windows path.
 run_gtest "prcbuild end-to-end tests" "$root" \
   env PRCBUILD="wine $prcbuild_exe" PRCBUILD_ARGV0="$(winepath -w "$prcbuild_exe" 2>/dev/null)" \
-  "$prcbuild_tests" --gtest_filter='Prcbuild*'
+  "$prcbuild_tests" --gtest_filter='*EndToEnd*'
 
 echo "== prcdump.exe end to end"
 # Databases are made by the host's prcbuild, Perl and txt2pdbdoc; prcdump.exe
 # reads them.
 run_gtest "prcdump end-to-end tests" "$root" \
-  env PRCDUMP="wine $windows/bin/prcdump.exe" "$prcdump_tests" --gtest_filter='Prcdump*'
+  env PRCDUMP="wine $windows/bin/prcdump.exe" "$prcdump_tests" --gtest_filter='*EndToEnd*'
 
 echo "== glyphsmith.exe end to end"
 glyphsmith_exe=$windows/bin/glyphsmith.exe

@@ -16,3 +16,7 @@ using RunFunction = int (*)(int argc, char** argv, FILE* out, FILE* err);
 // timeout_seconds is not enforced.
 RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
                          const RunOptions& options = {});
+
+// How many descriptors this process holds open (0 where the system can't
+// tell): a run in process gives back every one it opened.
+size_t open_descriptors();
