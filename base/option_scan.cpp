@@ -1,5 +1,40 @@
 #include "option_scan.h"
 
+#include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+
+// msvcrt's own splitting of the wide command line, the one main's argv
+// comes from.
+struct WideStartupInfo {
+  int new_mode;
+};
+extern "C" __declspec(dllimport) int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env,
+                                                    int glob, WideStartupInfo* info);
+
+namespace {
+
+std::string narrow(unsigned code_page, const std::wstring& wide) {
+  int n = WideCharToMultiByte(code_page, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr,
+                              nullptr);
+  std::string text(size_t(std::max(n, 0)), '\0');
+  if (n > 0)
+    WideCharToMultiByte(code_page, 0, wide.data(), int(wide.size()), text.data(), n, nullptr,
+                        nullptr);
+  return text;
+}
+
+std::wstring widen(unsigned code_page, const std::string& text) {
+  int n = MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(std::max(n, 0)), L'\0');
+  if (n > 0) MultiByteToWideChar(code_page, 0, text.data(), int(text.size()), wide.data(), n);
+  return wide;
+}
+
+}  // namespace
+#endif
+
 namespace base {
 
 void start_options(OptionScan* scan, int argc, char** argv, std::vector<OptionSpec> specs) {
@@ -52,6 +87,9 @@ OptionFound next_option(OptionScan* scan) {
         found.kind = code == 1 ? OptionKind::operand : OptionKind::option;
         found.code = code;
         found.value = optarg ? optarg : "";
+        found.word = optind - 1;
+        if (optarg && optind > 0 && optarg >= scan->argv[optind - 1])
+          found.at = size_t(optarg - scan->argv[optind - 1]);
       }
       // A cluster of letters stays on its word until its end.
       scan->word = optind;
@@ -63,6 +101,26 @@ OptionFound next_option(OptionScan* scan) {
     found.value = scan->argv[scan->word++];
   }
   return found;
+}
+
+std::string option_text(const OptionScan& scan, const OptionFound& found) {
+#ifdef _WIN32
+  int argc = 0;
+  wchar_t** argv = nullptr;
+  wchar_t** env = nullptr;
+  WideStartupInfo info{0};
+  // Only where the wide arguments are this scan's, as their ANSI form shows.
+  if (__wgetmainargs(&argc, &argv, &env, 0, &info) >= 0 && argv && argc == scan.argc &&
+      found.word > 0 && found.word < argc) {
+    std::wstring word = argv[found.word];
+    std::wstring value = found.at <= word.size() ? word.substr(found.at) : L"";
+    if (narrow(CP_ACP, value) == found.value) return narrow(CP_UTF8, value);
+  }
+  return narrow(CP_UTF8, widen(CP_ACP, found.value));
+#else
+  (void)scan;
+  return found.value;
+#endif
 }
 
 std::string option_name(const OptionScan& scan, int code) {

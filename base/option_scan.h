@@ -27,6 +27,8 @@ struct OptionFound {
   std::string value;  // its value, or the operand
   std::string error;  // "unknown option '-q'", "option '--id' needs a value"
   std::string given;  // for an error, the option as given: "-q" of "-hq", "--id", "--bold=1"
+  int word = 0;       // the argument the value is in, from byte `at` on
+  size_t at = 0;
 };
 
 struct OptionScan {
@@ -44,6 +46,11 @@ void start_options(OptionScan* scan, int argc, char** argv, std::vector<OptionSp
 
 // The next option, operand or mistake; `end` once every argument is read.
 OptionFound next_option(OptionScan* scan);
+
+// An option's value as UTF-8 text. Windows hands main its arguments in the
+// ANSI code page, which lacks most characters: there the value is read
+// again from the wide command line, split as the C runtime splits it.
+std::string option_text(const OptionScan& scan, const OptionFound& found);
 
 // How the user spells an option: "--id", or "-o" for a letter alone.
 std::string option_name(const OptionScan& scan, int code);

@@ -95,24 +95,44 @@ std::string find_charset(const std::string& token, Charset* charset) {
   return "";
 }
 
-std::string sample_bytes(const Charset& charset) {
-  if (charset.symbol) return "";
+namespace {
+
+// The code point at text[*at], moving *at past it; 0 for bytes that are no
+// UTF-8 (a stray, overlong or cut-short sequence), each of which is taken
+// as one character.
+uint32_t next_code_point(std::string_view text, size_t* at) {
+  const unsigned char lead = static_cast<unsigned char>(text[(*at)++]);
+  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+  if (lead < 0x80) return lead;
+  if (lead < 0xC0 || lead > 0xF4) return 0;
+  uint32_t u = lead & (0x3F >> extra);
+  for (int i = 0; i < extra; ++i, ++*at) {
+    if (*at >= text.size() || (static_cast<unsigned char>(text[*at]) & 0xC0) != 0x80) return 0;
+    u = u << 6 | (static_cast<unsigned char>(text[*at]) & 0x3F);
+  }
+  constexpr uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  return u >= kLeast[extra] ? u : 0;
+}
+
+}  // namespace
+
+std::string code_page_bytes(const Charset& charset, std::string_view utf8) {
   CodePageTable table = code_page_table(charset.code_page);
   std::string bytes;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(charset.sample);
-  while (*p) {
-    // The samples are well-formed UTF-8 of our own.
-    uint32_t u = *p;
-    int extra = u >= 0xF0 ? 3 : u >= 0xE0 ? 2 : u >= 0xC0 ? 1 : 0;
-    u &= extra ? 0x3F >> extra : 0x7F;
-    ++p;
-    for (int i = 0; i < extra && *p; ++i, ++p) u = u << 6 | (*p & 0x3F);
-    for (int b = 0x20; b <= 0xFF; ++b)
-      if (table[size_t(b)] == u && u != 0) {
-        bytes += static_cast<char>(b);
-        break;
-      }
+  for (size_t at = 0; at < utf8.size();) {
+    uint32_t u = next_code_point(utf8, &at);
+    char byte = u == '\n' ? '\n' : 0;
+    for (int b = 0x20; b <= 0xFF && !byte && !charset.symbol; ++b)
+      if (table[size_t(b)] == u && u != 0) byte = static_cast<char>(b);
+    bytes += byte;
   }
+  return bytes;
+}
+
+std::string sample_bytes(const Charset& charset) {
+  if (charset.symbol) return "";
+  std::string bytes = code_page_bytes(charset, charset.sample);
+  std::erase(bytes, '\0');
   return bytes;
 }
 

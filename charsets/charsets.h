@@ -7,6 +7,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace charsets {
 
@@ -45,5 +46,10 @@ std::string find_charset(const std::string& token, Charset* charset);
 // The set's sample sentence in its own code page, one byte a character;
 // characters the page lacks are left out. Empty for Symbol.
 std::string sample_bytes(const Charset& charset);
+
+// UTF-8 text in the set's code page, one byte a character: a character the
+// page lacks becomes byte 0, which no font holds, so it draws as the font's
+// missing symbol; a line feed stays a line feed.
+std::string code_page_bytes(const Charset& charset, std::string_view utf8);
 
 }  // namespace charsets

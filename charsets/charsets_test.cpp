@@ -108,6 +108,29 @@ TEST(Charsets, SamplesInTheirOwnPages) {
   EXPECT_EQ(sample_bytes(symbol), "");
 }
 
+// A character the page lacks, and every byte that is no UTF-8, is one 0:
+// drawn as the missing symbol, never as some other character.
+TEST(Charsets, TextInTheCodePage) {
+  const struct {
+    const char* set;
+    std::string utf8, bytes;
+  } cases[] = {
+      {"Western", "caf\xC3\xA9 \xE2\x82\xAC\n", "caf\xE9 \x80\n"},
+      {"Western", "\xCE\xA9!", std::string("\0!", 2)},
+      {"Greek", "\xCE\xA9!", "\xD9!"},
+      {"Western", "\xA9x\xC3", std::string("\0x\0", 3)},       // stray, cut short at the end
+      {"Western", "\xC3(\xE2\x82", std::string("\0(\0", 3)},  // cut short by the next character
+      {"Western", "\xC1\x81\xE0\x81\x81", std::string("\0\0", 2)},  // 'A' overlong
+      {"Western", "\xF8\x88\x80\x80\x80", std::string(5, '\0')},
+      {"Symbol", "ab\n", std::string("\0\0\n", 3)},
+  };
+  for (const auto& c : cases) {
+    Charset charset;
+    ASSERT_EQ(find_charset(c.set, &charset), "");
+    EXPECT_EQ(code_page_bytes(charset, c.utf8), c.bytes) << c.set << " " << c.utf8;
+  }
+}
+
 TEST(CharsetName, CodesWithoutARowAreDecimal) {
   EXPECT_EQ(charset_name(0), "Western");
   EXPECT_EQ(charset_name(1), "Default");

@@ -5,6 +5,8 @@
 # prcbuild wrote. Exit status 1 when anything was found.
 # Usage: fuzz/run.sh [seconds per target, default 30] [target...]
 # (the targets named, of those below; all by default)
+# FUZZ_BUILD names a build folder already configured with -DFUZZ=ON to use
+# instead of build/fuzz (scripts/test.sh's sanitizer build is one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
@@ -20,17 +22,20 @@ if [ $# -gt 1 ]; then
   done
   targets=("$@")
 fi
-# build/fuzz once held a project of fuzz/ alone: start it afresh.
-if grep -qsxF "CMAKE_HOME_DIRECTORY:INTERNAL=$PWD/fuzz" build/fuzz/CMakeCache.txt; then
-  rm -rf build/fuzz
+build=${FUZZ_BUILD:-build/fuzz}
+if [ -z "${FUZZ_BUILD:-}" ]; then
+  # build/fuzz once held a project of fuzz/ alone: start it afresh.
+  if grep -qsxF "CMAKE_HOME_DIRECTORY:INTERNAL=$PWD/fuzz" build/fuzz/CMakeCache.txt; then
+    rm -rf build/fuzz
+  fi
+  cmake -S . -B build/fuzz -DFUZZ=ON -DBUILD_TESTING=OFF -DFONTPICK=ON -DWERROR=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" >/dev/null
 fi
-cmake -S . -B build/fuzz -DFUZZ=ON -DBUILD_TESTING=OFF -DFONTPICK=ON -DWERROR=ON \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" >/dev/null
-cmake --build build/fuzz -j "$jobs" --target fuzz_tests "${targets[@]/%/_fuzz}"
-ctest --test-dir build/fuzz --output-on-failure -j "$jobs"
+cmake --build "$build" -j "$jobs" --target fuzz_tests "${targets[@]/%/_fuzz}"
+ctest --test-dir "$build" --output-on-failure -j "$jobs" -L fuzz
 
-work=build/fuzz/run
+work=$build/run
 rm -rf "$work/samples"
 mkdir -p "$work/samples"
 status=0
@@ -47,11 +52,11 @@ max_len() {
 fuzz_target() {
   local target=$1 corpus=$work/corpus/$1 findings=$work/findings/$1 log=$work/$1.log
   mkdir -p "$corpus" "$findings"
-  if ! PRCBUILD_FUZZ_SAMPLES="$work/samples" "build/fuzz/${target}_fuzz" "$corpus" "fuzz/corpus/$target" \
+  if ! PRCBUILD_FUZZ_SAMPLES="$work/samples" "$build/${target}_fuzz" "$corpus" "fuzz/corpus/$target" \
       -max_total_time="$seconds" -timeout=60 -malloc_limit_mb=512 -max_len="$(max_len "$target")" -len_control=0 \
       -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
     grep -v '^    #' "$log" | tail -n 30
-    echo "$target: finding above; replay with build/fuzz/${target}_fuzz FILE, FILE from $findings/"
+    echo "$target: finding above; replay with $build/${target}_fuzz FILE, FILE from $findings/"
   fi
   grep -E '^stat::number_of_executed_units' "$log" | sed "s/^stat::number_of_executed_units:/$target: runs:/"
 }

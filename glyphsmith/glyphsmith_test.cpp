@@ -12,8 +12,11 @@
 
 #include "bitmap_font.h"
 #include "entry_name.h"
+#include "font_picture.h"
 #include "glyphsmith.h"
 #include "in_process.h"
+#include "png_pixels.h"
+#include "text_page.h"
 #include "run.h"
 #include "text.h"
 
@@ -495,3 +498,22 @@ TEST(Glyphsmith, GreyStrikesAsTheir1BitTwin) {
 }
 
 }  // namespace
+
+// The preview's page is the text given, whole whatever code page the system
+// hands arguments in, drawn from the written font: Ω, which code page 1252
+// lacks, as the missing symbol.
+TEST_P(Program, PreviewPageShowsTheSampleFromTheWrittenFont) {
+  TempDir dir;
+  RunResult r =
+      glyphsmith(dir, line({"--sample=\xCE\xA9 \xC3\xA9t\xC3\xA9", "12", "15.6", "Western"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  BitmapFont font = decoded(dir.file(v2_name("0080")));
+  PictureOptions options;
+  Canvas page = draw_text_page(font, std::string("\0 \xE9t\xE9", 5), 1, options.gap);
+  EXPECT_EQ(page.width * page.height, (160 + options.gap + 320) * 320);
+  Canvas sample =
+      draw_sample(font, "The quick brown fox jumps over the lazy dog. 0123456789", options);
+  Canvas want = stack_canvases({sample, draw_glyph_sheet(font, options), page}, 16, kPictureWhite);
+  EXPECT_EQ(png_pixels(as_string(encode_png(want))),
+            png_pixels(read_file(dir.file("preview-0080.png"))));
+}

@@ -61,6 +61,11 @@ constexpr size_t kMaxEntries = 6552;
 // The largest resource or record a Palm holds: a memory chunk is under 64 KiB.
 constexpr size_t kMaxEntrySize = 65505;
 
+// The builder reads an input file in pieces of at most this many bytes
+// (decimal, not 128 KiB): without splitting, a longer file is cut there. Its
+// readers name the limit too, to say what a rebuild keeps.
+constexpr size_t kFileReadSize = 130000;
+
 // Header attribute bits: a resource database, and one to back up. Those two
 // are the only ones the writer sets.
 constexpr uint16_t kAttrResource = 0x0001;

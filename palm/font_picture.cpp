@@ -242,9 +242,14 @@ void draw_block(Canvas* canvas, int top, const BitmapFont& font, const FontImage
 
 }  // namespace
 
-int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options) {
+CanvasSize glyph_sheet_size(const BitmapFont& font, const PictureOptions& options) {
   Sheet sheet = plan_sheet(font, options);
-  return sheet.width * sheet.height;
+  return {sheet.width, sheet.height};
+}
+
+int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options) {
+  CanvasSize size = glyph_sheet_size(font, options);
+  return size.width * size.height;
 }
 
 // Drawn into one canvas, weighed whole first: a font of many large images
@@ -262,15 +267,22 @@ Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options) {
   return canvas;
 }
 
-Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background) {
-  int width = 0;
-  int64_t height = 0;
-  for (const Canvas& part : parts) {
-    width = std::max(width, part.width);
-    height += part.height;
+CanvasSize stacked_size(const std::vector<CanvasSize>& parts, int gap) {
+  CanvasSize out;
+  for (const CanvasSize& part : parts) {
+    out.width = std::max(out.width, part.width);
+    out.height += part.height;
   }
-  if (parts.size() > 1) height += int64_t{std::max(0, gap)} * int64_t(parts.size() - 1);
-  Canvas out = make_canvas(width, height, parts.empty() ? 3 : parts[0].channels, background);
+  if (parts.size() > 1) out.height += int64_t{std::max(0, gap)} * int64_t(parts.size() - 1);
+  return out;
+}
+
+Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background) {
+  std::vector<CanvasSize> sizes;
+  for (const Canvas& part : parts) sizes.push_back({part.width, part.height});
+  CanvasSize size = stacked_size(sizes, gap);
+  int channels = parts.empty() ? 3 : parts[0].channels;
+  Canvas out = make_canvas(size.width, size.height, channels, background);
   int top = 0;
   for (const Canvas& part : parts) {
     const bool whole = part.pixels.size() == size_t(part.width) * part.height * part.channels;

@@ -80,6 +80,18 @@ Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options = 
 // counts in full.
 int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options = {});
 
+// A canvas's size, worked out without drawing it.
+struct CanvasSize {
+  int64_t width = 0;
+  int64_t height = 0;
+};
+
+// The size of draw_glyph_sheet's canvas.
+CanvasSize glyph_sheet_size(const BitmapFont& font, const PictureOptions& options = {});
+
+// The size of stack_canvases' canvas for parts of these sizes.
+CanvasSize stacked_size(const std::vector<CanvasSize>& parts, int gap);
+
 // The parts one below the other, left aligned, `gap` pixels of `background`
 // between them. The channels of the first part, or RGB when there is none.
 Canvas stack_canvases(const std::vector<Canvas>& parts, int gap, uint32_t background);

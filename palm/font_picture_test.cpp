@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "test_font.h"
+#include "text_page.h"
 
 using namespace palm;
 
@@ -199,3 +200,44 @@ TEST(FontPicture, NothingToEncode) {
 }
 
 }  // namespace
+
+// The page worked out here from the decoded images and advances alone: each
+// glyph's columns copied at the pen, lines one fRectHeight + leading apart.
+TEST(FontPicture, TextPageSetsWrappedLinesAtTheScreensSize) {
+  std::vector<uint8_t> bytes = encode_font(tiny_font(true));
+  BitmapFont font;
+  ASSERT_EQ(decode_font(bytes.data(), bytes.size(), &font), "");
+  std::string words;
+  for (int i = 0; i < 16; ++i) words += "AC ";
+  // "AC " is 11 pixels (the space drawn as the missing symbol): 14 words fit
+  // in 160 before the 15th would end at 161.
+  std::vector<std::string> lines = wrap_text(font, words, kPalmScreen72);
+  std::string first = words.substr(0, 14 * 3 - 1);
+  ASSERT_EQ(lines, (std::vector<std::string>{first, "AC AC"}));
+  Canvas page = draw_text_page(font, words, 1, 8);
+  ASSERT_EQ(page.width, 160 + 8 + 320);
+  ASSERT_EQ(page.height, 320);
+  int left = 0;
+  for (const FontImage& image : font.images) {
+    int size = image.density == 72 ? 160 : 320, factor = image.density / 72;
+    std::vector<std::string> want(size_t(size), std::string(size_t(size), '.'));
+    for (size_t l = 0; l < lines.size(); ++l) {
+      int pen = 0, top = int(l) * (font.rect_height + font.leading) * factor;
+      for (unsigned char c : lines[l]) {
+        GlyphColumns g = glyph_columns(font, image, c);
+        for (int y = 0; y < image.rows; ++y)
+          for (int x = 0; x < g.width && pen + x < size; ++x)
+            if (font_pixel(image, g.x + x, y)) want[size_t(top + y)][size_t(pen + x)] = '#';
+        pen += g.advance * factor;
+      }
+    }
+    std::vector<std::string> got;
+    for (int y = 0; y < size; ++y) {
+      std::string row;
+      for (int x = 0; x < size; ++x) row += canvas_pixel(page, left + x, y) ? '.' : '#';
+      got.push_back(row);
+    }
+    EXPECT_EQ(got, want) << image.density << " dpi";
+    left += size + 8;
+  }
+}

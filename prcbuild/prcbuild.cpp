@@ -31,7 +31,7 @@ struct Run {
   // Inputs held open until the database is written, and how many may be.
   size_t open_inputs = 0;
   size_t input_budget = 0;
-  std::vector<unsigned char> buffer = std::vector<unsigned char>(kReadBufferSize);
+  std::vector<unsigned char> buffer = std::vector<unsigned char>(kFileReadSize);
 };
 
 const char kUsage[] =
@@ -76,7 +76,7 @@ std::string resource_id_of(const char* name, const char* argument, unsigned* id)
 
 // Fills the buffer as far as the file allows.
 std::string read_piece(Run* run, FILE* file, const char* argument, size_t* got) {
-  *got = fread(run->buffer.data(), 1, kReadBufferSize, file);
+  *got = fread(run->buffer.data(), 1, kFileReadSize, file);
   return ferror(file) ? format("Error reading %s.\n", argument) : "";
 }
 
@@ -87,19 +87,19 @@ std::string add_referenced_file(Run* run, InputFile file, uint64_t size, const c
   Database* db = &run->db;
   unsigned id = 0;
   std::string error = db->record_mode ? "" : resource_id_of(name, argument, &id);
-  size_t first = size < kReadBufferSize ? static_cast<size_t>(size) : kReadBufferSize;
+  size_t first = size < kFileReadSize ? static_cast<size_t>(size) : kFileReadSize;
   if (error.empty()) error = said(add_file_entry(db, name, id, file.get(), 0, first, argument, true));
   if (!error.empty()) return error;
   FILE* source = file.release();  // the database closes it now
   ++run->open_inputs;
-  if (!run->split_mode || size <= kReadBufferSize) return "";
+  if (!run->split_mode || size <= kFileReadSize) return "";
   // Split mode is resource mode, where the name has its four type bytes.
-  uint64_t rest = size - kReadBufferSize;
+  uint64_t rest = size - kFileReadSize;
   char type[4];
   memcpy(type, name, sizeof type);
   type[0] = '2';
-  return said(add_file_entry(db, type, id, source, kReadBufferSize,
-                             rest < kReadBufferSize ? static_cast<size_t>(rest) : kReadBufferSize,
+  return said(add_file_entry(db, type, id, source, kFileReadSize,
+                             rest < kFileReadSize ? static_cast<size_t>(rest) : kFileReadSize,
                              argument, false));
 }
 
@@ -114,7 +114,7 @@ std::string add_read_file(Run* run, InputFile file, const char* name, const char
   char type[4];
   memcpy(type, name, sizeof type);
   error = said(add_entry(db, type, id, run->buffer.data(), got));
-  if (!error.empty() || got < kReadBufferSize) return error;
+  if (!error.empty() || got < kFileReadSize) return error;
   // A file of exactly one buffer has no second part.
   size_t rest;
   error = read_piece(run, file.get(), argument, &rest);

@@ -8,10 +8,6 @@
 
 #include "database.h"
 
-// An input file is read in pieces of at most this many bytes (decimal, not
-// 128 KiB): without splitting, a longer file is cut there.
-constexpr size_t kReadBufferSize = 130000;
-
 // The whole run of the program: stops at the first failure, prints its
 // message on err and returns 1; returns 0 once the database is written.
 // Nothing goes to out.

@@ -119,12 +119,13 @@ std::string dump_database(Run* run, FILE* file, const std::string& path, OutputG
   std::vector<Part> parts;
   std::vector<std::string> notes;
   if (!o.extract.empty()) plan_parts(run, file, db, &parts, &notes);
-  if (!fonts.empty()) problem = weigh_fonts(file, db, fonts, &weighed, &details);
+  std::string page = o.png.empty() ? "" : page_text(o);
+  if (!fonts.empty()) problem = weigh_fonts(file, db, fonts, !page.empty(), &weighed, &details);
   // What pictures and BDF files a database makes is bounded by its size.
   run->made_bytes = 0;
   run->made_budget = std::min(kMaxMadeBytes, kBaseMadeBytes + kMadeBytesPerByte * db.file_size);
   if (problem.empty() && !weighed.empty() && !o.png.empty())
-    problem = stage_sheets(run, group, file, db, weighed);
+    problem = stage_sheets(run, group, file, db, weighed, page);
   std::vector<std::string> rebuilds;
   if (problem.empty() && !weighed.empty() && !o.bdf.empty())
     problem = stage_bdf_files(run, group, file, db, weighed, &rebuilds);

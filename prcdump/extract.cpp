@@ -18,10 +18,6 @@ using base::lower_ascii, base::printable, base::format, base::shell_word;
 
 namespace {
 
-// prcbuild's input buffer (prcbuild.h): a longer file is cut there unless
-// split in two.
-constexpr size_t kPrcbuildReadSize = 130000;
-
 bool trailing_nonzero(const uint8_t* p, size_t n) {
   for (size_t i = zero_terminated_length(p, n); i < n; ++i)
     if (p[i]) return true;
@@ -94,9 +90,9 @@ Part entry_part(Run* run, const PalmDatabase& db, size_t i, std::vector<std::str
   if (e.size == 0) {
     p.command = false;
     notes->push_back(format("entry %zu is empty and left out: prcbuild refuses empty files", i));
-  } else if (e.size > kPrcbuildReadSize) {
+  } else if (e.size > kFileReadSize) {
     notes->push_back(format("entry %zu has %u bytes; prcbuild reads only the first %zu of a file",
-                            i, e.size, kPrcbuildReadSize));
+                            i, e.size, kFileReadSize));
   }
   return p;
 }

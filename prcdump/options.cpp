@@ -6,16 +6,20 @@
 using charsets::Charset, charsets::find_charset;
 
 const char kUsage[] =
-    "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
+    "Usage: prcdump [-x DIR] [--png DIR] [--sample TEXT]\n"
+    "               [--bdf DIR [--charset NAME]] FILE...\n"
     "       prcdump --check FILE...\n"
     "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
     "\n"
     "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
     "              print the prcbuild command line that rebuilds the database\n"
-    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
+    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing),\n"
+    "              with a page of text at the Palm's screen size\n"
+    "  --sample TEXT  the page's text (default: the charset's sample sentence)\n"
     "  --bdf DIR   write every font as BDF, a file per density, in DIR (made if\n"
     "              missing) and print the glyphsmith command that builds it again\n"
-    "  --charset NAME  the character set the BDF files name (default: Western)\n"
+    "  --charset NAME  the character set the BDF files name and the page's text\n"
+    "              is converted to (default: Western)\n"
     "  --check     list nothing, but say what a Palm would mis-read, one line\n"
     "              each; the status is 1 when anything is found\n"
     "  -h, --help  show this help and exit\n"
@@ -23,12 +27,12 @@ const char kUsage[] =
 
 namespace {
 
-enum { kPng = 0x100, kVersion, kCheck, kBdf, kCharset };
+enum { kPng = 0x100, kVersion, kCheck, kBdf, kCharset, kSample };
 
 const std::vector<base::OptionSpec> kOptions = {
     {"check", kCheck, false},     {"help", 'h', false}, {nullptr, 'x', true},
     {"png", kPng, true},          {"bdf", kBdf, true},  {"charset", kCharset, true},
-    {"version", kVersion, false},
+    {"version", kVersion, false}, {"sample", kSample, true},
 };
 
 CommandLine mistake(const std::string& text) {
@@ -46,6 +50,7 @@ CommandLine apply_option(const base::OptionScan& scan, int code, const std::stri
   if (code == 'h') return {Request::help, ""};
   if (code == kVersion) return {Request::version, ""};
   if (code == kCheck) o->check = true;
+  if (code == kSample) o->sample = value;
   if (folder && value.empty()) return mistake(name + " needs a folder");
   if (folder && !folder->empty()) return mistake(name + " given twice");
   if (folder) *folder = value;
@@ -73,9 +78,13 @@ CommandLine parse_command_line(int argc, char** argv, Options* o) {
       return mistake(f.given + " needs a folder");
     if (f.kind == base::OptionKind::error && f.code == kCharset)
       return mistake("--charset needs a name");
+    if (f.kind == base::OptionKind::error && f.code == kSample)
+      return mistake("--sample needs a text");
     if (f.kind == base::OptionKind::error) return mistake("unknown option " + f.given);
+    // The sample is text to show, not a name for the system to read.
+    std::string value = f.code == kSample ? base::option_text(scan, f) : f.value;
     CommandLine asked =
-        f.kind == base::OptionKind::option ? apply_option(scan, f.code, f.value, o) : CommandLine{};
+        f.kind == base::OptionKind::option ? apply_option(scan, f.code, value, o) : CommandLine{};
     if (asked.request != Request::run) return asked;
   }
   if (o->files.empty()) return mistake("no FILE given");

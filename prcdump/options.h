@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -20,6 +21,7 @@ struct Options {
   std::string png;           // --png DIR
   std::string bdf;           // --bdf DIR
   std::string bdf_charset = "Western";
+  std::optional<std::string> sample;  // --sample TEXT, UTF-8
   bool check = false;  // --check: findings instead of listings
 };
 

@@ -1,7 +1,9 @@
-// End-to-end runs of the built program: exact listings, messages, statuses
-// and extracted files; databases written by Palm::PDB, txt2pdbdoc and
-// prcbuild; nothing extracted for a bad file. PRCDUMP may name another build
-// to run instead (a command prefix such as "wine .../prcdump.exe").
+// prcdump's run function in this process: exact listings, messages,
+// statuses and extracted files; databases written by Palm::PDB, txt2pdbdoc
+// and prcbuild; nothing extracted for a bad file. The program as a process
+// is in prcdump_e2e_test.cpp.
+#include "prcdump_test.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include "bdf.h"
 #include "bitmap_font.h"
 #include "font_picture.h"
+#include "text_page.h"
 #include "palm_bytes.h"
 #include "png_pixels.h"
 #include "run.h"
@@ -26,76 +29,6 @@ namespace {
 const std::string kKnownSets =
     "(known: Western, Default, EasternEurope, Greek, Mac, OEM, Cyrillic, Symbol, Turkish, "
     "Vietnamese, Arabic, Hebrew, Thai, or a Windows number such as 186)";
-
-std::vector<std::string> command_prefix() {
-  return program_command("PRCDUMP", PRCDUMP_PATH);
-}
-
-bool windows_build() {
-  return runs_under_wine(command_prefix());
-}
-
-// A database laid out field by field: header, the given entry list, the rest.
-std::string header(uint16_t attributes, uint16_t count, const std::string& type = "typecrea",
-                   uint32_t app = 0, uint32_t sort = 0, std::string name = "Test") {
-  name.resize(32, '\0');
-  return name + be(attributes, 2) + be(1, 2) + be(0xD0000000, 4) + be(0, 4) + be(0, 4) + be(0, 4) +
-         be(app, 4) + be(sort, 4) + type + std::string(8, '\0') + be(count, 2);
-}
-std::string res(const std::string& type, uint16_t id, uint32_t offset) {
-  return type + be(id, 2) + be(offset, 4);
-}
-
-struct Prcdump : testing::Test {
-  TempDir dir;
-
-  RunResult run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
-    std::vector<std::string> argv = command_prefix();
-    argv.insert(argv.end(), args.begin(), args.end());
-    env.insert(env.begin(), "TZ=UTC0");
-    RunResult r = run_command(argv, {dir.path, env, 300});
-    EXPECT_FALSE(r.timed_out);
-    // Text streams end their lines in CR LF on Windows.
-    r.out = without_cr(r.out);
-    r.err = from_wine(r.err);
-    return r;
-  }
-
-  void put(const std::string& name, const std::string& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
-    write_file(dir.file(name), bytes);
-  }
-
-  // Names of the files in a folder, sorted, hidden ones included.
-  std::string files_in(const std::string& folder) {
-    std::string s;
-    for (const std::string& n : folder_names(dir.file(folder))) s += (s.empty() ? "" : " ") + n;
-    return s;
-  }
-
-  // Runs a command line in dash, a plain POSIX shell, with prcbuild in the PATH.
-  RunResult shell(const std::string& line) {
-    std::string prcbuild_dir = std::filesystem::path(PRCBUILD_PATH).parent_path().string();
-    return run_command({"dash", "-c", line},
-                       {dir.path, {"PATH=" + prcbuild_dir + ":" + getenv("PATH")}, 300});
-  }
-};
-
-const char kUsage[] =
-    "Usage: prcdump [-x DIR] [--png DIR] [--bdf DIR [--charset NAME]] FILE...\n"
-    "       prcdump --check FILE...\n"
-    "Shows the header and the entries of each Palm OS database FILE (.prc or .pdb).\n"
-    "\n"
-    "  -x DIR      also write every entry to a file in DIR (made if missing) and\n"
-    "              print the prcbuild command line that rebuilds the database\n"
-    "  --png DIR   draw every font as a PNG glyph sheet in DIR (made if missing)\n"
-    "  --bdf DIR   write every font as BDF, a file per density, in DIR (made if\n"
-    "              missing) and print the glyphsmith command that builds it again\n"
-    "  --charset NAME  the character set the BDF files name (default: Western)\n"
-    "  --check     list nothing, but say what a Palm would mis-read, one line\n"
-    "              each; the status is 1 when anything is found\n"
-    "  -h, --help  show this help and exit\n"
-    "  --version   show the version and exit\n";
 
 TEST_F(Prcdump, CommandLine) {
   struct Case {
@@ -121,6 +54,7 @@ TEST_F(Prcdump, CommandLine) {
       {{"--bdf=a", "--bdf", "b", "a.prc"}, 1, "", "prcdump: --bdf given twice\n"s + kUsage},
       {{"--charset", "Korean", "a.prc"}, 1, "", "prcdump: unknown character set 'Korean' "s + kKnownSets + "\n" + kUsage},
       {{"a.prc", "--charset"}, 1, "", "prcdump: --charset needs a name\n"s + kUsage},
+      {{"a.prc", "--sample"}, 1, "", "prcdump: --sample needs a text\n"s + kUsage},
       {{"missing.prc", "--", "-x"},
        1,
        "",
@@ -196,8 +130,7 @@ TEST_F(Prcdump, Listing) {
                       be(0x123456, 3) + be(109, 4) + "\x93" + be(1, 3) + be(112, 4) + "\x00"s +
                       be(2, 3) + "\0\0"s + app + sort + "abcxy";
   put("notes.pdb", bytes);
-  put("remap.prc", header(1, 2, "Rmap\\\x7f\xff ") + res("Rmap", 0x89, 98) + res("a\nb ", 2, 102) +
-                       "@\0\0\x90"s + "@\0\x12\x34"s);
+  put("remap.prc", remap_database());
   const std::string notes_listing =
       "file:         notes.pdb\n"
       "name:         Notes \\x01\n"
@@ -220,25 +153,7 @@ TEST_F(Prcdump, Listing) {
   RunResult r = run({"notes.pdb", "remap.prc"});
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("", r.err);
-  EXPECT_EQ(
-      notes_listing +
-          "\n"
-          "file:         remap.prc\n"
-          "name:         Test\n"
-          "kind:         resource database\n"
-          "type:         Rmap\n"
-          "creator:      \\x5c\\x7f\\xff \n"
-          "attributes:   0x0001 resource\n"
-          "version:      1\n"
-          "created:      2014-07-31 14:15:28 UTC\n"
-          "modified:     never\n"
-          "backed up:    never\n"
-          "modification: 0\n"
-          "entries:      2\n"
-          "  index  type  id          offset        size\n"
-          "      0  Rmap  0x0089          98           4  remap to stdFixedFont_palm (0x0090)\n"
-          "      1  a\\x0ab   0x0002         102           4  remap to font 0x1234\n",
-      r.out);
+  EXPECT_EQ(notes_listing + "\n" + kRemapListing, r.out);
 
   // The zone is told as an offset from UTC.
   if (!windows_build()) {
@@ -246,13 +161,6 @@ TEST_F(Prcdump, Listing) {
     EXPECT_NE(std::string::npos, r.out.find("created:      2014-07-31 19:45:28 UTC+5:30\n"))
         << r.out;
   }
-}
-
-// The line -x prints after the listing that starts with "prcbuild ", and the
-// lines after it.
-std::string command_of(const std::string& out) {
-  size_t at = out.rfind("\nprcbuild ");
-  return at == std::string::npos ? "" : out.substr(at + 1);
 }
 
 // Without the creation and modification dates, which a rebuild sets anew.
@@ -296,9 +204,7 @@ TEST_F(Prcdump, RoundTripWithPrcbuild) {
     SCOPED_TRACE(testing::PrintToString(c.build));
     std::string db =
         c.build[0] == "-d" || c.build[0] == "-i" || c.build[0] == "-s" ? c.build[1] : c.build[0];
-    std::vector<std::string> build = {PRCBUILD_PATH};
-    build.insert(build.end(), c.build.begin(), c.build.end());
-    ASSERT_EQ(0, run_command(build, {dir.path, {}, 300}).status);
+    ASSERT_EQ(0, build(c.build));
     std::string original = read_file(dir.file(db));
     std::filesystem::remove_all(dir.file("x"));
     RunResult r = run({"-x", "x", db});
@@ -475,15 +381,10 @@ TEST_F(Prcdump, Fonts) {
   put("NFNT0080.bin", v1);
   put("nfnt0081.bin", v2);
   put("NFNT0082.bin", "not a font at all, but long enough");
-  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "fonts.prc", "Fonts", "Font", "PGwk", "NFNT0080.bin",
-                            "nfnt0081.bin", "NFNT0082.bin"},
-                           {dir.path, {}, 300})
-                   .status);
-  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "-d", "fonts.pdb", "Fonts", "Font", "PGwk",
-                            "NFNT0082.bin", "nfnt0081.bin"},
-                           {dir.path, {}, 300})
-                   .status);
-  RunResult r = run({"--png", "pictures", "fonts.prc", "fonts.pdb"});
+  ASSERT_EQ(0, build({"fonts.prc", "Fonts", "Font", "PGwk", "NFNT0080.bin", "nfnt0081.bin",
+                      "NFNT0082.bin"}));
+  ASSERT_EQ(0, build({"-d", "fonts.pdb", "Fonts", "Font", "PGwk", "NFNT0082.bin", "nfnt0081.bin"}));
+  RunResult r = run({"--png", "pictures", "--sample", "AAA AAA AAA", "fonts.prc", "fonts.pdb"});
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("", r.err);
   const char* lines[] = {
@@ -499,19 +400,20 @@ TEST_F(Prcdump, Fonts) {
   EXPECT_EQ("NFNT0080.png nfnt0081-hd.png record0001.png", files_in("pictures"));
   // The same pixels as the library draws; the bytes differ by build, as
   // each deflates with its own compressor.
-  EXPECT_EQ(png_pixels(as_string(encode_png(draw_glyph_sheet(tiny_font(false))))),
-            png_pixels(read_file(dir.file("pictures/NFNT0080.png"))));
-  std::string sheet = png_pixels(as_string(encode_png(draw_glyph_sheet(tiny_font(true)))));
-  EXPECT_EQ("177x32:", sheet.substr(0, 7));
+  auto picture = [](const BitmapFont& f) {
+    Canvas page = draw_text_page(f, "AAA AAA AAA", 1, 8);
+    return png_pixels(
+        as_string(encode_png(stack_canvases({draw_glyph_sheet(f), page}, 16, kPictureWhite))));
+  };
+  EXPECT_EQ(picture(tiny_font(false)), png_pixels(read_file(dir.file("pictures/NFNT0080.png"))));
+  std::string sheet = picture(tiny_font(true));
+  EXPECT_EQ("488x368:", sheet.substr(0, 8));
   EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/nfnt0081-hd.png"))));
   EXPECT_EQ(sheet, png_pixels(read_file(dir.file("pictures/record0001.png"))));
   // The pair glyphsmith writes, NFNT and nfnt of one ID: neither picture
   // takes a number for the other's name.
   put("nfnt0080-hd.bin", v2);
-  ASSERT_EQ(0, run_command({PRCBUILD_PATH, "pair.prc", "Pair", "Font", "PGwk", "NFNT0080.bin",
-                            "nfnt0080-hd.bin"},
-                           {dir.path, {}, 300})
-                   .status);
+  ASSERT_EQ(0, build({"pair.prc", "Pair", "Font", "PGwk", "NFNT0080.bin", "nfnt0080-hd.bin"}));
   r = run({"--png", "pair", "pair.prc"});
   EXPECT_EQ(0, r.status) << r.err;
   EXPECT_EQ("NFNT0080.png nfnt0080-hd.png", files_in("pair"));
@@ -541,10 +443,7 @@ TEST_F(Prcdump, Fonts) {
       "record0001.png",
       files_in("twice"));
   // No font, no picture, no folder.
-  ASSERT_EQ(0,
-            run_command({PRCBUILD_PATH, "-d", "plain.pdb", "Plain", "DATA", "TEST", "NFNT0082.bin"},
-                        {dir.path, {}, 300})
-                .status);
+  ASSERT_EQ(0, build({"-d", "plain.pdb", "Plain", "DATA", "TEST", "NFNT0082.bin"}));
   r = run({"--png", "none", "NFNT0082.bin", "plain.pdb"});
   EXPECT_EQ(1, r.status);
   EXPECT_EQ("prcdump: NFNT0082.bin: file of 34 bytes is shorter than the 78-byte header\n", r.err);

@@ -19,8 +19,10 @@
 #include <vector>
 
 #include "bitmap_font.h"
-#include "palm_bytes.h"
 #include "font_picture.h"
+#include "in_process.h"
+#include "palm_bytes.h"
+#include "prcdump.h"
 #include "run.h"
 #include "test_font.h"
 
@@ -167,7 +169,29 @@ struct WriteCase {
   int signal = 0;                     // sent when the program stops
   bool posix = true;                  // needs POSIX signals, limits, links or preloading
   bool root = false;                  // runs the program as another user
+  // Instead of the line: prcdump's arguments, run by one after the other,
+  // their standard output left unread.
+  std::vector<std::vector<std::string>> runs = {};
 };
+
+// prcdump's run function in this process (or PRCDUMP's build) once for each
+// argument list: the last status, every standard error.
+Result run_prcdumps(const std::string& folder, const std::vector<std::vector<std::string>>& runs) {
+  std::vector<std::string> named = env_command("PRCDUMP");
+  Result result;
+  for (const std::vector<std::string>& args : runs) {
+    std::vector<std::string> argv = named.empty() ? std::vector<std::string>{"prcdump"} : named;
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunOptions options = {folder, {"TZ=UTC0"}, 300};
+    size_t open = open_descriptors();
+    RunResult r =
+        named.empty() ? run_in_process(run_prcdump, argv, options) : run_command(argv, options);
+    EXPECT_EQ(open, open_descriptors()) << "descriptors left open";
+    result.status = r.status;
+    result.err += from_wine(r.err);
+  }
+  return result;
+}
 
 void check(const std::vector<WriteCase>& cases) {
   std::string preload = "LD_PRELOAD="s + PAUSE_CALL_PATH;
@@ -181,7 +205,8 @@ void check(const std::vector<WriteCase>& cases) {
     ASSERT_EQ(0, run_command({"/bin/sh", "-ec", c.setup}, {folder, {}, 120}).status);
     std::vector<std::string> env = c.env;
     if (!env.empty()) env.insert(env.end(), {preload, "ASAN_OPTIONS=verify_asan_link_order=0"});
-    Result r = run_line(folder, c.line, env, c.signal);
+    Result r =
+        c.runs.empty() ? run_line(folder, c.line, env, c.signal) : run_prcdumps(folder, c.runs);
     EXPECT_EQ(c.status, r.status);
     EXPECT_EQ(c.err, plain_names(r.err));
     EXPECT_EQ(c.left, plain_names(tree_text(folder)));
@@ -252,32 +277,21 @@ std::string many_images(int count, int rows, int chars, int width) {
   return as_string(encode_font(f));
 }
 
+// Databases of one large entry, one small, and a font and a large entry.
+std::map<std::string, std::string> sized_databases() {
+  std::string tiny = as_string(encode_font(tiny_font(false))), big(20000, 'b');
+  return {{"big.prc", database({{"tAIN", 1, big}})},
+          {"small.prc", database({{"tver", 1, "1.0"}})},
+          {"mixed.prc", database({{"NFNT", 0x80, tiny}, {"tAIN", 1, big}})}};
+}
+
 TEST(Writing, PrcdumpAllOrNothing) {
   std::string fifty = database(numbered("tAIN", 50, "data")), all_fifty = "d/\n";
   for (int i = 0; i < 50; ++i) all_fifty += "d/tAIN" + hex_text(i) + ".bin=data\n";
-  std::string tiny = as_string(encode_font(tiny_font(false))), big(20000, 'b');
-  std::map<std::string, std::string> sizes = {
-      {"big.prc", database({{"tAIN", 1, big}})},
-      {"small.prc", database({{"tver", 1, "1.0"}})},
-      {"mixed.prc", database({{"NFNT", 0x80, tiny}, {"tAIN", 1, big}})}};
-  std::vector<Resource> devices = {
-      {"NUL.", 1, "n"}, {"CON.", 2, "c"}, {"aux.", 3, "a"}, {"PRN.", 4, "p"}};
-  // Windows takes these names for its devices, whatever follows the dot.
-  std::string device_files = windows_build()
-                     ? "d/CON%2E0002.bin=c\nd/NUL%2E0001.bin=n\nd/PRN%2E0004.bin=p\nd/aux%2E0003.bin=a\n"
-                     : "d/CON.0002.bin=c\nd/NUL.0001.bin=n\nd/PRN.0004.bin=p\nd/aux.0003.bin=a\n";
+  std::string tiny = as_string(encode_font(tiny_font(false)));
+  std::map<std::string, std::string> sizes = sized_databases();
   std::string memory_limit = SANITIZED ? "" : "ulimit -v 1000000; ";
   check({
-      {"a folder in the way: the file replaced before it is put back",
-       {{"two.prc", database({{"aaaa", 0, "new!"}, {"zzzz", 1, "z"}})}},
-       "mkdir -p d/zzzz0001.bin && printf old >d/aaaa0000.bin",
-       "exec $PRCDUMP -x d two.prc",
-       1,
-       "prcdump: two.prc: cannot write 'zzzz0001.bin' in 'd': Is a directory\n",
-       "d/\nd/aaaa0000.bin=old\nd/zzzz0001.bin/\ntwo.prc\n",
-       {},
-       0,
-       false},
       {"someone else's file in a sticky folder: refused, nothing left",
        {{"two.prc", database({{"aaaa", 0, "new!"}, {"zzzz", 1, "z"}})}},
        "chmod 755 .. && mkdir -m 1777 d && printf old >d/zzzz0001.bin && "
@@ -300,24 +314,30 @@ TEST(Writing, PrcdumpAllOrNothing) {
        "earlier file is kept as d/.aaaa0000.bin.XXXXXX\n",
        "d/\nd/.aaaa0000.bin.XXXXXX=old\nd/aaaa0000.bin=new!\nd/zzzz0001.bin=old2\ntwo.prc\n",
        {"FAIL_CALL=rename:2+"}},
-      {"a signal between the renames: all of the group", {{"fifty.prc", fifty}}, "",
-       "exec $PRCDUMP -x d fifty.prc", 128 + SIGHUP, "", all_fifty + "fifty.prc\n",
-       {"PAUSE_CALL=rename:25"}, SIGHUP},
-      {"a signal while staging: none of it, nor the folder", {{"fifty.prc", fifty}}, "",
-       "exec $PRCDUMP -x d fifty.prc", 128 + SIGINT, "", "fifty.prc\n",
-       {"PAUSE_CALL=mkstemp:25"}, SIGINT},
-      {"a file size limit: a message, and the next file is read",
-       sizes,
+      {"a signal between the renames: all of the group",
+       {{"fifty.prc", fifty}},
        "",
-       "ulimit -f 10; exec $PRCDUMP -x d big.prc small.prc",
-       1,
+       "exec $PRCDUMP -x d fifty.prc",
+       128 + SIGHUP,
+       "",
+       all_fifty + "fifty.prc\n",
+       {"PAUSE_CALL=rename:25"},
+       SIGHUP},
+      {"a signal while staging: none of it, nor the folder",
+       {{"fifty.prc", fifty}},
+       "",
+       "exec $PRCDUMP -x d fifty.prc",
+       128 + SIGINT,
+       "",
+       "fifty.prc\n",
+       {"PAUSE_CALL=mkstemp:25"},
+       SIGINT},
+      {"a file size limit: a message, and the next file is read", sizes, "",
+       "ulimit -f 10; exec $PRCDUMP -x d big.prc small.prc", 1,
        "prcdump: big.prc: cannot write 'tAIN0001.bin' in 'd': File too large\n",
        "big.prc\nd/\nd/tver0001.bin=1.0\nmixed.prc\nsmall.prc\n"},
-      {"pictures and entries are one group",
-       sizes,
-       "",
-       "ulimit -f 10; exec $PRCDUMP --png d -x d mixed.prc",
-       1,
+      {"pictures and entries are one group", sizes, "",
+       "ulimit -f 10; exec $PRCDUMP --png d -x d mixed.prc", 1,
        "prcdump: mixed.prc: cannot write 'tAIN0001.bin' in 'd': File too large\n",
        "big.prc\nmixed.prc\nsmall.prc\n"},
       {"the reader of the listing goes away",
@@ -327,27 +347,7 @@ TEST(Writing, PrcdumpAllOrNothing) {
        1,
        "prcdump: standard output: Broken pipe\n",
        "list.prc\n"},
-      {"names Windows takes for devices",
-       {{"dev.prc", database(devices)}},
-       "",
-       "exec $PRCDUMP -x d dev.prc >/dev/null",
-       0,
-       "",
-       "d/\n" + device_files + "dev.prc\n",
-       {},
-       0,
-       false},
-      {"fonts that promise vast pictures: none drawn, the next file still is",
-       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8150)}})},
-        {"tiny.prc", database({{"NFNT", 0x80, tiny}})}},
-       "",
-       "exec $PRCDUMP --png p tall.prc tiny.prc >/dev/null",
-       1,
-       "prcdump: tall.prc: the fonts' pictures would take 67058352 pixels; a file of 126 bytes "
-       "may take 16809472\n",
-       "p/\np/NFNT0080.png\ntall.prc\ntiny.prc\n"},
-      {"an input among the outputs: refused before anything is written",
-       sizes,
+      {"an input among the outputs: refused before anything is written", sizes,
        "mkdir d && cp mixed.prc d/NFNT0080.bin && ln small.prc d/tver0001.bin",
        "$PRCDUMP -x d d/NFNT0080.bin; $PRCDUMP -x d small.prc; s=$?; "
        "cmp -s mixed.prc d/NFNT0080.bin && cmp -s small.prc d/tver0001.bin && exit $s",
@@ -357,27 +357,12 @@ TEST(Writing, PrcdumpAllOrNothing) {
        "prcdump: small.prc: won't write d/tver0001.bin: it is the input small.prc; nothing of "
        "this database is written\n",
        "big.prc\nd/\nd/NFNT0080.bin\nd/tver0001.bin\nmixed.prc\nsmall.prc\n"},
-      {"a backslash is no separator here, and a missing folder is named with its file",
-       sizes,
-       "",
-       "$PRCDUMP -x 'out\\' small.prc >/dev/null; exec $PRCDUMP -x x/y small.prc",
-       1,
-       "prcdump: small.prc: cannot write 'tver0001.bin' in 'x/y': No such file or directory\n",
-       "big.prc\nmixed.prc\nout\\/\nout\\/tver0001.bin=1.0\nsmall.prc\n"},
-      {"BDF files past the output a file of its size may make: none written",
-       {{"empty.prc", database({{"nfnt", 0x80, many_images(4500, 0, 96, 0)}})}},
-       "",
-       "exec $PRCDUMP --bdf b empty.prc >/dev/null",
-       1,
-       "prcdump: empty.prc: its pictures and BDF files would take more than 8095780 bytes; a "
-       "file of its size may make 8091136\n",
-       "empty.prc\n"},
       {"a font of many large images: refused undrawn",
        {{"wide.prc", database({{"nfnt", 0x80, many_images(10, 240, 1, 3900)}})}},
        "",
        memory_limit + "exec $PRCDUMP --png p wide.prc >/dev/null",
        1,
-       "prcdump: wide.prc: entry 0: the font's picture would take 613258288 pixels, more than "
+       "prcdump: wide.prc: entry 0: the font's picture would take 635231712 pixels, more than "
        "67108864\n",
        "wide.prc\n"},
       {"a font entry of 3 GiB is listed without being read",
@@ -388,6 +373,84 @@ TEST(Writing, PrcdumpAllOrNothing) {
        "",
        "huge.prc\nsmall.prc\n"},
   });
+}
+
+// What needs no process of its own: prcdump's run function, one run after
+// the other, in the case's folder.
+TEST(Writing, PrcdumpGroupsInProcess) {
+  struct Case {
+    const char* title;
+    std::map<std::string, std::string> files;
+    std::string setup;
+    std::vector<std::vector<std::string>> runs;
+    int status;
+    std::string err;
+    std::string left;
+    bool posix = true;
+  };
+  std::string tiny = as_string(encode_font(tiny_font(false)));
+  std::vector<Resource> devices = {
+      {"NUL.", 1, "n"}, {"CON.", 2, "c"}, {"aux.", 3, "a"}, {"PRN.", 4, "p"}};
+  // Windows takes these names for its devices, whatever follows the dot.
+  std::string device_files =
+      windows_build()
+          ? "d/CON%2E0002.bin=c\nd/NUL%2E0001.bin=n\nd/PRN%2E0004.bin=p\nd/aux%2E0003.bin=a\n"
+          : "d/CON.0002.bin=c\nd/NUL.0001.bin=n\nd/PRN.0004.bin=p\nd/aux.0003.bin=a\n";
+  const Case cases[] = {
+      {"a folder in the way: the file replaced before it is put back",
+       {{"two.prc", database({{"aaaa", 0, "new!"}, {"zzzz", 1, "z"}})}},
+       "mkdir -p d/zzzz0001.bin && printf old >d/aaaa0000.bin",
+       {{"-x", "d", "two.prc"}},
+       1,
+       "prcdump: two.prc: cannot write 'zzzz0001.bin' in 'd': Is a directory\n",
+       "d/\nd/aaaa0000.bin=old\nd/zzzz0001.bin/\ntwo.prc\n",
+       false},
+      {"names Windows takes for devices",
+       {{"dev.prc", database(devices)}},
+       "",
+       {{"-x", "d", "dev.prc"}},
+       0,
+       "",
+       "d/\n" + device_files + "dev.prc\n",
+       false},
+      {"fonts that promise vast pictures: none drawn, the next file still is",
+       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8000)}})},
+        {"tiny.prc", database({{"NFNT", 0x80, tiny}})}},
+       "",
+       {{"--png", "p", "tall.prc", "tiny.prc"}},
+       1,
+       "prcdump: tall.prc: the fonts' pictures would take 66548340 pixels; a file of 126 bytes "
+       "may take 16809472\n",
+       "p/\np/NFNT0080.png\ntall.prc\ntiny.prc\n"},
+      {"a sheet that fits but not with the page of text below it: refused undrawn",
+       {{"tall.prc", database({{"NFNT", 0x80, tall_font(8150)}})}},
+       "",
+       {{"--png", "p", "tall.prc"}},
+       1,
+       "prcdump: tall.prc: entry 0: the font's picture would take 67782240 pixels, more than "
+       "67108864\n",
+       "tall.prc\n"},
+      {"a backslash is no separator here, and a missing folder is named with its file",
+       sized_databases(),
+       "",
+       {{"-x", "out\\", "small.prc"}, {"-x", "x/y", "small.prc"}},
+       1,
+       "prcdump: small.prc: cannot write 'tver0001.bin' in 'x/y': No such file or directory\n",
+       "big.prc\nmixed.prc\nout\\/\nout\\/tver0001.bin=1.0\nsmall.prc\n"},
+      {"BDF files past the output a file of its size may make: none written",
+       {{"empty.prc", database({{"nfnt", 0x80, many_images(4500, 0, 96, 0)}})}},
+       "",
+       {{"--bdf", "b", "empty.prc"}},
+       1,
+       "prcdump: empty.prc: its pictures and BDF files would take more than 8095780 bytes; a "
+       "file of its size may make 8091136\n",
+       "empty.prc\n"},
+  };
+  std::vector<WriteCase> runs;
+  for (const Case& c : cases)
+    runs.push_back(
+        {c.title, c.files, c.setup, "", c.status, c.err, c.left, {}, 0, c.posix, false, c.runs});
+  check(runs);
 }
 
 // Runs at once into one folder, each choosing the first free ID: each stops

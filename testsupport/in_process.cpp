@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -101,4 +102,12 @@ RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
   result.out = read_all(streams.out);
   result.err = read_all(streams.err);
   return result;
+}
+
+size_t open_descriptors() {
+  std::error_code error;
+  std::filesystem::directory_iterator fds("/proc/self/fd", error);
+  if (error) return 0;
+  // The iterator's own descriptor is counted alike before and after a run.
+  return static_cast<size_t>(std::distance(fds, std::filesystem::directory_iterator()));
 }

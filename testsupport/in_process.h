@@ -22,3 +22,7 @@ RunResult run_program(const char* env_name, const char* name, RunFunction run,
 // timeout_seconds is not enforced.
 RunResult run_in_process(RunFunction run, const std::vector<std::string>& argv,
                          const RunOptions& options = {});
+
+// How many descriptors this process holds open (0 where the system can't
+// tell): a run in process gives back every one it opened.
+size_t open_descriptors();
