@@ -162,7 +162,8 @@ struct MeaningCase {
   const char* err = nullptr;  // the refusal
 };
 
-std::string meaning_bdf(const MeaningCase& c, const std::vector<std::pair<long, uint32_t>>& glyphs) {
+std::string meaning_bdf(const MeaningCase& c,
+                        const std::vector<std::pair<long, uint32_t>>& glyphs) {
   std::string bdf = format(
       "STARTFONT 2.1\nFONT -Test-Mean-Medium-R-Normal--3-30-72-72-C-190-%s-%s\nSIZE 3 72 72\n"
       "FONTBOUNDINGBOX 18 1 0 0\nSTARTPROPERTIES 5\nFAMILY_NAME \"Mean\"\nCHARSET_REGISTRY \"%s\"\n"
@@ -191,9 +192,12 @@ TEST(Render, BitmapFilesReadByMeaning) {
   const MeaningCase cases[] = {
       {"iso8859", "5", "ISO-8859-5", "Cyrillic", "CP1251", 0x416,
        {{0xC0, 0x410}, {0xA8, 0x401}, {0xB9, 0x2116}, {0xC6, 0}}},
-      {"KOI8", "R", "KOI8-R", "Cyrillic", "CP1251", 0x44F, {{0xE0, 0x430}, {0xA8, 0x401}, {0xFF, 0}}},
-      {"koi8", "u", "KOI8-U", "Cyrillic", "CP1251", 0x491, {{0xA5, 0x490}, {0xBA, 0x454}, {0xB4, 0}}},
-      {"iso8859", "7", "ISO-8859-7", "Greek", "CP1253", 0x3A9, {{0xC1, 0x391}, {0xA2, 0x386}, {0xD9, 0}}},
+      {"KOI8", "R", "KOI8-R", "Cyrillic", "CP1251", 0x44F,
+       {{0xE0, 0x430}, {0xA8, 0x401}, {0xFF, 0}}},
+      {"koi8", "u", "KOI8-U", "Cyrillic", "CP1251", 0x491,
+       {{0xA5, 0x490}, {0xBA, 0x454}, {0xB4, 0}}},
+      {"iso8859", "7", "ISO-8859-7", "Greek", "CP1253", 0x3A9,
+       {{0xC1, 0x391}, {0xA2, 0x386}, {0xD9, 0}}},
       {"iso8859", "15", "ISO-8859-15", "Western", "CP1252", 0xE9,
        {{0x80, 0x20AC}, {0xA4, 0}, {0xE9, 0}, {0x18, 0}}},
       {"microsoft", "cp1251", "CP1251", "Cyrillic", "CP1251", 0x451, {{0xC0, 0x410}, {0xB8, 0}}},

@@ -240,6 +240,22 @@ void render_set(const Faces& faces, const Charset& charset, SourceGlyphs* out, i
   if (palm) render_palm_western(faces, out);
 }
 
+// The face's own missing symbol, DEFAULT_CHAR in each face's numbering: a
+// second file that numbers its glyphs otherwise has its own, or has the
+// 72-dpi one doubled.
+void read_missing(const Faces& faces, long standard_char, bool twice_drawn, SourceGlyphs* out) {
+  out->missing.standard = render_glyph(*faces.standard, static_cast<uint32_t>(standard_char));
+  const FaceCodes &a = faces.standard_codes, &b = faces.twice_codes;
+  long twice_char = standard_char;
+  if (faces.twice && (a.by_page != b.by_page || a.page != b.page))
+    twice_char = rasterizer_traits(*faces.twice).default_char;
+  if (faces.twice && twice_drawn && twice_char >= 0)
+    out->missing.twice = render_glyph(*faces.twice, static_cast<uint32_t>(twice_char));
+  else
+    out->missing.twice = doubled(out->missing.standard);
+  out->own_missing = out->missing.standard.present && out->missing.twice.present;
+}
+
 }  // namespace
 
 std::string read_glyphs(const FaceRequest& request, const std::string& second_file, int pixels,
@@ -281,14 +297,8 @@ std::string read_glyphs(const FaceRequest& request, const std::string& second_fi
     std::string why = unequal_advances(out->glyphs, out->first_code, pixels144);
     if (!why.empty()) why_doubled = why;
   }
-  if (bitmap && traits.default_char >= 0) {
-    out->missing.standard = render_glyph(*standard, static_cast<uint32_t>(traits.default_char));
-    if (twice && why_doubled.empty())
-      out->missing.twice = render_glyph(*twice, static_cast<uint32_t>(traits.default_char));
-    else
-      out->missing.twice = doubled(out->missing.standard);
-    out->own_missing = out->missing.standard.present && out->missing.twice.present;
-  }
+  if (bitmap && traits.default_char >= 0)
+    read_missing(faces, traits.default_char, why_doubled.empty(), out);
   if (!why_doubled.empty()) {
     for (GlyphPair& p : out->glyphs)
       if (p.standard.present) p.twice = doubled(p.standard);
