@@ -61,6 +61,17 @@ const CharsetEntry* find_charset_entry(const std::string& token) {
   return nullptr;
 }
 
+int xlfd_code_page(const std::string& xlfd) {
+  std::string name = base::lower_ascii(xlfd);
+  for (const CharsetEntry& entry : kCharsets)
+    if (name == entry.xlfd) return entry.code_page;
+  int n = 0;
+  if (name.starts_with("iso8859-") && base::read_digits(name.substr(8), 10, 2, &n) && n >= 1 &&
+      n <= 16)
+    return 28590 + n;
+  return name == "koi8-r" ? 20866 : name == "koi8-u" ? 21866 : 0;
+}
+
 std::string charset_name(int code) {
   for (const CharsetEntry& entry : CharsetTable)
     if (entry.code == code) return entry.name;

@@ -26,6 +26,12 @@ extern const std::span<const CharsetEntry, 13> CharsetTable;
 // The first named row equal to token (any ASCII case), or nullptr.
 const CharsetEntry* find_charset_entry(const std::string& token);
 
+// The code page an XLFD registry and encoding joined by '-' (any ASCII
+// case) names: the table's own names, iso8859-N as 28590 + N, koi8-r as
+// 20866 and koi8-u as 21866, Windows' numbers for them. 0 for any other,
+// Symbol's among them, whose bytes have no Unicode meaning to look up.
+int xlfd_code_page(const std::string& xlfd);
+
 // The table name for code, or its decimal text when no row has it. Returns a
 // fresh string rather than a shared static buffer.
 std::string charset_name(int code);

@@ -78,6 +78,18 @@ TEST(Charsets, EveryFontpickNameReadsAsItsNumber) {
   }
 }
 
+// A bitmap font's registry and encoding: the table's names, ISO 8859 and
+// KOI8 by Windows' numbers; none for Symbol or names no page has.
+TEST(Charsets, XlfdNamesTheirCodePage) {
+  const std::pair<const char*, int> names[] = {
+      {"windows-1251", 1251}, {"WINDOWS-1257", 1257}, {"mac-roman", 10000}, {"ibm-cp437", 437},
+      {"windows-874", 874},   {"iso8859-1", 28591},   {"ISO8859-5", 28595}, {"iso8859-16", 28606},
+      {"iso8859-17", 0},      {"iso8859-", 0},        {"iso8859-+5", 0},    {"koi8-r", 20866},
+      {"KOI8-U", 21866},      {"koi8-ru", 0},         {"microsoft-symbol", 0},
+      {"misc-fontspecific", 0}, {"", 0},
+  };
+  for (auto [name, page] : names) EXPECT_EQ(xlfd_code_page(name), page) << name;
+}
 
 // The sample sentences, converted by iconv on its own: every character is in
 // its page, and the preview draws exactly those bytes.

@@ -14,8 +14,14 @@ std::string iconv_name(int code_page) {
       return "MACINTOSH";
     case 437:
       return "CP437";
+    case 20866:
+      return "KOI8-R";
+    case 21866:
+      return "KOI8-U";
     // glibc's CP874 is Windows' page (with the euro sign at 0x80), not TIS-620.
     default:
+      if (code_page > 28590 && code_page <= 28606)
+        return "ISO-8859-" + std::to_string(code_page - 28590);
       return "CP" + std::to_string(code_page);
   }
 }

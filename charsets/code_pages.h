@@ -1,4 +1,5 @@
-// Single-byte code pages (1250..1258, 874, 437, 10000 for Mac Roman) as
+// Single-byte code pages (1250..1258, 874, 437, 10000 for Mac Roman; 28591..
+// 28606 for ISO 8859-1..16, 20866 for KOI8-R, 21866 for KOI8-U) as
 // Unicode, read from the platform's own tables: iconv, or Windows'.
 #pragma once
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "bitmap_font.h"
 #include "font_ink.h"
@@ -13,8 +14,10 @@
 #include "iconv_byte.h"
 #include "in_process.h"
 #include "run.h"
+#include "text.h"
 
 using namespace palm;
+using base::format;
 
 namespace {
 
@@ -142,6 +145,108 @@ TEST(Render, EveryCharacterAsFreeTypeDrawsIt) {
     for (auto [byte, letter] : c.letters) EXPECT_EQ(iconv_unicode(c.page, byte), letter);
     FT_Done_Face(face);
     FT_Done_FreeType(library);
+  }
+}
+
+
+// A bitmap file in another code page, or in ISO 10646, gives each of the
+// set's characters from its glyph for that character. Each glyph here draws
+// its own code point as 16 pixels between two marks; the file leaves one
+// character out.
+struct MeaningCase {
+  const char* registry;
+  const char* encoding;
+  const char* source;  // iconv's name; nullptr: by code point
+  const char* charset;
+  const char* page;
+  uint32_t left_out;
+  std::vector<std::pair<uint8_t, uint32_t>> letters;  // byte, character; 0: missing
+  const char* err = nullptr;  // the refusal
+};
+
+std::string meaning_bdf(const MeaningCase& c,
+                        const std::vector<std::pair<long, uint32_t>>& glyphs) {
+  std::string bdf = format(
+      "STARTFONT 2.1\nFONT -Test-Mean-Medium-R-Normal--3-30-72-72-C-190-%s-%s\nSIZE 3 72 72\n"
+      "FONTBOUNDINGBOX 18 1 0 0\nSTARTPROPERTIES 5\nFAMILY_NAME \"Mean\"\nCHARSET_REGISTRY \"%s\"\n"
+      "CHARSET_ENCODING \"%s\"\nFONT_ASCENT 3\nFONT_DESCENT 0\nENDPROPERTIES\nCHARS %zu\n",
+      c.registry, c.encoding, c.registry, c.encoding, glyphs.size());
+  for (auto [code, u] : glyphs)
+    bdf += format("STARTCHAR u%04X\nENCODING %ld\nSWIDTH 1000 0\nDWIDTH 19 0\nBBX 18 1 0 0\n"
+                  "BITMAP\n%06X\nENDCHAR\n",
+                  u, code, (1u << 17 | u << 1 | 1) << 6);
+  return bdf + "ENDFONT\n";
+}
+
+// The code point a glyph of meaning_bdf's draws; ~0 for other ink.
+uint32_t drawn_code(const Ink& ink) {
+  if (ink.empty()) return 0;
+  int left = ink.begin()->first;
+  if (ink.rbegin()->first - left != 17) return ~0u;
+  uint32_t u = 0;
+  for (auto [x, y] : ink)
+    if (x > left && x - left < 17) u |= 1u << (16 - (x - left));
+  return u;
+}
+
+TEST(Render, BitmapFilesReadByMeaning) {
+  // clang-format off
+  const MeaningCase cases[] = {
+      {"iso8859", "5", "ISO-8859-5", "Cyrillic", "CP1251", 0x416,
+       {{0xC0, 0x410}, {0xA8, 0x401}, {0xB9, 0x2116}, {0xC6, 0}}},
+      {"KOI8", "R", "KOI8-R", "Cyrillic", "CP1251", 0x44F,
+       {{0xE0, 0x430}, {0xA8, 0x401}, {0xFF, 0}}},
+      {"koi8", "u", "KOI8-U", "Cyrillic", "CP1251", 0x491,
+       {{0xA5, 0x490}, {0xBA, 0x454}, {0xB4, 0}}},
+      {"iso8859", "7", "ISO-8859-7", "Greek", "CP1253", 0x3A9,
+       {{0xC1, 0x391}, {0xA2, 0x386}, {0xD9, 0}}},
+      {"iso8859", "15", "ISO-8859-15", "Western", "CP1252", 0xE9,
+       {{0x80, 0x20AC}, {0xA4, 0}, {0xE9, 0}, {0x18, 0}}},
+      {"microsoft", "cp1251", "CP1251", "Cyrillic", "CP1251", 0x451, {{0xC0, 0x410}, {0xB8, 0}}},
+      {"iso10646", "1", nullptr, "Western", "CP1252", 0x2665,
+       {{0x18, 0x2026}, {0x8D, 0x2666}, {0x90, 0x2660}, {0x8F, 0}, {0x80, 0x20AC}}},
+      {"iso10646", "1", nullptr, "Cyrillic", "CP1251", 0x401, {{0xC0, 0x410}, {0xA8, 0}}},
+      {"misc", "fontspecific", "CP1251", "Cyrillic", "CP1251", 0, {},
+       "glyphsmith: font file 'f.bdf' holds the character set misc-fontspecific, not Cyrillic "
+       "(windows-1251)\n"},
+  };
+  // clang-format on
+  const uint32_t palm_extras[] = {0x2026, 0x2666, 0x2665, 0x2660};
+  for (const MeaningCase& c : cases) {
+    SCOPED_TRACE(std::string(c.registry) + "-" + c.encoding + " as " + c.charset);
+    std::vector<std::pair<long, uint32_t>> glyphs;
+    for (int b = 0x20; b <= 0xFF; ++b) {
+      uint32_t u = iconv_unicode(c.source ? c.source : c.page, static_cast<uint8_t>(b));
+      if (u != 0 && u != c.left_out) glyphs.push_back({c.source ? b : long{u}, u});
+    }
+    for (uint32_t u : palm_extras)
+      if (!c.source && u != c.left_out) glyphs.push_back({long{u}, u});
+    std::set<uint32_t> drawn;
+    for (auto [code, u] : glyphs) drawn.insert(u);
+    TempDir dir;
+    write_file(dir.file("f.bdf"), meaning_bdf(c, glyphs));
+    RunResult r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "3", "3", c.charset, "f.bdf"},
+                              RunOptions{dir.path, {}, 120});
+    if (c.err) {
+      EXPECT_EQ(r.err, c.err);
+      EXPECT_EQ(r.status, 1);
+      continue;
+    }
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string bytes = read_file(dir.file("NFNT0080.bin"));
+    BitmapFont font;
+    ASSERT_EQ(decode_font(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &font), "");
+    auto code_at = [&](int byte) {
+      return font_has_char(font, byte) ? drawn_code(palm_ink(font, font.images[0], byte)) : 0;
+    };
+    // A file in the set's own page is copied byte for byte, DEL too.
+    bool by_byte = std::string(c.source ? c.source : "") == c.page;
+    for (int byte = 0x20; byte <= 0xFF; ++byte) {
+      uint32_t u = palm_unicode(c.page, static_cast<uint8_t>(byte));
+      bool picture = by_byte || (u >= 0x20 && !(u >= 0x7F && u < 0xA0));
+      EXPECT_EQ(code_at(byte), picture && drawn.count(u) ? u : 0) << byte;
+    }
+    for (auto [byte, u] : c.letters) EXPECT_EQ(code_at(byte), u) << int{byte};
   }
 }
 

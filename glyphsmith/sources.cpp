@@ -36,14 +36,52 @@ std::string check_style(const FaceRequest& request, const FaceTraits& traits,
   return "";
 }
 
-// A face numbered by byte holds one code page: the one asked for, or none.
-std::string check_charset(const FaceTraits& traits, const Charset& charset,
-                          const std::string& what) {
+// How a face's glyphs are found for the set's characters: by Unicode, or,
+// in a face numbered by byte, by each character's byte in the face's code
+// page.
+struct FaceCodes {
+  bool by_byte = false;  // in the set's own page: every byte copied as it is
+  bool by_page = false;  // `page` gives its bytes' characters
+  CodePageTable page{};
+};
+
+// A face numbered by byte holds the set asked for, or a code page whose
+// characters it gives by meaning; one in no known page is refused.
+std::string face_codes(const FaceTraits& traits, const Charset& charset, const std::string& what,
+                       FaceCodes* codes) {
+  *codes = FaceCodes{};
   if (traits.byte_charset.empty()) return "";
   std::string wanted = charset.xlfd;
-  if (traits.byte_charset == wanted) return "";
+  codes->by_byte = traits.byte_charset == wanted;
+  if (int page = charset.symbol ? 0 : charsets::xlfd_code_page(traits.byte_charset)) {
+    codes->page = code_page_table(page);
+    codes->by_page = std::count(codes->page.begin(), codes->page.end(), 0u) < 256;
+  }
+  if (codes->by_byte || codes->by_page) return "";
   return what + " holds the character set " + traits.byte_charset + ", not " + charset.name +
          " (" + wanted + ")";
+}
+
+// The faces of both densities, and whether every byte is copied as it is.
+struct Faces {
+  Rasterizer* standard = nullptr;
+  Rasterizer* twice = nullptr;
+  FaceCodes standard_codes, twice_codes;
+  bool by_byte = false;
+};
+
+GlyphBitmap render_code(Rasterizer& r, const FaceCodes& codes, bool by_byte, uint32_t code) {
+  if (by_byte || !codes.by_page) return render_glyph(r, code);
+  // A page may give a character at two bytes: the first is its own.
+  auto at = std::find(codes.page.begin(), codes.page.end(), code);
+  if (code == 0 || at == codes.page.end()) return GlyphBitmap{};
+  return render_glyph(r, static_cast<uint32_t>(at - codes.page.begin()));
+}
+
+void render_pair(const Faces& f, uint32_t code, GlyphPair* p) {
+  p->standard = render_code(*f.standard, f.standard_codes, f.by_byte, code);
+  if (p->standard.present && f.twice)
+    p->twice = render_code(*f.twice, f.twice_codes, f.by_byte, code);
 }
 
 GlyphBitmap doubled(const GlyphBitmap& g) {
@@ -111,10 +149,11 @@ namespace {
 
 // The 144-dpi face: the second file's, the face's own strike or outline, or
 // none, when the 72-dpi glyphs are to be doubled (*why_doubled says why).
+// *codes, the 72-dpi face's, becomes the second file's.
 std::string open_twice(const FaceRequest& request, const std::string& second_file,
                        int pixels144, const Charset& charset, const FaceTraits& traits,
                        const std::string& what, bool* bitmap, RasterizerPtr* twice,
-                       std::string* why_doubled) {
+                       FaceCodes* codes, std::string* why_doubled) {
   std::string error;
   if (!second_file.empty()) {
     FaceRequest other = request;
@@ -123,11 +162,8 @@ std::string open_twice(const FaceRequest& request, const std::string& second_fil
     if (!*twice) return error;
     FaceTraits t = rasterizer_traits(**twice);
     for (const std::string& e : {check_style(other, t, face_name(other, "")),
-                                 check_charset(t, charset, face_name(other, ""))})
+                                 face_codes(t, charset, face_name(other, ""), codes)})
       if (!e.empty()) return e;
-    if (t.byte_charset.empty() != traits.byte_charset.empty())
-      return "font files '" + request.file + "' and '" + second_file +
-             "' number their characters differently";
     *bitmap = *bitmap || !t.strikes.empty();
   } else if (!*bitmap ||
              std::count(traits.strikes.begin(), traits.strikes.end(), pixels144) > 0) {
@@ -165,12 +201,11 @@ GlyphBitmap blank_like(const GlyphBitmap& g) {
   return b;
 }
 
-void render_palm_western(Rasterizer& standard, Rasterizer* twice, SourceGlyphs* out) {
+void render_palm_western(const Faces& faces, SourceGlyphs* out) {
   for (const PalmExtra& e : kPalmWestern) {
     GlyphPair& p = out->glyphs[static_cast<size_t>(e.byte - out->first_code)];
     if (e.code) {
-      p.standard = render_glyph(standard, e.code);
-      if (p.standard.present && twice) p.twice = render_glyph(*twice, e.code);
+      render_pair(faces, e.code, &p);
       continue;
     }
     const GlyphPair& model = out->glyphs[static_cast<size_t>(int(e.width_of) - out->first_code)];
@@ -179,11 +214,12 @@ void render_palm_western(Rasterizer& standard, Rasterizer* twice, SourceGlyphs* 
   }
 }
 
-// A face numbered by byte gives every byte it has, control codes too;
+// Faces in the set's own page give every byte they have, control codes too;
 // otherwise each byte is its code page's character. Counts the characters
 // past ASCII drawn, and those the page has.
-void render_set(Rasterizer& standard, Rasterizer* twice, const Charset& charset, bool by_byte,
-                SourceGlyphs* out, int* beyond_ascii, int* page_beyond_ascii) {
+void render_set(const Faces& faces, const Charset& charset, SourceGlyphs* out, int* beyond_ascii,
+                int* page_beyond_ascii) {
+  bool by_byte = faces.by_byte;
   bool palm = palm_western(charset, by_byte);
   out->first_code = by_byte ? 0 : palm ? kPalmWesternFirst : 0x20;
   out->glyphs.assign(static_cast<size_t>(0x100 - out->first_code), GlyphPair{});
@@ -198,11 +234,26 @@ void render_set(Rasterizer& standard, Rasterizer* twice, const Charset& charset,
       *page_beyond_ascii += code >= 0x80;
     }
     GlyphPair& p = out->glyphs[static_cast<size_t>(byte - out->first_code)];
-    p.standard = render_glyph(standard, code);
-    if (p.standard.present && twice) p.twice = render_glyph(*twice, code);
+    render_pair(faces, code, &p);
     *beyond_ascii += p.standard.present && code >= 0x80;
   }
-  if (palm) render_palm_western(standard, twice, out);
+  if (palm) render_palm_western(faces, out);
+}
+
+// The face's own missing symbol, DEFAULT_CHAR in each face's numbering: a
+// second file that numbers its glyphs otherwise has its own, or has the
+// 72-dpi one doubled.
+void read_missing(const Faces& faces, long standard_char, bool twice_drawn, SourceGlyphs* out) {
+  out->missing.standard = render_glyph(*faces.standard, static_cast<uint32_t>(standard_char));
+  const FaceCodes &a = faces.standard_codes, &b = faces.twice_codes;
+  long twice_char = standard_char;
+  if (faces.twice && (a.by_page != b.by_page || a.page != b.page))
+    twice_char = rasterizer_traits(*faces.twice).default_char;
+  if (faces.twice && twice_drawn && twice_char >= 0)
+    out->missing.twice = render_glyph(*faces.twice, static_cast<uint32_t>(twice_char));
+  else
+    out->missing.twice = doubled(out->missing.standard);
+  out->own_missing = out->missing.standard.present && out->missing.twice.present;
 }
 
 }  // namespace
@@ -216,8 +267,9 @@ std::string read_glyphs(const FaceRequest& request, const std::string& second_fi
   out->family = rasterizer_family(*standard);
   std::string what = face_name(request, out->family);
   out->what = what;
+  Faces faces;
   for (const std::string& e : {check_style(request, traits, what),
-                               check_charset(traits, charset, what)})
+                               face_codes(traits, charset, what, &faces.standard_codes)})
     if (!e.empty()) return e;
   bool bitmap = !traits.strikes.empty();
   if (bitmap && traits.font_ascent >= 0 && traits.font_descent >= 0)
@@ -225,13 +277,16 @@ std::string read_glyphs(const FaceRequest& request, const std::string& second_fi
 
   RasterizerPtr twice;
   std::string why_doubled;
+  faces.twice_codes = faces.standard_codes;
   error = open_twice(request, second_file, pixels144, charset, traits, what, &bitmap, &twice,
-                     &why_doubled);
+                     &faces.twice_codes, &why_doubled);
   if (!error.empty()) return error;
+  faces.standard = standard.get();
+  faces.twice = twice.get();
+  faces.by_byte = faces.standard_codes.by_byte && faces.twice_codes.by_byte;
 
   int beyond_ascii = 0, page_beyond_ascii = 0;  // characters past ASCII: drawn, in the page
-  render_set(*standard, twice.get(), charset, !traits.byte_charset.empty(), out, &beyond_ascii,
-             &page_beyond_ascii);
+  render_set(faces, charset, out, &beyond_ascii, &page_beyond_ascii);
   // A bitmap face is drawn for its scripts: one that lacks most of the set's
   // own letters would make a font of boxes.
   if (bitmap && 2 * beyond_ascii < page_beyond_ascii)
@@ -242,14 +297,8 @@ std::string read_glyphs(const FaceRequest& request, const std::string& second_fi
     std::string why = unequal_advances(out->glyphs, out->first_code, pixels144);
     if (!why.empty()) why_doubled = why;
   }
-  if (bitmap && traits.default_char >= 0) {
-    out->missing.standard = render_glyph(*standard, static_cast<uint32_t>(traits.default_char));
-    if (twice && why_doubled.empty())
-      out->missing.twice = render_glyph(*twice, static_cast<uint32_t>(traits.default_char));
-    else
-      out->missing.twice = doubled(out->missing.standard);
-    out->own_missing = out->missing.standard.present && out->missing.twice.present;
-  }
+  if (bitmap && traits.default_char >= 0)
+    read_missing(faces, traits.default_char, why_doubled.empty(), out);
   if (!why_doubled.empty()) {
     for (GlyphPair& p : out->glyphs)
       if (p.standard.present) p.twice = doubled(p.standard);
