@@ -225,8 +225,9 @@ TEST(Render, BitmapFilesReadByMeaning) {
     for (auto [code, u] : glyphs) drawn.insert(u);
     TempDir dir;
     write_file(dir.file("f.bdf"), meaning_bdf(c, glyphs));
-    RunResult r = run_command({GLYPHSMITH_PROGRAM, "--no-preview", "3", "3", c.charset, "f.bdf"},
-                              RunOptions{dir.path, {}, 120});
+    RunResult r = run_in_process(run_glyphsmith,
+                                 {"glyphsmith", "--no-preview", "3", "3", c.charset, "f.bdf"},
+                                 RunOptions{dir.path, {}, 120});
     if (c.err) {
       EXPECT_EQ(r.err, c.err);
       EXPECT_EQ(r.status, 1);
