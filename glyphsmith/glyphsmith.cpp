@@ -136,8 +136,8 @@ std::string make_preview(const std::vector<uint8_t>& bytes, const Charset& chars
 
 // The fonts' files and their summary lines; refuses a font too large for a
 // resource, naming the ways to a smaller one.
-std::string font_files(const Options& o, const FontSource& source, const FontFileNames& names,
-                       SizedFont* font, std::vector<PendingFile>* files,
+std::string font_files(const GlyphsmithOptions& o, const FontSource& source,
+                       const FontFileNames& names, SizedFont* font, std::vector<PendingFile>* files,
                        std::vector<std::string>* summaries) {
   if (!sized_fits(*font))
     return too_large(source, font->what, o.size, o.line, *font) +
@@ -165,7 +165,7 @@ std::string font_files(const Options& o, const FontSource& source, const FontFil
 int run_glyphsmith(int argc, char** argv, FILE* out, FILE* err) {
   if (replacement_set_asked(argc, argv))
     return run_replacement_set(argc, argv, kGlyphsmithUsage, out, err);
-  Options o;
+  GlyphsmithOptions o;
   std::string error = parse_command_line(argc, argv, &o);
   auto fail = [err](const std::string& message) {
     std::fprintf(err, "glyphsmith: %s\n", message.c_str());

@@ -114,7 +114,7 @@ const std::vector<base::OptionSpec> kOptions = {
 };
 
 // One option and its value.
-std::string apply_option(int code, const std::string& value, Options* o) {
+std::string apply_option(int code, const std::string& value, GlyphsmithOptions* o) {
   switch (code) {
     case 'h':
       o->answer = kGlyphsmithUsage;
@@ -159,7 +159,8 @@ std::string apply_option(int code, const std::string& value, Options* o) {
 
 // Options anywhere on the line, up to a "--"; the other arguments, in
 // their order, into *operands. Help and the version stop the reading.
-std::string read_options(int argc, char** argv, Options* o, std::vector<std::string>* operands) {
+std::string read_options(int argc, char** argv, GlyphsmithOptions* o,
+                         std::vector<std::string>* operands) {
   base::OptionScan scan;
   base::start_options(&scan, argc, argv, kOptions);
   for (base::OptionFound f = base::next_option(&scan);
@@ -176,7 +177,7 @@ std::string read_options(int argc, char** argv, Options* o, std::vector<std::str
 
 }  // namespace
 
-std::string parse_command_line(int argc, char** argv, Options* o) {
+std::string parse_command_line(int argc, char** argv, GlyphsmithOptions* o) {
   std::vector<std::string> operands;
   std::string error = read_options(argc, argv, o, &operands);
   if (!error.empty() || !o->answer.empty()) return error;

@@ -8,7 +8,9 @@
 #include "rasterizer.h"
 #include "sized_font.h"
 
-struct Options {
+// Named for the program: prcdump's core, which a program may link beside
+// this one, has an Options of its own.
+struct GlyphsmithOptions {
   std::string folder = ".";
   int id = -1;  // -1: the first free one
   FaceRequest face;
@@ -30,4 +32,4 @@ extern const char kGlyphsmithUsage[];
 // "" when the command line is complete, or when it asks for help, the
 // version or the families, whose text is then o->answer; else the mistake,
 // worded for "glyphsmith: MISTAKE".
-std::string parse_command_line(int argc, char** argv, Options* o);
+std::string parse_command_line(int argc, char** argv, GlyphsmithOptions* o);
