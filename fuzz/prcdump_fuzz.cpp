@@ -1,8 +1,10 @@
 // Every prcdump mode over any database bytes, in process: --check, then the
 // listing with -x, --png and --bdf into a scratch folder, the file given
-// twice so that its names collide. Besides the sanitizers, a run fails when
-// it takes more time, memory or output than a fixed budget per input byte,
-// exits with anything but 0 or 1, or leaves a temporary file behind.
+// twice so that its names collide. The page of text the pictures carry is the
+// input's first bytes taken as typed text, in a set the input picks. Besides
+// the sanitizers, a run fails when it takes more time, memory or output than
+// a fixed budget per input byte, exits with anything but 0 or 1, or leaves a
+// temporary file behind.
 #include <sanitizer/allocator_interface.h>
 #include <stdio.h>
 
@@ -99,8 +101,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto start = std::chrono::steady_clock::now();
 
   run({"prcdump", "--check", input}, out, err);
-  run({"prcdump", "-x", out_dir + "/x", "--png", out_dir + "/p", "--bdf", out_dir + "/b", input,
-       input},
+  static const char* const kSets[] = {"Western", "Cyrillic", "Greek", "Symbol", "Thai"};
+  std::string sample =
+      "Palm " + std::string(reinterpret_cast<const char*>(data), size < 160 ? size : 160);
+  run({"prcdump", "-x", out_dir + "/x", "--png", out_dir + "/p", "--bdf", out_dir + "/b",
+       "--charset", kSets[size % 5], "--sample", sample.c_str(), input, input},
       out, err);
   fflush(out);
   fflush(err);

@@ -260,9 +260,9 @@ bool replacement_set_asked(int argc, char** argv) {
   base::start_options(&scan, argc, argv, kSetOptions);
   for (base::OptionFound f = base::next_option(&scan); f.kind != base::OptionKind::end;
        f = base::next_option(&scan))
-    if ((f.kind == base::OptionKind::option && f.code == kSet) ||
-        (f.kind == base::OptionKind::error && f.error.find("'--set'") != std::string::npos))
-      return true;  // a --set without its name is the set's mistake to word
+    // A --set without its name is the set's mistake to word.
+    if ((f.kind == base::OptionKind::option || f.kind == base::OptionKind::error) && f.code == kSet)
+      return true;
   return false;
 }
 
