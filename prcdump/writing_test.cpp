@@ -1,50 +1,27 @@
-// The programs that write several files at once, run as a user or an
-// attacker would: a failure anywhere, a signal at a chosen point, a full
-// disk, a file size limit, a reader that goes away, links where files go,
-// small files that claim huge sizes. Each run leaves all of a group of files
-// or none of it, and never a temporary file. PRCDUMP and GLYPHSMITH may name
-// another build to run (a command prefix such as "wine .../prcdump.exe").
-#include <fcntl.h>
+// prcdump writing several files at once, run as a user or an attacker
+// would: a failure anywhere, a signal at a chosen point, a file size limit,
+// a reader that goes away, links where files go, small files that claim huge
+// sizes. Each run leaves all of a group of files or none of it, and never a
+// temporary file.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "bitmap_font.h"
-#include "font_picture.h"
-#include "in_process.h"
 #include "palm_bytes.h"
-#include "prcdump.h"
 #include "run.h"
 #include "test_font.h"
+#include "writing_test.h"
 
 using namespace palm;
 
 using namespace std::string_literals;
-namespace fs = std::filesystem;
 
 namespace {
-
-std::string words(const std::vector<std::string>& command) {
-  std::string s;
-  for (const std::string& w : command) s += (s.empty() ? "" : " ") + w;
-  return s;
-}
-
-const std::string kPrcdump = words(program_command("PRCDUMP", PRCDUMP_PATH));
-const std::string kGlyphsmith = words(program_command("GLYPHSMITH", GLYPHSMITH_PATH));
-
-bool windows_build() {
-  return runs_under_wine(program_command("PRCDUMP", PRCDUMP_PATH));
-}
 
 // A resource database of the given entries, laid out as prcbuild would.
 struct Resource {
@@ -82,180 +59,6 @@ std::vector<Resource> numbered(const std::string& type, int count, const std::st
   std::vector<Resource> entries;
   for (int i = 0; i < count; ++i) entries.push_back({type, static_cast<uint16_t>(i), bytes});
   return entries;
-}
-
-// Everything beneath a folder, sorted, one a line: folders end in '/', links
-// show their target, files of at most 8 bytes their bytes.
-std::string tree_text(const std::string& folder) {
-  std::string s;
-  for (const std::string& name : tree_names(folder)) {
-    fs::path path = folder + "/" + name;
-    s += name;
-    if (fs::is_symlink(path))
-      s += " -> " + fs::read_symlink(path).string();
-    else if (fs::is_directory(path))
-      s += "/";
-    else if (fs::file_size(path) <= 8)
-      s += "=" + read_file(path.string());
-    s += "\n";
-  }
-  return s;
-}
-
-struct Result {
-  int status = -1;
-  std::string err;
-};
-
-// Starts a bash line in folder, its standard error to err_path.
-pid_t start_line(const std::string& folder, const std::string& line,
-                 const std::vector<std::string>& env, const std::string& err_path) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    int null = open("/dev/null", O_RDWR);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(null, 0);
-    dup2(null, 1);
-    dup2(err, 2);
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    setenv("PRCDUMP", kPrcdump.c_str(), 1);
-    setenv("GLYPHSMITH", kGlyphsmith.c_str(), 1);
-    setenv("TZ", "UTC0", 1);
-    // fontconfig keeps a few bytes to the end, under the leak checker.
-    setenv("LSAN_OPTIONS", "suppressions=" LSAN_SUPPRESSIONS ":print_suppressions=0", 1);
-    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-    execl("/bin/bash", "bash", "-c", line.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  return pid;
-}
-
-int exit_status(int status) {
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Runs a bash line in folder; when the program stops itself (PAUSE_CALL),
-// sends it the signal and lets it go on.
-Result run_line(const std::string& folder, const std::string& line,
-                const std::vector<std::string>& env, int signal_number) {
-  std::string err_path = folder + "/../stderr";
-  pid_t pid = start_line(folder, line, env, err_path);
-  Result result;
-  int status = 0;
-  while (waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status)) {
-    kill(pid, signal_number ? signal_number : SIGKILL);
-    kill(pid, SIGCONT);
-  }
-  result.status = exit_status(status);
-  result.err = from_wine(read_file(err_path));
-  return result;
-}
-
-// The random part of a kept file's name as X's.
-std::string plain_names(const std::string& text) {
-  static const std::regex random("(^|[\\n/ '])(\\.[^/\\n' ]+\\.)[A-Za-z0-9]{6}\\b");
-  return std::regex_replace(text, random, "$1$2XXXXXX");
-}
-
-struct WriteCase {
-  const char* title;
-  std::map<std::string, std::string> files;  // made in the case's folder first
-  std::string setup;                         // then these sh commands there
-  std::string line;  // bash; $PRCDUMP and $GLYPHSMITH run the programs
-  int status;
-  std::string err;   // the whole of standard error
-  std::string left;  // the folder afterwards (tree_text)
-  std::vector<std::string> env = {};  // PAUSE_CALL, FAIL_CALL
-  int signal = 0;                     // sent when the program stops
-  bool posix = true;                  // needs POSIX signals, limits, links or preloading
-  bool root = false;                  // runs the program as another user
-  // Instead of the line: prcdump's arguments, run by one after the other,
-  // their standard output left unread.
-  std::vector<std::vector<std::string>> runs = {};
-};
-
-// prcdump's run function in this process (or PRCDUMP's build) once for each
-// argument list: the last status, every standard error.
-Result run_prcdumps(const std::string& folder, const std::vector<std::vector<std::string>>& runs) {
-  std::vector<std::string> named = env_command("PRCDUMP");
-  Result result;
-  for (const std::vector<std::string>& args : runs) {
-    std::vector<std::string> argv = named.empty() ? std::vector<std::string>{"prcdump"} : named;
-    argv.insert(argv.end(), args.begin(), args.end());
-    RunOptions options = {folder, {"TZ=UTC0"}, 300};
-    size_t open = open_descriptors();
-    RunResult r =
-        named.empty() ? run_in_process(run_prcdump, argv, options) : run_command(argv, options);
-    EXPECT_EQ(open, open_descriptors()) << "descriptors left open";
-    result.status = r.status;
-    result.err += from_wine(r.err);
-  }
-  return result;
-}
-
-void check(const std::vector<WriteCase>& cases) {
-  std::string preload = "LD_PRELOAD="s + PAUSE_CALL_PATH;
-  for (const WriteCase& c : cases) {
-    SCOPED_TRACE(c.title);
-    if ((c.posix && windows_build()) || (c.root && geteuid() != 0)) continue;
-    TempDir dir;
-    std::string folder = dir.file("case");
-    fs::create_directory(folder);
-    for (const auto& [name, bytes] : c.files) write_file(folder + "/" + name, bytes);
-    ASSERT_EQ(0, run_command({"/bin/sh", "-ec", c.setup}, {folder, {}, 120}).status);
-    std::vector<std::string> env = c.env;
-    if (!env.empty()) env.insert(env.end(), {preload, "ASAN_OPTIONS=verify_asan_link_order=0"});
-    Result r =
-        c.runs.empty() ? run_line(folder, c.line, env, c.signal) : run_prcdumps(folder, c.runs);
-    EXPECT_EQ(c.status, r.status);
-    EXPECT_EQ(c.err, plain_names(r.err));
-    EXPECT_EQ(c.left, plain_names(tree_text(folder)));
-  }
-}
-
-const std::string kFace = " 12 15.6 Western DejaVu Sans";
-
-TEST(Writing, GlyphsmithAllOrNothing) {
-  const std::string fonts = "NFNT0080.bin\nnfnt0080-hd.bin\npreview-0080.png\n";
-  check({
-      {"a signal between the renames: all of the group", {}, "",
-       "exec $GLYPHSMITH --id 80" + kFace, 128 + SIGINT, "", fonts, {"PAUSE_CALL=rename:2"},
-       SIGINT},
-      {"a signal while staging: none of it, nor the ID's reservation", {}, "",
-       "exec $GLYPHSMITH" + kFace, 128 + SIGTERM, "", "", {"PAUSE_CALL=mkstemp:2"}, SIGTERM},
-      {"a second failure while putting back: each file left told",
-       {},
-       "printf old >NFNT0080.bin && printf old >nfnt0080-hd.bin && printf old >preview-0080.png",
-       "exec $GLYPHSMITH --id 80" + kFace,
-       1,
-       "glyphsmith: cannot write 'nfnt0080-hd.bin' in '.': No space left on device\n"
-       "glyphsmith: 'NFNT0080.bin' in '.' could not be put back (No space left on device); the "
-       "earlier file is kept as '.NFNT0080.bin.XXXXXX'\n",
-       ".NFNT0080.bin.XXXXXX=old\nNFNT0080.bin\nnfnt0080-hd.bin=old\npreview-0080.png=old\n",
-       {"FAIL_CALL=rename:2+"}},
-      {"a failed rename puts a dangling link back and leaves nothing outside",
-       {},
-       "mkdir out && ln -s ../out/gone NFNT0080.bin",
-       "exec $GLYPHSMITH --id 80" + kFace,
-       1,
-       "glyphsmith: cannot write 'nfnt0080-hd.bin' in '.': No space left on device\n",
-       "NFNT0080.bin -> ../out/gone\nout/\n",
-       {"FAIL_CALL=rename:2"}},
-      {"a link is replaced, its target left alone",
-       {{"real", "keep"}},
-       "ln -s real NFNT0080.bin",
-       "exec $GLYPHSMITH --id 80 --no-preview" + kFace + " >/dev/null",
-       0,
-       "",
-       "NFNT0080.bin\nnfnt0080-hd.bin\nreal=keep\n"},
-      {"standard output on a full disk",
-       {},
-       "",
-       "exec $GLYPHSMITH --id 80 --no-preview" + kFace + " >/dev/full",
-       1,
-       "glyphsmith: standard output: No space left on device\n",
-       "NFNT0080.bin\nnfnt0080-hd.bin\n"},
-  });
 }
 
 // A version 2 font of `count` 72-dpi images, each `rows` high: `chars`
@@ -451,56 +254,6 @@ TEST(Writing, PrcdumpGroupsInProcess) {
     runs.push_back(
         {c.title, c.files, c.setup, "", c.status, c.err, c.left, {}, 0, c.posix, false, c.runs});
   check(runs);
-}
-
-// Runs at once into one folder, each choosing the first free ID: each stops
-// before it stages its first file, so that every run has chosen before any
-// font is in place. Every font a run reports is there, its two versions of
-// the same run (their sizes differ from run to run), and nothing else is.
-TEST(Writing, GlyphsmithRunsAtOnceKeepEveryFont) {
-  if (windows_build()) GTEST_SKIP() << "needs preloading";
-  TempDir dir;
-  std::string folder = dir.file("case");
-  fs::create_directory(folder);
-  std::vector<std::string> env = {"PAUSE_CALL=mkstemp:1", "LD_PRELOAD="s + PAUSE_CALL_PATH,
-                                  "ASAN_OPTIONS=verify_asan_link_order=0"};
-  const int runs = 6;
-  std::vector<pid_t> pids;
-  for (int i = 0; i < runs; ++i) {
-    std::string size = std::to_string(8 + i), n = std::to_string(i);
-    pids.push_back(start_line(folder,
-                              "exec $GLYPHSMITH --no-preview " + size + " " + size +
-                                  " Western DejaVu Sans >../out" + n,
-                              env, dir.file("err" + n)));
-  }
-  std::vector<int> statuses(runs, -1);
-  for (int i = 0; i < runs; ++i) {
-    int status = 0;
-    waitpid(pids[i], &status, WUNTRACED);
-    if (!WIFSTOPPED(status)) statuses[i] = exit_status(status);
-  }
-  for (int i = 0; i < runs; ++i) {
-    if (statuses[i] >= 0) continue;
-    kill(pids[i], SIGCONT);
-    int status = 0;
-    waitpid(pids[i], &status, 0);
-    statuses[i] = exit_status(status);
-  }
-  std::set<std::string> reported;
-  static const std::regex summary("([^:\n]+): .*, ([0-9]+) bytes");
-  for (int i = 0; i < runs; ++i) {
-    std::string n = std::to_string(i);
-    EXPECT_EQ(0, statuses[i]) << read_file(dir.file("err" + n));
-    std::ifstream out(dir.file("out" + n));
-    std::smatch m;
-    for (std::string line; std::getline(out, line);) {
-      if (!std::regex_match(line, m, summary)) continue;
-      EXPECT_TRUE(reported.insert(m[1]).second) << m[1] << " reported twice";
-      EXPECT_EQ(std::stoull(m[2]), fs::file_size(folder + "/" + m[1].str())) << m[1];
-    }
-  }
-  EXPECT_EQ(2u * runs, reported.size());
-  EXPECT_EQ(reported, folder_names(folder));
 }
 
 }  // namespace
