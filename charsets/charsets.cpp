@@ -127,14 +127,31 @@ uint32_t next_code_point(std::string_view text, size_t* at) {
 
 }  // namespace
 
+constexpr PalmExtra kPalmWestern[] = {
+    {0x09, '\t', ' '},    {0x18, 0x2026, 0}, {0x19, 0x2007, '0'},
+    {0x8D, 0x2666, 0}, {0x8F, 0x2665, 0}, {0x90, 0x2660, 0},
+};
+
+std::span<const PalmExtra> palm_extras(const Charset& charset) {
+  if (charset.symbol || charset.code_page != 1252) return {};
+  return kPalmWestern;
+}
+
+int palm_first_byte(const Charset& charset) {
+  return palm_extras(charset).empty() ? 0x20 : kPalmWestern[0].byte;
+}
+
 std::string code_page_bytes(const Charset& charset, std::string_view utf8) {
   CodePageTable table = code_page_table(charset.code_page);
+  std::span<const PalmExtra> extras = palm_extras(charset);
   std::string bytes;
   for (size_t at = 0; at < utf8.size();) {
     uint32_t u = next_code_point(utf8, &at);
     char byte = u == '\n' ? '\n' : 0;
     for (int b = 0x20; b <= 0xFF && !byte && !charset.symbol; ++b)
       if (table[size_t(b)] == u && u != 0) byte = static_cast<char>(b);
+    for (const PalmExtra& e : extras)
+      if (!byte && e.meaning == u) byte = static_cast<char>(e.byte);
     bytes += byte;
   }
   return bytes;

@@ -5,6 +5,7 @@
 // sample sentence in the set's language.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,13 +50,33 @@ struct Charset {
 // "" on success, else the message without the program's name.
 std::string find_charset(const std::string& token, Charset* charset);
 
+// A character the Palm's own fonts of a set hold where its code page has
+// none: the byte, the character text means by it, and for a blank the
+// character whose advance it takes (0 for a glyph drawn as `meaning`).
+struct PalmExtra {
+  int byte;
+  uint32_t meaning;
+  uint32_t width_of;
+};
+
+// The Palm's Western fonts (code page 1252) hold the tab, the ellipsis the
+// system draws where it truncates a label, a blank as wide as a digit and
+// three card suits below 0x20 and where the page has nothing; 0x8E stays the
+// page's Z caron, which text means there. No other set has any.
+std::span<const PalmExtra> palm_extras(const Charset& charset);
+
+// The lowest byte of the set's Palm fonts: 0x09 where the Palm's own
+// characters start, else 0x20.
+int palm_first_byte(const Charset& charset);
+
 // The set's sample sentence in its own code page, one byte a character;
 // characters the page lacks are left out. Empty for Symbol.
 std::string sample_bytes(const Charset& charset);
 
-// UTF-8 text in the set's code page, one byte a character: a character the
-// page lacks becomes byte 0, which no font holds, so it draws as the font's
-// missing symbol; a line feed stays a line feed.
+// UTF-8 text in the set's code page, one byte a character, the Palm's own
+// characters included: a character the font's bytes can't hold becomes
+// byte 0, which no font holds, so it draws as the font's missing symbol; a
+// line feed stays a line feed.
 std::string code_page_bytes(const Charset& charset, std::string_view utf8);
 
 }  // namespace charsets

@@ -135,6 +135,10 @@ TEST(Charsets, TextInTheCodePage) {
       {"Western", "\xC1\x81\xE0\x81\x81", std::string("\0\0", 2)},  // 'A' overlong
       {"Western", "\xF8\x88\x80\x80\x80", std::string(5, '\0')},
       {"Symbol", "ab\n", std::string("\0\0\n", 3)},
+      // The Palm's own: tab, figure space and suits; the ellipsis is the page's.
+      {"Western", "\t\xE2\x80\x87\xE2\x99\xA5\xE2\x80\xA6", "\x09\x19\x8F\x85"},
+      {"Default", "\xE2\x99\xA6\xE2\x99\xA0", "\x8D\x90"},
+      {"Cyrillic", "\t\xE2\x99\xA5\xE2\x80\xA6", std::string("\0\0\x85", 3)},
   };
   for (const auto& c : cases) {
     Charset charset;

@@ -175,23 +175,8 @@ std::string open_twice(const FaceRequest& request, const std::string& second_fil
   return "";
 }
 
-// The Palm's Western fonts hold characters where code page 1252 has none:
-// the ellipsis the system draws where it truncates a label, three card
-// suits, the tab and a blank as wide as a digit (code 0: a blank, as wide
-// as `width_of`). 0x8E stays the page's Z caron, which text means there.
-struct PalmExtra {
-  int byte;
-  uint32_t code;
-  uint32_t width_of;
-};
-constexpr PalmExtra kPalmWestern[] = {
-    {0x09, 0, ' '},     {0x18, 0x2026, 0}, {0x19, 0, '0'},
-    {0x8D, 0x2666, 0}, {0x8F, 0x2665, 0}, {0x90, 0x2660, 0},
-};
-constexpr int kPalmWesternFirst = 0x09;
-
 bool palm_western(const Charset& charset, bool by_byte) {
-  return !by_byte && !charset.symbol && charset.code_page == 1252;
+  return !by_byte && !charsets::palm_extras(charset).empty();
 }
 
 GlyphBitmap blank_like(const GlyphBitmap& g) {
@@ -201,11 +186,11 @@ GlyphBitmap blank_like(const GlyphBitmap& g) {
   return b;
 }
 
-void render_palm_western(const Faces& faces, SourceGlyphs* out) {
-  for (const PalmExtra& e : kPalmWestern) {
+void render_palm_western(const Charset& charset, const Faces& faces, SourceGlyphs* out) {
+  for (const charsets::PalmExtra& e : charsets::palm_extras(charset)) {
     GlyphPair& p = out->glyphs[static_cast<size_t>(e.byte - out->first_code)];
-    if (e.code) {
-      render_pair(faces, e.code, &p);
+    if (!e.width_of) {
+      render_pair(faces, e.meaning, &p);
       continue;
     }
     const GlyphPair& model = out->glyphs[static_cast<size_t>(int(e.width_of) - out->first_code)];
@@ -221,7 +206,7 @@ void render_set(const Faces& faces, const Charset& charset, SourceGlyphs* out, i
                 int* page_beyond_ascii) {
   bool by_byte = faces.by_byte;
   bool palm = palm_western(charset, by_byte);
-  out->first_code = by_byte ? 0 : palm ? kPalmWesternFirst : 0x20;
+  out->first_code = by_byte ? 0 : palm ? charsets::palm_first_byte(charset) : 0x20;
   out->glyphs.assign(static_cast<size_t>(0x100 - out->first_code), GlyphPair{});
   CodePageTable page = code_page_table(charset.code_page);
   for (int byte = out->first_code; byte <= 0xFF; ++byte) {
@@ -237,7 +222,7 @@ void render_set(const Faces& faces, const Charset& charset, SourceGlyphs* out, i
     render_pair(faces, code, &p);
     *beyond_ascii += p.standard.present && code >= 0x80;
   }
-  if (palm) render_palm_western(faces, out);
+  if (palm) render_palm_western(charset, faces, out);
 }
 
 // The face's own missing symbol, DEFAULT_CHAR in each face's numbering: a
