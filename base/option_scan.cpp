@@ -37,6 +37,31 @@ std::wstring widen(unsigned code_page, const std::string& text) {
 
 namespace base {
 
+namespace {
+
+// A text option's value as UTF-8 (OptionSpec::text).
+std::string option_text(const OptionScan& scan, const OptionFound& found) {
+#ifdef _WIN32
+  int argc = 0;
+  wchar_t** argv = nullptr;
+  wchar_t** env = nullptr;
+  WideStartupInfo info{0};
+  // Only where the wide arguments are this scan's, as their ANSI form shows.
+  if (__wgetmainargs(&argc, &argv, &env, 0, &info) >= 0 && argv && argc == scan.argc &&
+      found.word > 0 && found.word < argc) {
+    std::wstring word = argv[found.word];
+    std::wstring value = found.at <= word.size() ? word.substr(found.at) : L"";
+    if (narrow(CP_ACP, value) == found.value) return narrow(CP_UTF8, value);
+  }
+  return narrow(CP_UTF8, widen(CP_ACP, found.value));
+#else
+  (void)scan;
+  return found.value;
+#endif
+}
+
+}  // namespace
+
 void start_options(OptionScan* scan, int argc, char** argv, std::vector<OptionSpec> specs) {
   *scan = OptionScan{};
   scan->argc = argc;
@@ -90,6 +115,7 @@ OptionFound next_option(OptionScan* scan) {
         found.word = optind - 1;
         if (optarg && optind > 0 && optarg >= scan->argv[optind - 1])
           found.at = size_t(optarg - scan->argv[optind - 1]);
+        if (spec && spec->text) found.value = option_text(*scan, found);
       }
       // A cluster of letters stays on its word until its end.
       scan->word = optind;
@@ -101,26 +127,6 @@ OptionFound next_option(OptionScan* scan) {
     found.value = scan->argv[scan->word++];
   }
   return found;
-}
-
-std::string option_text(const OptionScan& scan, const OptionFound& found) {
-#ifdef _WIN32
-  int argc = 0;
-  wchar_t** argv = nullptr;
-  wchar_t** env = nullptr;
-  WideStartupInfo info{0};
-  // Only where the wide arguments are this scan's, as their ANSI form shows.
-  if (__wgetmainargs(&argc, &argv, &env, 0, &info) >= 0 && argv && argc == scan.argc &&
-      found.word > 0 && found.word < argc) {
-    std::wstring word = argv[found.word];
-    std::wstring value = found.at <= word.size() ? word.substr(found.at) : L"";
-    if (narrow(CP_ACP, value) == found.value) return narrow(CP_UTF8, value);
-  }
-  return narrow(CP_UTF8, widen(CP_ACP, found.value));
-#else
-  (void)scan;
-  return found.value;
-#endif
 }
 
 std::string option_name(const OptionScan& scan, int code) {

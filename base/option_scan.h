@@ -17,6 +17,11 @@ struct OptionSpec {
   const char* name;
   int code;
   bool takes_value;
+  // The value is text to show, not a name for the system to read: UTF-8 on
+  // every system. Windows hands main its arguments in the ANSI code page,
+  // which lacks most characters; there such a value is read again from the
+  // wide command line, split as the C runtime splits it.
+  bool text = false;
 };
 
 enum class OptionKind { option, operand, error, end };
@@ -46,11 +51,6 @@ void start_options(OptionScan* scan, int argc, char** argv, std::vector<OptionSp
 
 // The next option, operand or mistake; `end` once every argument is read.
 OptionFound next_option(OptionScan* scan);
-
-// An option's value as UTF-8 text. Windows hands main its arguments in the
-// ANSI code page, which lacks most characters: there the value is read
-// again from the wide command line, split as the C runtime splits it.
-std::string option_text(const OptionScan& scan, const OptionFound& found);
 
 // How the user spells an option: "--id", or "-o" for a letter alone.
 std::string option_name(const OptionScan& scan, int code);

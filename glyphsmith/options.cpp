@@ -110,7 +110,7 @@ const std::vector<base::OptionSpec> kOptions = {
     {"weight", kWeight, true},  {"bold", kBold, false},
     {"italic", kItalic, false}, {"no-preview", kNoPreview, false},
     {"chars", kChars, true},    {"single-density", kSingleDensity, false},
-    {"list", kList, false},     {"sample", kSample, true},
+    {"list", kList, false},     {"sample", kSample, true, true},
 };
 
 // One option and its value.
@@ -167,9 +167,7 @@ std::string read_options(int argc, char** argv, GlyphsmithOptions* o,
        f.kind != base::OptionKind::end && o->answer.empty(); f = base::next_option(&scan)) {
     std::string error = f.kind == base::OptionKind::error ? f.error : "";
     if (f.kind == base::OptionKind::operand) operands->push_back(f.value);
-    // The sample is text to show, not a name for the system to read.
-    std::string value = f.code == kSample ? base::option_text(scan, f) : f.value;
-    if (f.kind == base::OptionKind::option) error = apply_option(f.code, value, o);
+    if (f.kind == base::OptionKind::option) error = apply_option(f.code, f.value, o);
     if (!error.empty()) return error;
   }
   return "";

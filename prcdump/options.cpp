@@ -32,7 +32,7 @@ enum { kPng = 0x100, kVersion, kCheck, kBdf, kCharset, kSample };
 const std::vector<base::OptionSpec> kOptions = {
     {"check", kCheck, false},     {"help", 'h', false}, {nullptr, 'x', true},
     {"png", kPng, true},          {"bdf", kBdf, true},  {"charset", kCharset, true},
-    {"version", kVersion, false}, {"sample", kSample, true},
+    {"version", kVersion, false}, {"sample", kSample, true, true},
 };
 
 CommandLine mistake(const std::string& text) {
@@ -81,10 +81,8 @@ CommandLine parse_command_line(int argc, char** argv, Options* o) {
     if (f.kind == base::OptionKind::error && f.code == kSample)
       return mistake("--sample needs a text");
     if (f.kind == base::OptionKind::error) return mistake("unknown option " + f.given);
-    // The sample is text to show, not a name for the system to read.
-    std::string value = f.code == kSample ? base::option_text(scan, f) : f.value;
     CommandLine asked =
-        f.kind == base::OptionKind::option ? apply_option(scan, f.code, value, o) : CommandLine{};
+        f.kind == base::OptionKind::option ? apply_option(scan, f.code, f.value, o) : CommandLine{};
     if (asked.request != Request::run) return asked;
   }
   if (o->files.empty()) return mistake("no FILE given");
