@@ -126,7 +126,7 @@ std::string make_preview(const std::vector<uint8_t>& bytes, const Charset& chars
   if (!sample.empty()) parts.push_back(draw_sample(font, sample, options));
   parts.push_back(draw_glyph_sheet(font, options));
   if (!page.empty()) parts.push_back(draw_text_page(font, page, options.channels, options.gap));
-  Canvas canvas = stack_canvases(parts, 16, kPictureWhite);
+  Canvas canvas = stack_canvases(parts, kPartGap, kPictureWhite);
   *png = encode_png(canvas);
   if (png->empty()) return "cannot make the preview";
   *what = std::string("preview at ") + (font.images.size() > 1 ? "72 and 144 dpi, " : "72 dpi, ") +

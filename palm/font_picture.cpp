@@ -247,11 +247,6 @@ CanvasSize glyph_sheet_size(const BitmapFont& font, const PictureOptions& option
   return {sheet.width, sheet.height};
 }
 
-int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options) {
-  CanvasSize size = glyph_sheet_size(font, options);
-  return size.width * size.height;
-}
-
 // Drawn into one canvas, weighed whole first: a font of many large images
 // is refused before any is drawn.
 Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options) {

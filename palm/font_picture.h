@@ -75,22 +75,22 @@ Canvas draw_sample(const BitmapFont& font, std::string_view text,
 // the cells; one block per image, each below the other.
 Canvas draw_glyph_sheet(const BitmapFont& font, const PictureOptions& options = {});
 
-// The pixels of draw_glyph_sheet's canvas, worked out without drawing, so
-// that a picture can be weighed before it is made; a sheet too large to draw
-// counts in full.
-int64_t glyph_sheet_pixels(const BitmapFont& font, const PictureOptions& options = {});
-
 // A canvas's size, worked out without drawing it.
 struct CanvasSize {
   int64_t width = 0;
   int64_t height = 0;
 };
 
-// The size of draw_glyph_sheet's canvas.
+// The size of draw_glyph_sheet's canvas, worked out without drawing, so that
+// a picture can be weighed before it is made; a sheet too large to draw
+// counts in full.
 CanvasSize glyph_sheet_size(const BitmapFont& font, const PictureOptions& options = {});
 
 // The size of stack_canvases' canvas for parts of these sizes.
 CanvasSize stacked_size(const std::vector<CanvasSize>& parts, int gap);
+
+// Between the parts of one picture: sample line, glyph sheet, page of text.
+constexpr int kPartGap = 16;
 
 // The parts one below the other, left aligned, `gap` pixels of `background`
 // between them. The channels of the first part, or RGB when there is none.

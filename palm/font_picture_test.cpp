@@ -177,8 +177,8 @@ TEST(FontPicture, SheetBlocksOfEachDensityHaveOneSize) {
   EXPECT_EQ(sheet.height, 23 + 8 + 23);
   EXPECT_EQ(canvas_pixel(sheet, 0, 23 + 8), kPictureGrid);
   EXPECT_EQ(canvas_pixel(sheet, 0, 23 + 7), kPictureWhite);
-  EXPECT_EQ(glyph_sheet_pixels(tiny_font(true), {.scale72 = 2, .columns = 2, .gap = 8}),
-            23 * (23 + 8 + 23));
+  CanvasSize size = glyph_sheet_size(tiny_font(true), {.scale72 = 2, .columns = 2, .gap = 8});
+  EXPECT_EQ(size.width * size.height, 23 * (23 + 8 + 23));
 }
 
 // Sizes a font's header can claim, far beyond any real font: no picture,
@@ -188,7 +188,9 @@ TEST(FontPicture, TooLargeToDraw) {
   font.images[1].rows = 100000000;
   EXPECT_EQ(draw_glyph_sheet(font).width, 0);
   // 72 dpi at 2x beside 144 dpi at 1x: 16 cells of 10 pixels and grid lines.
-  EXPECT_EQ(glyph_sheet_pixels(font), int64_t{16 * 11 + 1} * ((1 * 11 + 1) + 8 + (100000002 + 1 + 1)));
+  CanvasSize size = glyph_sheet_size(font);
+  EXPECT_EQ(size.width * size.height,
+            int64_t{16 * 11 + 1} * ((1 * 11 + 1) + 8 + (100000002 + 1 + 1)));
   EXPECT_EQ(draw_sample(font, "ABC").width, 0);
   EXPECT_TRUE(encode_png(draw_glyph_sheet(font)).empty());
   EXPECT_EQ(make_canvas(kMaxCanvasPixels / 2 + 1, 2, 1, 0).pixels.size(), 0u);

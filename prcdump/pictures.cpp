@@ -26,16 +26,13 @@ constexpr int64_t kBasePixels = int64_t{1} << 24;
 constexpr int64_t kPixelsPerByte = 256;
 constexpr int64_t kMaxPixels = int64_t{1} << 27;
 
-// Between a glyph sheet and the page of text below it.
-constexpr int kPageGap = 16;
-
 // The pixels of a font's picture: its sheet, and the page below it when
 // there is one.
 int64_t picture_pixels(const BitmapFont& font, bool page) {
   PictureOptions options;
   std::vector<CanvasSize> parts{glyph_sheet_size(font, options)};
   if (page) parts.push_back(text_page_size(font, options.gap));
-  CanvasSize size = stacked_size(parts, kPageGap);
+  CanvasSize size = stacked_size(parts, kPartGap);
   return size.width * size.height;
 }
 
@@ -110,7 +107,7 @@ std::string stage_sheets(Run* run, OutputGroup* group, FILE* file, const PalmDat
     if (!problem.empty()) return problem;
     std::vector<Canvas> parts{draw_glyph_sheet(font, options)};
     if (!page.empty()) parts.push_back(draw_text_page(font, page, options.channels, options.gap));
-    std::vector<uint8_t> png = encode_png(stack_canvases(parts, kPageGap, kPictureWhite));
+    std::vector<uint8_t> png = encode_png(stack_canvases(parts, kPartGap, kPictureWhite));
     if (png.empty()) return format("entry %zu: the font can't be drawn", entry);
     problem = stage_made_file(run, group, run->options.png,
                               unique_name(&run->names, sheet_file_base(db, entry), ".png"),
